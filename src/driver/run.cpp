@@ -1,0 +1,5 @@
+#include "driver/driver.hpp"
+
+namespace pz {
+int main_program(int, char**) { return 0; }
+}  // namespace pz

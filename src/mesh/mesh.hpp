@@ -1,0 +1,84 @@
+// The grid: element table, connection table, element-name index, and the
+// reader `rmesh` that fills them from the files MESH and locat.
+//
+// All tables are 1-based (entry 0 unused), allocated once for the run at
+// the sizes the mesh needs (never beyond the capacities), owned by the run
+// driver and handed down.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records/layouts.hpp"
+
+namespace pz {
+
+struct MeshCapacity {
+  int elements = 100000;      // so at most 99 999 element records
+  int connections = 1200000;  // so at most 1 199 999 connection records
+  int buckets = 256;          // name-index buckets
+};
+
+// Element-name index: `HSH` (bucket ends, 1..buckets) and `IND` (element
+// numbers grouped by bucket, 1..N), plus a hash table from normalised name to
+// the element the documented bucket scan finds first, so that a lookup costs
+// O(1) on average and gives the same answer as the scan.
+struct NameIndex {
+  std::vector<int> HSH;
+  std::vector<int> IND;
+  int buckets = 256;
+  // Fast table: open addressing over packed normalised names.
+  std::vector<std::uint64_t> keys;  // packed name + 1 (0 = empty slot)
+  std::vector<int> first;           // first match in bucket order
+  std::uint64_t mask = 0;
+};
+
+struct Mesh {
+  // Element table.
+  std::vector<Name> ID;
+  std::vector<std::array<double, 3>> X;
+  std::vector<int> EC;  // head of the element's connection list, 0 = none
+  // Connection table.
+  std::vector<std::array<int, 2>> E;   // first and second element, 0 = unresolved
+  std::vector<std::array<int, 2>> CC;  // next link in the first / second end's list
+  std::vector<double> A;               // value of columns 51-60 (interface area)
+  NameIndex index;
+  int elements = 0;     // element records read
+  int located = 0;      // elements 1..located have a position
+  int connections = 0;  // connection records read (numbers 1..connections)
+};
+
+// The name as the index compares it: a "0" in the fourth character is a
+// blank; nothing else changes.
+Name normalise(Name name);
+
+// Bucket of a name (1..buckets): sum of position x unsigned byte, modulo the
+// bucket count, plus 1.
+int bucket_of(const Name& name, int buckets);
+
+// Builds the index over elements 1..n of ID, normalising the names in
+// place. IND must hold a permutation of 1..n on entry. W1 (1-based, at
+// least n+1 entries) is work space and is all zero on return.
+void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vector<int>& W1);
+
+// The element whose normalised name equals the probe's (the probe cut or
+// padded to 5 characters), the first in bucket order; 0 when there is none
+// or when it is numbered above bound.
+int ihash(const NameIndex& index, std::string_view probe, int bound);
+
+// The same answer by the documented scan of the probe's bucket.
+int ihash_scan(const NameIndex& index, const std::vector<Name>& ID, std::string_view probe, int bound);
+
+// Reads the mesh file and, when every coordinate of the mesh is zero, the
+// location file; gathers the located elements at the front, replaces an
+// IOPT of 0 by the plane across the smallest extent (1 YZ, 2 XZ, 3 XY),
+// stores the plotted pair in the first two coordinates, and links each
+// connection whose two ends are located and different into both ends'
+// lists. Returns the located count (also in mesh.located).
+int rmesh(Mesh& mesh, int& IOPT, const MeshCapacity& capacity = {},
+          const std::string& mesh_file = "MESH", const std::string& location_file = "locat");
+
+}  // namespace pz

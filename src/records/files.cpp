@@ -1,0 +1,201 @@
+#include "records/files.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pz {
+
+namespace {
+constexpr std::size_t read_block = 1 << 18;
+constexpr std::size_t buffer_size = read_block + LineReader::max_record + 1;
+
+
+int failure_for_errno(int err) {
+  switch (err) {
+    case ENOENT: case ENOTDIR: return failure::not_found;
+    case EACCES: case EPERM: return failure::permission;
+    default: return failure::open;
+  }
+}
+}  // namespace
+
+LineReader::~LineReader() { close(); }
+
+void LineReader::open(const std::string& path, const Source& source, std::string_view routine) {
+  close();
+  name_ = path;
+  source_ = Source{source.unit, name_};
+  routine_ = routine;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail(failure_for_errno(errno), source_, routine_);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    fail(failure::open, source_, routine_);
+  }
+  fd_ = fd;
+  owned_ = true;
+  eof_ = false;
+  skipping_ = false;
+  begin_ = end_ = 0;
+  if (!buf_) buf_ = std::make_unique<char[]>(buffer_size);
+}
+
+void LineReader::attach(int fd, const Source& source, std::string_view routine) {
+  close();
+  name_ = std::string(source.file);
+  source_ = Source{source.unit, name_};
+  routine_ = routine;
+  fd_ = fd;
+  owned_ = false;
+  eof_ = false;
+  skipping_ = false;
+  begin_ = end_ = 0;
+  if (!buf_) buf_ = std::make_unique<char[]>(buffer_size);
+}
+
+void LineReader::close() {
+  if (fd_ >= 0 && owned_) ::close(fd_);
+  fd_ = -1;
+}
+
+void LineReader::rewind() {
+  if (fd_ >= 0) ::lseek(fd_, 0, SEEK_SET);
+  eof_ = false;
+  skipping_ = false;
+  begin_ = end_ = 0;
+}
+
+// Moves the unread rest to the front and reads another block behind it.
+bool LineReader::fill() {
+  if (eof_) return false;
+  if (begin_ > 0) {
+    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  for (;;) {
+    ssize_t got = ::read(fd_, buf_.get() + end_, buffer_size - end_);
+    if (got > 0) {
+      end_ += static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    eof_ = true;
+    return false;
+  }
+}
+
+bool LineReader::next(std::string_view& record) {
+  if (fd_ < 0) return false;
+  if (skipping_) {
+    // The previous record was cut: drop the rest of its line.
+    skipping_ = false;
+    for (;;) {
+      const void* nl = std::memchr(buf_.get() + begin_, '\n', end_ - begin_);
+      if (nl != nullptr) {
+        begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buf_.get()) + 1;
+        break;
+      }
+      begin_ = end_ = 0;
+      if (!fill()) return false;
+    }
+  }
+  std::size_t scanned = begin_;
+  for (;;) {
+    const char* base = buf_.get();
+    const void* nl = std::memchr(base + scanned, '\n', end_ - scanned);
+    if (nl != nullptr) {
+      std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
+      std::size_t len = stop - begin_;
+      if (len > 0 && base[stop - 1] == '\r') --len;
+      record = std::string_view(base + begin_, len > max_record ? max_record : len);
+      begin_ = stop + 1;
+      return true;
+    }
+    if (end_ - begin_ > max_record) {
+      record = std::string_view(base + begin_, max_record);
+      begin_ += max_record;
+      skipping_ = true;
+      return true;
+    }
+    scanned = end_ - begin_;  // relative to the front after fill()
+    if (!fill()) {
+      if (end_ == begin_) return false;
+      // The last record has no line end.
+      std::size_t len = end_ - begin_;
+      if (buf_[end_ - 1] == '\r') --len;
+      record = std::string_view(buf_.get() + begin_, len);
+      begin_ = end_;
+      return true;
+    }
+    scanned += begin_;
+  }
+}
+
+std::string_view LineReader::next_required() {
+  std::string_view r;
+  if (!next(r)) fail(failure::end_of_file, source_, routine_);
+  return r;
+}
+
+OutFile::~OutFile() { abandon(); }
+
+int OutFile::create(const std::string& path) {
+  abandon();
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  fd_ = fd;
+  used_ = 0;
+  if (!buf_) buf_ = std::make_unique<char[]>(block);
+  return 0;
+}
+
+void OutFile::set_source(const Source& source, std::string_view routine) {
+  name_ = std::string(source.file);
+  unit_ = source.unit;
+  routine_ = routine;
+}
+
+void OutFile::put(std::string_view s) {
+  while (!s.empty()) {
+    if (used_ == block) flush();
+    std::size_t n = std::min(s.size(), block - used_);
+    std::memcpy(buf_.get() + used_, s.data(), n);
+    used_ += n;
+    s.remove_prefix(n);
+  }
+}
+
+void OutFile::flush() {
+  std::size_t done = 0;
+  while (done < used_) {
+    ssize_t w = ::write(fd_, buf_.get() + done, used_ - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      used_ = 0;
+      fail(failure::write, Source{unit_, name_}, routine_);
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  used_ = 0;
+}
+
+void OutFile::close() {
+  if (fd_ < 0) return;
+  flush();
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_);
+}
+
+void OutFile::abandon() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  used_ = 0;
+}
+
+}  // namespace pz

@@ -1,0 +1,109 @@
+// Sequential text files, read and written in large blocks.
+//
+// LineReader hands out the records (lines) of a file as views into its
+// block buffer: a view stays valid until the next call. A line end is "\n";
+// a carriage return just before it is not part of the record. A record
+// longer than max_record is cut to its first max_record characters (no
+// layout of the system reads beyond column 599), so memory does not grow
+// with the length of a line or the size of the file.
+//
+// OutFile collects one file's output in a buffer and writes it in large
+// blocks; a failed write or close is the run-time failure "error during
+// write" of the file.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "records/failure.hpp"
+
+namespace pz {
+
+class LineReader {
+ public:
+  static constexpr std::size_t max_record = 1024;
+
+  LineReader() = default;
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Opens an existing file for reading; a failure to open it ends the run
+  // with failure 29 (no such file), 9 (no permission) or 30 (anything else,
+  // a directory for example), reported against source.
+  void open(const std::string& path, const Source& source, std::string_view routine);
+  // Reads from an already open descriptor (standard input); not closed.
+  void attach(int fd, const Source& source, std::string_view routine);
+
+  // Next record, or false at the end of the file.
+  bool next(std::string_view& record);
+  // Next record; the end of the file is failure 24 ("a read without an end
+  // branch").
+  std::string_view next_required();
+
+  void rewind();
+  void close();
+  bool is_open() const { return fd_ >= 0; }
+  const Source& source() const { return source_; }
+
+ private:
+  bool fill();
+
+  int fd_ = -1;
+  bool owned_ = false;
+  bool eof_ = false;
+  bool skipping_ = false;
+  std::unique_ptr<char[]> buf_;
+  std::size_t begin_ = 0, end_ = 0;
+  std::string name_;
+  Source source_{0, {}};
+  std::string routine_;
+};
+
+class OutFile {
+ public:
+  static constexpr std::size_t block = 1 << 20;
+
+  OutFile() = default;
+  ~OutFile();
+  OutFile(const OutFile&) = delete;
+  OutFile& operator=(const OutFile&) = delete;
+
+  // Creates or truncates path. Returns 0 or the errno of the failed open.
+  int create(const std::string& path);
+  void set_source(const Source& source, std::string_view routine);
+
+  // Room for n more characters (n at most block); the caller fills them and
+  // then calls commit(n) or advances with the returned pointer through
+  // commit_to().
+  char* reserve(std::size_t n) {
+    if (block - used_ < n) flush();
+    return buf_.get() + used_;
+  }
+  void commit_to(char* end) { used_ = static_cast<std::size_t>(end - buf_.get()); }
+  void put(std::string_view s);
+  void put(char c) {
+    if (used_ == block) flush();
+    buf_[used_++] = c;
+  }
+  void newline() { put('\n'); }
+
+  void flush();
+  // Flushes and closes; a failure is failure 38 against the source.
+  void close();
+  // Closes without flushing or reporting (on a failure path).
+  void abandon();
+  bool is_open() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+  std::unique_ptr<char[]> buf_;
+  std::size_t used_ = 0;
+  std::string name_;
+  int unit_ = 0;
+  std::string routine_;
+};
+
+}  // namespace pz

@@ -1,0 +1,81 @@
+#include "records/layouts.hpp"
+
+namespace pz {
+
+namespace {
+double real_field(std::string_view record, std::size_t first, std::size_t width, int decimals,
+                  const Source& source, std::string_view routine) {
+  double v;
+  if (!read_real(columns(record, first, width), decimals, v)) fail(failure::conversion, source, routine);
+  return v;
+}
+}  // namespace
+
+ElementRecord read_element_record(std::string_view record, const Source& source, std::string_view routine) {
+  ElementRecord r;
+  r.name = make_name(record);
+  r.x[0] = real_field(record, 51, 10, 4, source, routine);
+  r.x[1] = real_field(record, 61, 10, 4, source, routine);
+  r.x[2] = real_field(record, 71, 10, 4, source, routine);
+  return r;
+}
+
+ConnectionRecord read_connection_record(std::string_view record, const Source& source, std::string_view routine) {
+  ConnectionRecord r;
+  r.first = make_name(columns(record, 1, 5));
+  r.second = make_name(columns(record, 6, 5));
+  r.value = real_field(record, 51, 10, 0, source, routine);
+  return r;
+}
+
+LocationRecord read_location_record(std::string_view record, const Source& source, std::string_view routine) {
+  LocationRecord r;
+  r.name = make_name(record);
+  r.x = real_field(record, 11, 20, 0, source, routine);
+  r.y = real_field(record, 31, 20, 0, source, routine);
+  return r;
+}
+
+int read_option_answer(std::string_view record, const Source& source, std::string_view routine) {
+  int v;
+  if (!read_integer(columns(record, 1, 1), v)) fail(failure::conversion, source, routine);
+  return v;
+}
+
+double read_table_cell(std::string_view cell, const Source& source, std::string_view routine) {
+  double v;
+  if (!read_real(cell.substr(0, 40), 0, v)) fail(failure::conversion, source, routine);
+  return v;
+}
+
+char* write_count(char* out, std::int64_t value, int width) {
+  int len = integer_length(value);
+  return write_integer(out, value, len > width ? len : width);
+}
+
+void write_point_zone_header(OutFile& out, std::int64_t points) {
+  out.put("Zone F=POINT I=");
+  char* p = out.reserve(24);
+  out.commit_to(write_count(p, points, 5));
+  out.newline();
+}
+
+void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells) {
+  out.put(title);
+  out.put(" F=FEPOINT I=");
+  char* p = out.reserve(48);
+  p = write_count(p, points, 5);
+  std::memcpy(p, " J=", 3);
+  p = write_count(p + 3, cells, 5);
+  out.commit_to(p);
+  out.newline();
+}
+
+void write_cell_record(OutFile& out, const std::array<int, 4>& corners) {
+  char* p = out.reserve(25);
+  for (int c : corners) p = write_integer(p, c, 6);
+  *p++ = '\n';
+  out.commit_to(p);
+}
+
+}  // namespace pz

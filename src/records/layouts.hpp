@@ -1,0 +1,151 @@
+// Every record layout of the system, in one place.
+//
+// Input records are text lines; a record shorter than a layout's columns
+// reads as blanks there. Character fields of the layouts below are 5-column
+// element names. Number fields follow the rules of numbers.hpp; a field that
+// is not a number is failure 64 against the file it came from.
+//
+//   layout             file / stream          fields
+//   (a)                MESH, locat            block keyword, columns 1-5
+//   (a,45x,3e10.4)     MESH, ELEME block      name 1-5; x 51-60, y 61-70, z 71-80
+//   (2a,40x,f10.0)     MESH, CONNE block      names 1-5 and 6-10; value 51-60
+//   (a5,5x,2f20.0)     locat                  name 1-5; x 11-30, y 31-50
+//   (a)                printout, zone file    a line of 240 columns
+//   (a)                wanted-column list     a line of 599 columns
+//   (i1)               standard input         the option answer, column 1
+//   (f40.0)            a table cell           at most 40 columns, right-aligned
+//   (a)                plot file              the variables header
+//   "Zone F=POINT I=" i5                       point zone header
+//   a " F=FEPOINT I=" i5 " J=" i5              cell zone header
+//   (1p,100e14.6)      plot file              point record, 100 numbers a line
+//   (4i6)              plot file              cell record
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "records/failure.hpp"
+#include "records/files.hpp"
+#include "records/numbers.hpp"
+
+namespace pz {
+
+// An element name: exactly 5 characters, blanks significant.
+using Name = std::array<char, 5>;
+
+// A text taken as exactly 5 characters: cut to its first 5, or padded with
+// blanks on the right.
+inline Name make_name(std::string_view text) {
+  Name n{' ', ' ', ' ', ' ', ' '};
+  std::memcpy(n.data(), text.data(), text.size() < 5 ? text.size() : 5);
+  return n;
+}
+
+inline constexpr Name blank_name{' ', ' ', ' ', ' ', ' '};
+
+// Columns first..first+width-1 (1-based) of a record, cut where the record
+// ends: the missing columns read as blanks.
+inline std::string_view columns(std::string_view record, std::size_t first, std::size_t width) {
+  if (first > record.size()) return {};
+  return record.substr(first - 1, width);
+}
+
+// A fixed-width text of N columns, blank-padded: the buffer a line is read
+// into with "(a)".
+template <std::size_t N>
+struct Text {
+  static constexpr std::size_t size = N;
+  char c[N];
+  // Copies the record's first N characters and pads with blanks.
+  void assign(std::string_view record) {
+    std::size_t n = record.size() < N ? record.size() : N;
+    std::memcpy(c, record.data(), n);
+    std::memset(c + n, ' ', N - n);
+  }
+  // Columns first..last (1-based, inclusive).
+  std::string_view cols(std::size_t first, std::size_t last) const {
+    return std::string_view(c + first - 1, last - first + 1);
+  }
+  char at(std::size_t col) const { return c[col - 1]; }
+  std::string_view view() const { return std::string_view(c, N); }
+};
+
+using Line = Text<240>;
+
+// ---- input layouts -------------------------------------------------------
+
+// "(a)" into a 5-character keyword: the first 5 columns.
+inline Name read_keyword(std::string_view record) { return make_name(record); }
+
+struct ElementRecord {
+  Name name;
+  double x[3];
+};
+// "(a,45x,3e10.4)"
+ElementRecord read_element_record(std::string_view record, const Source& source, std::string_view routine);
+
+struct ConnectionRecord {
+  Name first, second;
+  double value;
+};
+// "(2a,40x,f10.0)"
+ConnectionRecord read_connection_record(std::string_view record, const Source& source, std::string_view routine);
+
+struct LocationRecord {
+  Name name;
+  double x, y;
+};
+// "(a5,5x,2f20.0)"
+LocationRecord read_location_record(std::string_view record, const Source& source, std::string_view routine);
+
+// "(i1)": column 1 of the answer; a blank or an empty line is 0.
+int read_option_answer(std::string_view record, const Source& source, std::string_view routine);
+
+// "(f40.0)" over a table cell of at most 40 columns (right-aligned in the
+// 40-column field, which does not change its value).
+double read_table_cell(std::string_view cell, const Source& source, std::string_view routine);
+
+// ---- output layouts ------------------------------------------------------
+
+// A count written in "i5" (or wider where it does not fit: five asterisks
+// would leave the file unreadable). Returns the end.
+char* write_count(char* out, std::int64_t value, int width);
+
+// "Zone F=POINT I=" i5
+void write_point_zone_header(OutFile& out, std::int64_t points);
+// title " F=FEPOINT I=" i5 " J=" i5 ("Zone" as title without a zone file)
+void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells);
+
+// "(1p,100e14.6)": numbers are added one by one; after 100 numbers the
+// record ends and the layout starts again on a new record.
+class RealRecord {
+ public:
+  static constexpr int per_record = 100;
+  explicit RealRecord(OutFile& out) : out_(out) {}
+  void add(double value) {
+    if (count_ == per_record) {
+      out_.newline();
+      count_ = 0;
+    }
+    char* p = out_.reserve(e14_width);
+    out_.commit_to(write_e14_6(p, value));
+    ++count_;
+  }
+  // Ends the record (a record without numbers is an empty line).
+  void end() {
+    out_.newline();
+    count_ = 0;
+  }
+
+ private:
+  OutFile& out_;
+  int count_ = 0;
+};
+
+// "(4i6)"
+void write_cell_record(OutFile& out, const std::array<int, 4>& corners);
+
+}  // namespace pz

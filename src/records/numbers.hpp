@@ -1,0 +1,50 @@
+// Number conversion of fixed-column fields: the core under every layout.
+//
+// Input (fW.D, eW.D, iW): blanks anywhere in the field are ignored and an
+// all-blank field is zero. What remains is an optional sign, digits with at
+// most one decimal point and, for reals, an optional exponent: E or D (either
+// case) followed by an optionally signed integer, or a bare sign followed by
+// an integer ("1.5-3" is 1.5e-3). Without a decimal point the rightmost D
+// digits are the fraction. The value is the nearest 64-bit number.
+// Anything else, a field that is only a sign or a point, an exponent without
+// digits, words such as NaN or Inf, and a value beyond the 64-bit range are
+// not numbers.
+//
+// Output: iW right-justified (W asterisks when it does not fit), and the
+// 14-column scientific field of "(1p,e14.6)": 7 significant digits, correctly
+// rounded (ties to even on the exact binary value), exponent "E+dd", or
+// "+ddd" without the letter when it needs three digits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace pz {
+
+// Reads a real field with D implied decimals. Returns false when the field
+// is not a number by the rules above; value is then unspecified.
+bool read_real(std::string_view field, int decimals, double& value) noexcept;
+
+// Reads an integer field (sign and digits only). Returns false when the
+// field is not an integer or does not fit 32 bits.
+bool read_integer(std::string_view field, int& value) noexcept;
+
+// Writes value right-justified in width columns (iW); width asterisks when
+// it does not fit. Returns the end of the field.
+char* write_integer(char* out, std::int64_t value, int width) noexcept;
+
+// Number of characters of value written without leading blanks.
+int integer_length(std::int64_t value) noexcept;
+
+// Writes the 14 columns of "(1p,e14.6)" for value. Returns out + 14.
+// Negative zero is written as zero. Not-a-number and infinities never reach
+// here (input rejects them); they are written as 14 asterisks.
+inline constexpr int e14_width = 14;
+char* write_e14_6(char* out, double value) noexcept;
+
+// Reference conversion for value, by an exact decimal conversion; used as
+// the fallback of write_e14_6 where rounding is close, and by the tests.
+char* write_e14_6_exact(char* out, double value) noexcept;
+
+}  // namespace pz
