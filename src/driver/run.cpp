@@ -1,5 +1,134 @@
+// The run sequence: settings, the mesh (and the cells) once, then one pass
+// through the printout file.
+//
+// A printout begins at a header line, whose first non-blank characters are
+// "total time" (any case, column 1 not counted), and the values line right
+// after it; it runs to the next header line or the end of the file. Each
+// printout is announced on the console,
+//     " Found printout(" n "): " and columns 3-20 of its values line,
+// and written to its own plot file when it ends. Inside a printout, lines
+// whose first word begins with "elem" may head tables.
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <new>
+
+#include "cells/cells.hpp"
 #include "driver/driver.hpp"
+#include "driver/plot_file.hpp"
+#include "driver/settings.hpp"
+#include "extract/tables.hpp"
+#include "mesh/mesh.hpp"
+#include "plot/plot.hpp"
+#include "records/failure.hpp"
 
 namespace pz {
-int main_program(int, char**) { return 0; }
+
+namespace {
+
+bool is_header(const LowerLine& LC, const Positions& pos) {
+  return LC.cols(pos.IFIRST, pos.IFIRST + 9) == "total time";
+}
+
+bool is_heading(const LowerLine& LC, const Positions& pos) {
+  return LC.cols(pos.IFIRST, pos.IFIRST + 3) == "elem";
+}
+
+void catalogue(long n, std::string_view text) {
+  std::string line = " Found printout(" + std::to_string(n) + "): ";
+  line.append(text);
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fflush(stdout);
+}
+
+// Reads the next printout-file line into LINE with column 1 blanked, and
+// its lower-case copy into LC.
+bool next_line(LineReader& in, Line& LINE, LowerLine& LC, Positions& pos) {
+  std::string_view record;
+  if (!in.next(record)) return false;
+  LINE.assign(record);
+  LINE.c[0] = ' ';
+  pos = inspect_line(LINE, LC);
+  return true;
+}
+
+struct Run {
+  Settings settings;
+  Mesh mesh;
+  Cells cells;
+  Points points;
+  Values values;
+
+  void printouts();
+};
+
+void Run::printouts() {
+  LineReader in;
+  in.open(settings.FILE, Source{unit::printout, settings.FILE}, "printzone");
+  const TableSettings table_settings{settings.IOPT, settings.WANT.view(), settings.LWANT};
+
+  Line LINE, values_line;
+  LowerLine LC;
+  Positions pos;
+  long NPRNT = 0;
+  for (;;) {
+    while (!is_header(LC, pos)) {
+      if (!next_line(in, LINE, LC, pos)) return;
+    }
+    std::string_view record;
+    if (!in.next(record)) return;  // a header line ending the file starts no printout
+    values_line.assign(record);
+    ++NPRNT;
+    catalogue(NPRNT, values_line.cols(3, 20));
+    PlotFile plot(plot_file_name(settings.FILE, NPRNT));
+
+    values.NVAL = 0;
+    values.start_header(settings.IOPT, true);
+    bool at_end = false;
+    for (;;) {
+      if (!next_line(in, LINE, LC, pos)) {
+        at_end = true;
+        break;
+      }
+      if (is_header(LC, pos)) break;
+      if (is_heading(LC, pos) &&
+          read_table(in, LINE, LC, pos, table_settings, mesh, values) == TableOutcome::overflow) {
+        break;  // the rest of the printout is skipped by the scan
+      }
+    }
+
+    if (settings.IZONE != 0) write_zone_plot(plot.out(), settings.zone_file, values, mesh, points, cells);
+    else write_plot(plot.out(), values, mesh, points, cells);
+    std::fflush(stdout);
+    plot.commit();
+    if (at_end) return;
+  }
+}
+
+}  // namespace
+
+int main_program(int argc, char** argv) {
+  try {
+    auto run = std::make_unique<Run>();
+    take_settings(run->settings, argc, argv);
+    rmesh(run->mesh, run->settings.IOPT);
+    Mesh& mesh = run->mesh;
+    run->points.identity(mesh.located);
+    if (run->settings.IOPT < 4 && run->settings.IZONE == 0) {
+      catalog(run->cells, mesh.X, mesh.EC, mesh.E, mesh.CC, mesh.located);
+    }
+    run->values = Values(mesh.located);
+    run->printouts();
+    std::fflush(stdout);
+    return 0;
+  } catch (const Stop& s) {
+    return report(s);
+  } catch (const Failure& f) {
+    return report(f);
+  } catch (const std::bad_alloc&) {
+    return report(Stop{"out of memory"});
+  }
+}
+
 }  // namespace pz

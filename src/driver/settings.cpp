@@ -1,0 +1,82 @@
+#include "driver/settings.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "extract/inspect.hpp"
+#include "records/failure.hpp"
+
+namespace pz {
+
+namespace {
+
+constexpr std::string_view routine = "printzone";
+constexpr std::size_t name_length = 240;
+
+// An argument as the 240-column text FILE holds it, trailing blanks cut.
+std::string argument(const char* arg) {
+  std::string_view a(arg);
+  a = a.substr(0, name_length);
+  while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
+  return std::string(a);
+}
+
+void console(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void read_list(Settings& s, const std::string& name) {
+  LineReader list;
+  list.open(name, Source{unit::list, name}, routine);
+  std::string_view first = list.next_required();
+  s.WANT.c[0] = ' ';
+  Text<599> line;
+  line.assign(first);
+  std::memcpy(s.WANT.c + 1, line.c, line.size);
+  const Positions p = inspect(s.WANT.view(), s.WANT.c, s.WANT.size);
+  s.LWANT = p.ILAST;
+}
+
+void dialogue(Settings& s) {
+  LineReader in;
+  in.attach(STDIN_FILENO, console_in, routine);
+  console("Input file name: ");
+  s.FILE = argument(std::string(in.next_required()).c_str());
+  console(" \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option: ");
+  s.IOPT = read_option_answer(in.next_required(), console_in, routine);
+  console(" \n");
+}
+
+}  // namespace
+
+void take_settings(Settings& s, int argc, char** argv) {
+  const int N = argc - 1;
+  for (int i = 1; i <= N; ++i) {
+    s.FILE = argument(argv[i]);
+    if (s.FILE.empty() || s.FILE[0] != '-') {
+      if (i < N) stop("too many arguments");
+      return;  // the printout file name: no dialogue
+    }
+    if (s.FILE == "-yz") s.IOPT = 1;
+    else if (s.FILE == "-xz") s.IOPT = 2;
+    else if (s.FILE == "-xy") s.IOPT = 3;
+    else if (s.FILE == "-xyz") s.IOPT = 4;
+    else if (s.FILE == "-z" && i < N) {
+      s.IZONE = 1;
+      s.FILE = argument(argv[++i]);
+      s.zone_name = s.FILE;
+      s.zone_file.open(s.zone_name, Source{unit::zone, s.zone_name}, routine);
+    } else if (s.FILE == "-w" && i < N) {
+      s.FILE = argument(argv[++i]);
+      read_list(s, s.FILE);
+    } else {
+      stop("unknown argument");
+    }
+  }
+  dialogue(s);
+}
+
+}  // namespace pz
