@@ -54,7 +54,7 @@ TEST(ConnectionTables, NamesAndComponentsForEachOption) {
   const auto body = printout({" ELEM1 ELEM2 INDEX  FLO(GAS)", " D1  1 D1  2     1    4", terminator});
   EXPECT_EQ(c.plot(body, {"-xyz"}),
             lines({"Variables = X Y Z FGASx FGASy FGASz", "Zone F=POINT I=    2",
-                   zero + zero + zero + zero + zero + " -1.000000E+00",
+                   zero + zero + zero + zero + zero + " -2.000000E+00",
                    zero + zero + "  2.000000E+00" + zero + zero + " -2.000000E+00"}));
   EXPECT_EQ(c.plot(body, {"-xz"}), lines({"Variables = X Z FGASx FGASz", "Zone F=POINT I=    2",
                                          zero + zero + zero + " -2.000000E+00",
