@@ -3,7 +3,8 @@
 // Two kinds of ending exist:
 //  * a stop: the program's own fatal condition ("no eleme in MESH", "unknown
 //    argument", ...). The message alone is written as one line on standard
-//    error and the run ends with status 1.
+//    error and the run ends with status 1: a stop is a failed run, and
+//    scripts that call the program must be able to tell it from success.
 //  * a run-time failure: a missing file, an end of file where a record is
 //    required, a field that is not a number, a file that cannot be opened or
 //    written. It is reported as

@@ -49,7 +49,7 @@ double read_table_cell(std::string_view cell, const Source& source, std::string_
 }
 
 char* write_count(char* out, std::int64_t value, int width) {
-  int len = integer_length(value);
+  const int len = integer_length(value);
   return write_integer(out, value, len > width ? len : width);
 }
 

@@ -110,8 +110,9 @@ double read_table_cell(std::string_view cell, const Source& source, std::string_
 
 // ---- output layouts ------------------------------------------------------
 
-// A count written in "i5" (or wider where it does not fit: five asterisks
-// would leave the file unreadable). Returns the end.
+// A count written in "i5", or in full where it does not fit (a zone can
+// hold up to 140000 cells): five asterisks would leave the file unreadable.
+// Returns the end.
 char* write_count(char* out, std::int64_t value, int width);
 
 // "Zone F=POINT I=" i5

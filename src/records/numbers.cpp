@@ -1,5 +1,7 @@
 #include "records/numbers.hpp"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -8,85 +10,196 @@
 
 namespace pz {
 
-bool read_real(std::string_view field, int decimals, double& value) noexcept {
-  // Gather the significant characters into "[-]digits[.digits]e[-]exp" and
-  // let from_chars round the result correctly.
-  char buf[128];
+// ===========================================================================
+// Reading real fields
+// ===========================================================================
+//
+// One pass over the field collects the sign, up to 19 significant digits in
+// a 64-bit integer, the position of the point and the exponent. The value is
+// then mantissa * 10^exp10. When the mantissa is at most 2^53 and |exp10| <= 22
+// both factors are exact doubles, so one IEEE multiply or divide rounds the
+// exact value once and gives the nearest double. Everything else (more than
+// 19 significant digits, large exponents) goes to slow_real(), which copies
+// the significant digits into a compact "digits e exponent" text and lets
+// std::from_chars round it correctly.
+//
+// Values too small for a double read as the nearest double: a subnormal, or
+// zero when they lie below half the smallest subnormal. Values too large
+// (those that would round to infinity) are not numbers. A negative zero keeps
+// its sign.
+
+namespace {
+
+constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr std::uint64_t eight_blanks = 0x2020202020202020ull;
+
+inline bool is_digit(char c, unsigned& d) {
+  d = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+  return d < 10;
+}
+
+// Significant digits kept for from_chars. A double is decided by at most 767
+// significant digits of its halfway points; digits beyond the kept ones are
+// replaced by one sticky '1' when any of them is nonzero, which keeps the
+// value strictly between the same two neighbours.
+constexpr std::size_t kept_digits = 800;
+
+// The digits of [first, last) (blanks and at most one point among them),
+// with exp_shift = exponent written in the field minus the implied decimals
+// when there is no point. Returns false on overflow.
+[[gnu::noinline]] bool slow_real(const char* first, const char* last, long long exp_shift, bool negative,
+                                 double& value) noexcept {
+  char buf[kept_digits + 2 + 24];
   std::size_t n = 0;
-  bool negative = false, seen_sign = false, seen_point = false, seen_digit = false;
-  std::size_t i = 0;
-  const std::size_t len = field.size();
-  // Mantissa.
-  for (; i < len; ++i) {
-    char c = field[i];
+  long long scale = 0;  // value = digits * 10^(scale + exp_shift)
+  bool point = false, sticky = false;
+  for (const char* p = first; p < last; ++p) {
+    const char c = *p;
+    if (c == '.') {
+      point = true;
+      continue;
+    }
     if (c == ' ') continue;
-    if ((c == '+' || c == '-') && !seen_sign && !seen_digit && !seen_point) {
-      seen_sign = true;
-      negative = c == '-';
+    if (n == 0 && c == '0') {  // leading zero
+      scale -= point;
       continue;
     }
-    if (c >= '0' && c <= '9') {
-      seen_digit = true;
-      if (n < sizeof buf - 40) buf[n++] = c;
-      else if (!seen_point) { /* too many integer digits */ return false; }
+    if (n < kept_digits) {
+      buf[n++] = c;
+      scale -= point;
+    } else {
+      scale += !point;
+      sticky |= c != '0';
+    }
+  }
+  if (n == 0) {
+    value = negative ? -0.0 : 0.0;
+    return true;
+  }
+  if (sticky) {
+    buf[n++] = '1';
+    --scale;
+  }
+  const long long exp10 = scale + exp_shift;
+  const long long lead = exp10 + static_cast<long long>(n) - 1;  // value in [10^lead, 10^(lead+1))
+  if (lead > 308) return false;
+  if (lead < -325) {
+    value = negative ? -0.0 : 0.0;
+    return true;
+  }
+  buf[n++] = 'e';
+  const auto tc = std::to_chars(buf + n, buf + sizeof buf, exp10);
+  double v = 0.0;
+  const auto r = std::from_chars(buf, tc.ptr, v, std::chars_format::scientific);
+  if (r.ec == std::errc::result_out_of_range) {
+    if (lead > 0) return false;  // rounds to infinity
+    v = 0.0;                     // below half the smallest subnormal
+  } else if (r.ec != std::errc() || std::isinf(v)) {
+    return false;
+  }
+  value = negative ? -v : v;
+  return true;
+}
+
+}  // namespace
+
+bool read_real(std::string_view field, int decimals, double& value) noexcept {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+
+  // Right-aligned fields start with long runs of blanks: pass them 8 at a time.
+  while (end - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (w != eight_blanks) break;
+    p += 8;
+  }
+  while (p < end && *p == ' ') ++p;
+  if (p == end) {
+    value = 0.0;
+    return true;
+  }
+
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+
+  // Mantissa: digits with at most one point, blanks ignored.
+  const char* const digits_begin = p;
+  std::uint64_t mantissa = 0;
+  int significant = 0;   // digits in mantissa from the first nonzero one
+  long long exp10 = 0;   // value = mantissa * 10^exp10 (so far)
+  bool point = false, any_digit = false, many = false;
+  for (; p < end; ++p) {
+    const char c = *p;
+    unsigned d;
+    if (is_digit(c, d)) {
+      any_digit = true;
+      if (significant < 19) {
+        mantissa = mantissa * 10 + d;
+        significant += mantissa != 0;
+        exp10 -= point;
+      } else {
+        many = true;
+      }
       continue;
     }
-    if (c == '.' && !seen_point) {
-      seen_point = true;
-      if (n < sizeof buf - 40) buf[n++] = c;
+    if (c == ' ') continue;
+    if (c == '.' && !point) {
+      point = true;
       continue;
     }
     break;
   }
-  if (i == len && !seen_digit && !seen_point && !seen_sign) {
-    value = 0.0;
-    return true;  // blank field
-  }
-  if (!seen_digit) return false;
-  // Exponent.
+  if (!any_digit) return false;  // only a sign and/or a point
+  const char* const digits_end = p;
+
+  // Exponent: E or D (either case) with an optional sign, or a bare sign.
   long long exponent = 0;
-  if (i < len) {
-    char c = field[i];
-    if (c == 'e' || c == 'E' || c == 'd' || c == 'D') ++i;
-    else if (c != '+' && c != '-') return false;
-    bool exp_negative = false, exp_sign = false, exp_digit = false;
-    for (; i < len; ++i) {
-      char d = field[i];
-      if (d == ' ') continue;
-      if ((d == '+' || d == '-') && !exp_sign && !exp_digit) {
-        exp_sign = true;
-        exp_negative = d == '-';
-        continue;
-      }
-      if (d >= '0' && d <= '9') {
-        exp_digit = true;
-        if (exponent < 100000000) exponent = exponent * 10 + (d - '0');
-        continue;
-      }
+  if (p < end) {
+    bool exp_negative = false;
+    char c = *p++;
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+      while (p < end && *p == ' ') ++p;
+      if (p < end && (*p == '+' || *p == '-')) c = *p++;
+    } else if (c != '+' && c != '-') {
       return false;
+    }
+    exp_negative = c == '-';
+    bool exp_digit = false;
+    for (; p < end; ++p) {
+      unsigned d;
+      if (is_digit(*p, d)) {
+        exp_digit = true;
+        if (exponent < 1000000000) exponent = exponent * 10 + d;  // saturates far beyond range
+        continue;
+      }
+      if (*p != ' ') return false;
     }
     if (!exp_digit) return false;
     if (exp_negative) exponent = -exponent;
   }
-  if (!seen_point) exponent -= decimals;
-  buf[n++] = 'e';
-  auto [p, ec] = std::to_chars(buf + n, buf + sizeof buf, exponent);
-  (void)ec;
-  n = static_cast<std::size_t>(p - buf);
-  double v = 0.0;
-  const char* begin = buf;
-  if (buf[0] == '.' ) { /* from_chars accepts ".5" */ }
-  auto r = std::from_chars(begin, buf + n, v, std::chars_format::scientific);
-  if (r.ec == std::errc::result_out_of_range) {
-    // Underflow reads as zero; overflow is not a number.
-    if (exponent < 0) v = 0.0;
-    else return false;
-  } else if (r.ec != std::errc() || r.ptr != buf + n) {
-    return false;
+  if (!point) exponent -= decimals;
+
+  if (!many) {
+    if (mantissa == 0) {
+      value = negative ? -0.0 : 0.0;
+      return true;
+    }
+    exp10 += exponent;
+    if (mantissa <= (std::uint64_t{1} << 53) && exp10 >= -22 && exp10 <= 22) {
+      const double m = static_cast<double>(mantissa);
+      const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
+      value = negative ? -v : v;
+      return true;
+    }
   }
-  if (std::isinf(v)) return false;
-  value = negative ? -v : v;
-  return true;
+  return slow_real(digits_begin, digits_end, exponent, negative, value);
 }
 
 bool read_integer(std::string_view field, int& value) noexcept {
@@ -110,10 +223,14 @@ bool read_integer(std::string_view field, int& value) noexcept {
     return true;
   }
   if (negative) v = -v;
-  if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min()) return false;
+  if (v > std::numeric_limits<int>::max()) return false;
   value = static_cast<int>(v);
   return true;
 }
+
+// ===========================================================================
+// Writing integers
+// ===========================================================================
 
 int integer_length(std::int64_t value) noexcept {
   std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
@@ -126,6 +243,7 @@ int integer_length(std::int64_t value) noexcept {
 }
 
 char* write_integer(char* out, std::int64_t value, int width) noexcept {
+  if (width <= 0) return out;
   const int len = integer_length(value);
   if (len > width) {
     std::memset(out, '*', static_cast<std::size_t>(width));
@@ -142,6 +260,156 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
   while (p > out) *--p = ' ';
   return end;
 }
+
+// ===========================================================================
+// Writing "(1p,e14.6)"
+// ===========================================================================
+//
+// Field shape, always 14 columns:
+//   col 1     blank
+//   col 2     '-' or blank
+//   col 3-10  d.dddddd
+//   col 11-14 E+dd / E-dd, or +ddd / -ddd for exponents of three digits.
+//
+// Fast conversion. A positive double is v = m * 2^e with m in [2^52, 2^53)
+// (subnormals are normalised the same way). For the decimal exponent E of
+// the result we need X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer,
+// ties to even. 10^p is held as a 128-bit truncated fraction:
+//   10^p = (T + delta) * 2^s,  2^127 <= T < 2^128,  0 <= delta < 1,
+// so with P = m * T (exact, < 2^181) and sh = -(e + s):
+//   X' = P / 2^sh  <=  X  <  X' + m / 2^sh  <  X' + 2^-100
+// (sh >= 153 because X' < 2^27). The integer part of X' and the top 64 bits
+// F of its fraction come straight out of P. The true fraction of X lies in
+// [F/2^64, F/2^64 + 2^-64 + 2^-100), so:
+//   F <  2^63 - 1  ->  fraction < 1/2: round down,
+//   F >  2^63      ->  fraction > 1/2: round up,
+//   otherwise the fraction may be exactly 1/2 (a true tie) or within 2^-63
+//   of it: the exact conversion decides. Only exact ties reach it in
+//   practice.
+// A fraction near 1 may in truth reach the next integer; rounding up gives
+// that integer, which is then the correct result as well.
+
+namespace {
+
+struct Pow10 {
+  std::uint64_t hi, lo;  // T
+  int shift;             // s
+};
+
+constexpr int pow10_min = -310;
+constexpr int pow10_max = 340;
+
+// Big natural number for building the table at compile time.
+struct Big {
+  static constexpr int limbs = 48;  // 1536 bits
+  std::uint32_t w[limbs] = {};
+
+  constexpr int bit_length() const {
+    for (int i = limbs - 1; i >= 0; --i)
+      if (w[i] != 0) return i * 32 + std::bit_width(w[i]);
+    return 0;
+  }
+  constexpr bool bit(int i) const { return (w[i / 32] >> (i % 32)) & 1u; }
+  constexpr void mul10() {
+    std::uint64_t carry = 0;
+    for (auto& x : w) {
+      const std::uint64_t t = std::uint64_t{x} * 10 + carry;
+      x = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+  }
+  constexpr void div10() {  // floor division
+    std::uint64_t rem = 0;
+    for (int i = limbs - 1; i >= 0; --i) {
+      const std::uint64_t t = (rem << 32) | w[i];
+      w[i] = static_cast<std::uint32_t>(t / 10);
+      rem = t % 10;
+    }
+  }
+  // The leading 128 bits of this number (zeros appended when it is
+  // shorter) as T, 2^127 <= T < 2^128, with this ~ T * 2^(shift - extra_shift);
+  // dropped bits are truncated.
+  constexpr Pow10 top128(int extra_shift) const {
+    const int nb = bit_length();
+    Pow10 r{0, 0, 0};
+    for (int k = 0; k < 128; ++k) {  // bit 127-k of T is bit nb-1-k of this
+      const int src = nb - 1 - k;
+      const bool b = src >= 0 && bit(src);
+      if (b) {
+        if (127 - k >= 64) r.hi |= std::uint64_t{1} << (127 - k - 64);
+        else r.lo |= std::uint64_t{1} << (127 - k);
+      }
+    }
+    r.shift = nb - 128 + extra_shift;
+    return r;
+  }
+};
+
+constexpr std::array<Pow10, pow10_max - pow10_min + 1> make_pow10_table() {
+  std::array<Pow10, pow10_max - pow10_min + 1> t{};
+  Big b;
+  b.w[0] = 1;
+  for (int p = 0; p <= pow10_max; ++p) {
+    t[p - pow10_min] = b.top128(0);
+    b.mul10();
+  }
+  // 10^-q truncated: floor(2^K / 10^q) taken q times by floor(./10), which
+  // equals one floor division; its leading 128 bits then equal
+  // floor(10^-q * 2^(K - j)) for the j bits dropped.
+  constexpr int K = 1500;
+  Big n;
+  n.w[K / 32] = 1u << (K % 32);
+  for (int q = 1; q <= -pow10_min; ++q) {
+    n.div10();
+    t[-q - pow10_min] = n.top128(-K);
+  }
+  return t;
+}
+
+constexpr auto pow10_table = make_pow10_table();
+
+static_assert(pow10_table[0 - pow10_min].hi == (std::uint64_t{1} << 63) && pow10_table[0 - pow10_min].lo == 0 &&
+              pow10_table[0 - pow10_min].shift == -127);
+static_assert(pow10_table[1 - pow10_min].hi == (std::uint64_t{5} << 61) && pow10_table[1 - pow10_min].shift == -124);
+// 10^-1 = 0.0001100110011..b: T = 0xCCCC...CCCC, s = -131.
+static_assert(pow10_table[-1 - pow10_min].hi == 0xCCCCCCCCCCCCCCCCull &&
+              pow10_table[-1 - pow10_min].lo == 0xCCCCCCCCCCCCCCCCull && pow10_table[-1 - pow10_min].shift == -131);
+
+constexpr char digit_pairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
+
+// Lays out the field for the 7 digits d (10^6 <= d < 10^7) and exponent E.
+inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
+  out[0] = ' ';
+  out[1] = negative ? '-' : ' ';
+  const std::uint32_t lead = d / 1000000, rest = d % 1000000;
+  out[2] = static_cast<char>('0' + lead);
+  out[3] = '.';
+  put_pair(out + 4, rest / 10000);
+  put_pair(out + 6, rest / 100 % 100);
+  put_pair(out + 8, rest % 100);
+  const char sign = E < 0 ? '-' : '+';
+  const unsigned a = static_cast<unsigned>(E < 0 ? -E : E);
+  if (a < 100) {
+    out[10] = 'E';
+    out[11] = sign;
+    put_pair(out + 12, a);
+  } else {
+    out[10] = sign;
+    out[11] = static_cast<char>('0' + a / 100);
+    put_pair(out + 12, a % 100);
+  }
+  return out + e14_width;
+}
+
+// floor(k * log10(2)) for |k| <= 2620.
+constexpr int floor_log10_pow2(int k) { return (k * 315653) >> 20; }
+
+}  // namespace
 
 char* write_e14_6_exact(char* out, double value) noexcept {
   if (!std::isfinite(value)) {
@@ -176,6 +444,61 @@ char* write_e14_6_exact(char* out, double value) noexcept {
   return out + e14_width;
 }
 
-char* write_e14_6(char* out, double value) noexcept { return write_e14_6_exact(out, value); }
+char* write_e14_6(char* out, double value) noexcept {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0x7ff) return write_e14_6_exact(out, value);
+  if (biased == 0 && m == 0) {
+    std::memcpy(out, "  0.000000E+00", e14_width);
+    return out + e14_width;
+  }
+  int e;
+  if (biased != 0) {
+    m |= std::uint64_t{1} << 52;
+    e = biased - 1075;
+  } else {  // subnormal: normalise
+    const int lz = std::countl_zero(m) - 11;
+    m <<= lz;
+    e = -1074 - lz;
+  }
+  // v = m * 2^e, 2^(e+52) <= v < 2^(e+53): E starts at floor(log10(2^(e+52))).
+  int E = floor_log10_pow2(e + 52);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int p = 6 - E;
+    if (p < pow10_min || p > pow10_max) break;
+    const Pow10& t = pow10_table[p - pow10_min];
+    const unsigned __int128 lo_prod = static_cast<unsigned __int128>(m) * t.lo;
+    const unsigned __int128 hi_prod = static_cast<unsigned __int128>(m) * t.hi;
+    const unsigned __int128 mid =
+        (lo_prod >> 64) + static_cast<std::uint64_t>(hi_prod);  // bits 64..191 of P, P1 in the low half
+    const std::uint64_t P1 = static_cast<std::uint64_t>(mid);
+    const std::uint64_t P2 = static_cast<std::uint64_t>(hi_prod >> 64) + static_cast<std::uint64_t>(mid >> 64);
+    const int r = -(e + t.shift) - 128;  // X' = (P2:P1) / 2^(64 + r) ... integer part is P2 >> r
+    if (r <= 0 || r >= 64) break;
+    const std::uint64_t I = P2 >> r;
+    if (I >= 10000000) {
+      ++E;
+      continue;
+    }
+    if (I < 1000000) {
+      --E;
+      continue;
+    }
+    const std::uint64_t F = (P2 << (64 - r)) | (P1 >> r);
+    constexpr std::uint64_t half = std::uint64_t{1} << 63;
+    std::uint32_t d;
+    if (F > half) d = static_cast<std::uint32_t>(I + 1);
+    else if (F < half - 1) d = static_cast<std::uint32_t>(I);
+    else break;  // at or too near a tie
+    if (d == 10000000) {
+      d = 1000000;
+      ++E;
+    }
+    return format_e14_6(out, negative, d, E);
+  }
+  return write_e14_6_exact(out, value);
+}
 
 }  // namespace pz

@@ -5,8 +5,10 @@
 // most one decimal point and, for reals, an optional exponent: E or D (either
 // case) followed by an optionally signed integer, or a bare sign followed by
 // an integer ("1.5-3" is 1.5e-3). Without a decimal point the rightmost D
-// digits are the fraction. The value is the nearest 64-bit number.
-// Anything else, a field that is only a sign or a point, an exponent without
+// digits are the fraction. The value is the nearest 64-bit number, however
+// many digits the field holds; a value below the normal range reads as the
+// nearest subnormal, or zero below half the smallest one, and -0 keeps its
+// sign. Anything else, a field that is only a sign or a point, an exponent without
 // digits, words such as NaN or Inf, and a value beyond the 64-bit range are
 // not numbers.
 //
