@@ -20,7 +20,7 @@ struct Row {
   Row() { std::memset(c, ' ', sizeof c); }
   void assign(std::string_view record) {
     const std::size_t n = std::min(record.size(), LowerLine::length);
-    std::memcpy(c, record.data(), n);
+    if (n != 0) std::memcpy(c, record.data(), n);
     std::memset(c + n, ' ', LowerLine::length - n);
   }
   char at(int col) const { return c[col - 1]; }

@@ -1,1 +1,192 @@
-// placeholder
+// Element-name index.
+//
+// Names are compared after one normalisation: a "0" in the fourth character
+// is a blank. The index groups the element numbers by bucket in IND (bucket
+// b occupies positions HSH[b-1]+1 .. HSH[b], HSH[0] = 0). The order inside a
+// bucket comes from the way the buckets are partitioned out of IND, one pass
+// per bucket, and it decides which of several elements of the same name a
+// lookup finds. Beside the buckets, an open-addressing table maps each
+// normalised name to that first element, so a lookup is a hash probe instead
+// of a scan of about N/256 names.
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "mesh/mesh.hpp"
+
+namespace pz {
+
+namespace {
+
+// The five bytes of a name in one integer.
+std::uint64_t pack(const Name& n) {
+  std::uint64_t v = 0;
+  for (int i = 4; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(n[i]);
+  return v;
+}
+
+std::uint64_t mix(std::uint64_t key) {
+  key *= 0x9E3779B97F4A7C15ull;
+  return key ^ (key >> 29);
+}
+
+// Position of the first entry equal to value in at[from..to), or to.
+std::size_t find_from(const std::uint8_t* at, std::size_t from, std::size_t to, std::uint8_t value) {
+  const void* hit = std::memchr(at + from, value, to - from);
+  return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - at) : to;
+}
+std::size_t find_from(const std::uint16_t* at, std::size_t from, std::size_t to, std::uint16_t value) {
+  return static_cast<std::size_t>(std::find(at + from, at + to, value) - at);
+}
+
+// The bucket passes over IND. For b = 1, 2, ...: scan the unfilled tail
+// (positions c+1..n) in increasing order; each element of bucket b found at
+// position p is exchanged with the entry at position c+1, and c advances.
+// HSH[b] = c after the pass.
+//
+// The scan is the plain one, element by element in the same order and with
+// the same exchanges, so the resulting IND is the same; only the test "is the
+// element at p in bucket b" reads a copy of the buckets kept in position
+// order (at[p], exchanged together with IND[p]), which makes the scan a
+// linear search through contiguous bytes. A pass also ends as soon as it has
+// met every member of its bucket: the rest of the tail holds none, so
+// scanning it would exchange nothing.
+template <typename T>
+void partition(std::vector<int>& IND, std::vector<int>& HSH, std::vector<int>& W1, int n, int buckets) {
+  std::vector<T> at(static_cast<std::size_t>(n) + 1);
+  std::vector<int> members(static_cast<std::size_t>(buckets) + 1, 0);
+  for (int p = 1; p <= n; ++p) {
+    at[p] = static_cast<T>(W1[IND[p]] - 1);
+    ++members[W1[IND[p]]];
+  }
+  const std::size_t end = static_cast<std::size_t>(n) + 1;
+  int c = 0;
+  for (int b = 1; b <= buckets; ++b) {
+    const T value = static_cast<T>(b - 1);
+    std::size_t p = static_cast<std::size_t>(c) + 1;
+    for (int left = members[b]; left > 0; --left) {
+      p = find_from(at.data(), p, end, value);
+      ++c;
+      const int e = IND[p];
+      W1[e] = 0;
+      IND[p] = IND[c];
+      IND[c] = e;
+      at[p] = at[c];
+      at[c] = value;
+      ++p;
+    }
+    HSH[b] = c;
+  }
+}
+
+}  // namespace
+
+Name normalise(Name name) {
+  if (name[3] == '0') name[3] = ' ';
+  return name;
+}
+
+int bucket_of(const Name& name, int buckets) {
+  int sum = 0;
+  for (int i = 0; i < 5; ++i) sum += (i + 1) * static_cast<unsigned char>(name[i]);
+  return sum % buckets + 1;
+}
+
+void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vector<int>& W1) {
+  index.buckets = buckets;
+  index.HSH.assign(static_cast<std::size_t>(buckets) + 1, 0);
+  for (int i = 1; i <= n; ++i) {
+    ID[i] = normalise(ID[i]);
+    W1[i] = bucket_of(ID[i], buckets);
+  }
+  if (buckets <= 256)
+    partition<std::uint8_t>(index.IND, index.HSH, W1, n, buckets);
+  else
+    partition<std::uint16_t>(index.IND, index.HSH, W1, n, buckets);
+
+  // The fast table: every distinct name once, with the first element that
+  // bears it in bucket order (all elements of a name share its bucket, so
+  // walking IND front to back meets that one first). At most half full.
+  const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
+  index.keys.assign(size, 0);
+  index.first.assign(size, 0);
+  index.mask = size - 1;
+  constexpr int ahead = 16;  // slots requested ahead of their insertion
+  for (int p = 1; p <= n; ++p) {
+    if (p + ahead <= n) {
+      const std::size_t s = mix(pack(ID[index.IND[p + ahead]]) + 1) & index.mask;
+      __builtin_prefetch(&index.keys[s], 1);
+      __builtin_prefetch(&index.first[s], 1);
+    }
+    const int e = index.IND[p];
+    const std::uint64_t key = pack(ID[e]) + 1;
+    std::size_t s = mix(key) & index.mask;
+    while (index.keys[s] != 0 && index.keys[s] != key) s = (s + 1) & index.mask;
+    if (index.keys[s] == 0) {
+      index.keys[s] = key;
+      index.first[s] = e;
+    }
+  }
+}
+
+int ihash(const NameIndex& index, const Name& probe, int bound) {
+  if (index.keys.empty()) return 0;
+  const std::uint64_t key = pack(normalise(probe)) + 1;
+  for (std::size_t s = mix(key) & index.mask;; s = (s + 1) & index.mask) {
+    const std::uint64_t k = index.keys[s];
+    if (k == key) {
+      const int e = index.first[s];
+      return e <= bound ? e : 0;
+    }
+    if (k == 0) return 0;
+  }
+}
+
+void ihash_many(const NameIndex& index, const Name* probes, int count, int bound, int* found) {
+  if (index.keys.empty()) {
+    std::fill(found, found + count, 0);
+    return;
+  }
+  constexpr int chunk = 64;
+  std::uint64_t key[chunk];
+  std::size_t slot[chunk];
+  for (int base = 0; base < count; base += chunk) {
+    const int m = std::min(chunk, count - base);
+    for (int i = 0; i < m; ++i) {
+      key[i] = pack(normalise(probes[base + i])) + 1;
+      slot[i] = mix(key[i]) & index.mask;
+      __builtin_prefetch(&index.keys[slot[i]]);
+      __builtin_prefetch(&index.first[slot[i]]);
+    }
+    for (int i = 0; i < m; ++i) {
+      int e = 0;
+      for (std::size_t s = slot[i];; s = (s + 1) & index.mask) {
+        const std::uint64_t k = index.keys[s];
+        if (k == key[i]) {
+          e = index.first[s];
+          break;
+        }
+        if (k == 0) break;
+      }
+      found[base + i] = e <= bound ? e : 0;
+    }
+  }
+}
+
+int ihash(const NameIndex& index, std::string_view probe, int bound) {
+  return ihash(index, make_name(probe), bound);
+}
+
+int ihash_scan(const NameIndex& index, const std::vector<Name>& ID, std::string_view probe, int bound) {
+  if (index.HSH.empty()) return 0;
+  const Name name = normalise(make_name(probe));
+  const int b = bucket_of(name, index.buckets);
+  for (int p = index.HSH[b - 1] + 1; p <= index.HSH[b]; ++p) {
+    const int e = index.IND[p];
+    if (ID[e] == name) return e <= bound ? e : 0;
+  }
+  return 0;
+}
+
+}  // namespace pz

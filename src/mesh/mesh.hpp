@@ -24,7 +24,7 @@ struct MeshCapacity {
 
 // Element-name index: `HSH` (bucket ends, 1..buckets) and `IND` (element
 // numbers grouped by bucket, 1..N), plus a hash table from normalised name to
-// the element the documented bucket scan finds first, so that a lookup costs
+// the element the bucket scan finds first, so that a lookup costs
 // O(1) on average and gives the same answer as the scan.
 struct NameIndex {
   std::vector<int> HSH;
@@ -69,15 +69,33 @@ void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vect
 // or when it is numbered above bound.
 int ihash(const NameIndex& index, std::string_view probe, int bound);
 
-// The same answer by the documented scan of the probe's bucket.
+// The same, for a probe that is already a 5-character name (the readers'
+// records).
+int ihash(const NameIndex& index, const Name& probe, int bound);
+
+// ihash for count probes at once (found[i] for probes[i]): the table
+// entries of all of them are requested from memory before the first is
+// compared, so the cache misses of a batch overlap instead of queueing.
+void ihash_many(const NameIndex& index, const Name* probes, int count, int bound, int* found);
+
+// The same answer by a plain scan of the probe's bucket (the reference
+// the fast table must agree with).
 int ihash_scan(const NameIndex& index, const std::vector<Name>& ID, std::string_view probe, int bound);
+
+// Applies the location file to elements 1..n of the mesh (their x and y
+// already set to -999 and the index built over them): each listed name that
+// the index finds gets the record's x and y; the last record of a name wins.
+void read_locations(Mesh& mesh, int n, const std::string& location_file);
 
 // Reads the mesh file and, when every coordinate of the mesh is zero, the
 // location file; gathers the located elements at the front, replaces an
 // IOPT of 0 by the plane across the smallest extent (1 YZ, 2 XZ, 3 XY),
 // stores the plotted pair in the first two coordinates, and links each
 // connection whose two ends are located and different into both ends'
-// lists. Returns the located count (also in mesh.located).
+// lists. Returns the located count (also in mesh.located). With no located
+// element at all an IOPT of 0 becomes 3. More element or connection records
+// than the capacity leaves room for stop the run ("too many elements in MESH
+// (at most N)", "too many connections in MESH (at most N)").
 int rmesh(Mesh& mesh, int& IOPT, const MeshCapacity& capacity = {},
           const std::string& mesh_file = "MESH", const std::string& location_file = "locat");
 

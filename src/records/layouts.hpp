@@ -39,8 +39,13 @@ using Name = std::array<char, 5>;
 // A text taken as exactly 5 characters: cut to its first 5, or padded with
 // blanks on the right.
 inline Name make_name(std::string_view text) {
-  Name n{' ', ' ', ' ', ' ', ' '};
-  std::memcpy(n.data(), text.data(), text.size() < 5 ? text.size() : 5);
+  Name n;
+  if (text.size() >= 5) {
+    std::memcpy(n.data(), text.data(), 5);
+  } else {
+    n = Name{' ', ' ', ' ', ' ', ' '};
+    if (!text.empty()) std::memcpy(n.data(), text.data(), text.size());
+  }
   return n;
 }
 
@@ -62,7 +67,7 @@ struct Text {
   // Copies the record's first N characters and pads with blanks.
   void assign(std::string_view record) {
     std::size_t n = record.size() < N ? record.size() : N;
-    std::memcpy(c, record.data(), n);
+    if (n != 0) std::memcpy(c, record.data(), n);
     std::memset(c + n, ' ', N - n);
   }
   // Columns first..last (1-based, inclusive).

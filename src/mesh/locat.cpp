@@ -1,0 +1,41 @@
+// The location file: planar positions for a mesh written without any.
+//
+//   LOCAT                                   header, columns 1-5 ("LOCAT" or
+//                                           "locat" exactly, rest ignored)
+//   A1  1     <x, cols 11-30><y, cols 31-50> one record per element
+//   (blank name)                            end; later records are not read
+//
+// Records use "(a5,5x,2f20.0)"; the terminator's number columns are
+// converted too, so they must be blank or numeric. A name the mesh does not
+// have is passed over; a name listed twice keeps its last values. The end of
+// the file before the terminator stops the run.
+
+#include "mesh/mesh.hpp"
+
+namespace pz {
+
+namespace {
+constexpr Name locat_upper{'L', 'O', 'C', 'A', 'T'};
+constexpr Name locat_lower{'l', 'o', 'c', 'a', 't'};
+}  // namespace
+
+void read_locations(Mesh& mesh, int n, const std::string& location_file) {
+  LineReader in;
+  in.open(location_file, Source{unit::locat, location_file}, "rmesh");
+  std::string_view record;
+  if (!in.next(record)) stop("Premature EOF on locat");
+  const Name keyword = read_keyword(record);
+  if (keyword != locat_upper && keyword != locat_lower) stop("no locat in locat");
+  for (;;) {
+    if (!in.next(record)) stop("Premature EOF on locat");
+    const LocationRecord r = read_location_record(record, in.source(), "rmesh");
+    if (r.name == blank_name) break;
+    if (const int e = ihash(mesh.index, r.name, n)) {
+      mesh.X[e][0] = r.x;
+      mesh.X[e][1] = r.y;
+    }
+  }
+  in.close();
+}
+
+}  // namespace pz

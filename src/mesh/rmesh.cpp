@@ -1,0 +1,255 @@
+// The mesh file reader.
+//
+// MESH is fixed-column text in two blocks:
+//
+//   ELEME                  header, columns 1-5 ("ELEME" or "eleme" exactly)
+//   A1  1 ...  x y z       "(a,45x,3e10.4)": name 1-5; x, y, z in 51-80
+//   (blank name)           end of the elements; its numbers are converted too
+//   CONNE                  the very next record ("CONNE" or "conne")
+//   A1  1A1  2 ...  area   "(2a,40x,f10.0)": names 1-5, 6-10; value 51-60
+//   (blank name) or "+++  "  end of the connections; nothing after it is read
+//
+// An element at x = y = -999 exactly has no position ("unlocated"). When
+// every coordinate of the mesh is zero, every element is first made
+// unlocated and the location file supplies planar positions by name.
+// Located elements are then gathered at the front, the projection plane is
+// chosen when the caller left it open, the plotted pair is moved into the
+// first two coordinates, and each connection is linked at the head of its
+// two elements' lists.
+
+#include <algorithm>
+#include <filesystem>
+#include <numeric>
+#include <string>
+
+#include "mesh/mesh.hpp"
+
+namespace pz {
+
+namespace {
+
+constexpr std::string_view routine = "rmesh";
+constexpr Name eleme_upper{'E', 'L', 'E', 'M', 'E'};
+constexpr Name eleme_lower{'e', 'l', 'e', 'm', 'e'};
+constexpr Name conne_upper{'C', 'O', 'N', 'N', 'E'};
+constexpr Name conne_lower{'c', 'o', 'n', 'n', 'e'};
+constexpr Name plus_end{'+', '+', '+', ' ', ' '};
+constexpr double unlocated = -999.0;
+
+bool is_located(const std::array<double, 3>& x) { return !(x[0] == unlocated && x[1] == unlocated); }
+
+// First reservation for a block: the records its bytes would hold at 80
+// columns and a line end each, never beyond what the capacity allows. Blocks
+// of shorter records grow geometrically from there.
+std::size_t expected_records(std::uintmax_t bytes, int limit) {
+  const std::uintmax_t guess = bytes / 81 + 1;
+  const std::uintmax_t cap = limit > 0 ? static_cast<std::uintmax_t>(limit) : 0;
+  return static_cast<std::size_t>(std::min(guess, cap)) + 1;
+}
+
+// Reads MESH record by record; the end of the file anywhere is a stop.
+class MeshInput {
+ public:
+  explicit MeshInput(const std::string& path) {
+    in_.open(path, Source{unit::mesh, path}, routine);
+    std::error_code ec;
+    bytes_ = std::filesystem::file_size(path, ec);
+    if (ec) bytes_ = 0;
+  }
+  std::string_view next() {
+    std::string_view record;
+    if (!in_.next(record)) stop("Premature EOF on MESH");
+    consumed_ += record.size() + 1;
+    return record;
+  }
+  std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
+  const Source& source() const { return in_.source(); }
+  void close() { in_.close(); }
+
+ private:
+  LineReader in_;
+  std::uintmax_t bytes_ = 0;
+  std::uintmax_t consumed_ = 0;
+};
+
+// Reads the element block into ID and X (entries 1..count). Returns whether
+// every coordinate read was exactly zero.
+bool read_elements(MeshInput& in, Mesh& mesh, int limit) {
+  mesh.ID.clear();
+  mesh.X.clear();
+  const std::size_t expected = expected_records(in.remaining(), limit);
+  mesh.ID.reserve(expected);
+  mesh.X.reserve(expected);
+  mesh.ID.push_back(blank_name);
+  mesh.X.push_back({0.0, 0.0, 0.0});
+  bool all_zero = true;
+  int n = 0;
+  for (;;) {
+    const ElementRecord r = read_element_record(in.next(), in.source(), routine);
+    if (r.name == blank_name) break;
+    if (n >= limit) stop("too many elements in MESH (at most " + std::to_string(limit) + ")");
+    ++n;
+    mesh.ID.push_back(r.name);
+    mesh.X.push_back({r.x[0], r.x[1], r.x[2]});
+    if (r.x[0] != 0.0 || r.x[1] != 0.0 || r.x[2] != 0.0) all_zero = false;
+  }
+  mesh.elements = n;
+  return all_zero;
+}
+
+// Moves the located elements to the front: a front position i and a back
+// position j walk towards each other; an unlocated element at i is exchanged
+// with the element at j when that one is located, otherwise j steps back.
+// Nothing else moves. Returns the located count and the box of the located
+// elements' coordinates; moved tells whether any exchange was made.
+int gather(Mesh& mesh, std::array<double, 3>& lo, std::array<double, 3>& hi, bool& moved) {
+  int i = 1, j = mesh.elements;
+  while (i <= j) {
+    const auto& x = mesh.X[i];
+    if (is_located(x)) {
+      for (int d = 0; d < 3; ++d) {
+        lo[d] = i == 1 ? x[d] : std::min(lo[d], x[d]);
+        hi[d] = i == 1 ? x[d] : std::max(hi[d], x[d]);
+      }
+      ++i;
+    } else if (is_located(mesh.X[j])) {
+      std::swap(mesh.ID[i], mesh.ID[j]);
+      std::swap(mesh.X[i], mesh.X[j]);
+      moved = true;
+    } else {
+      --j;
+    }
+  }
+  return i - 1;
+}
+
+// The plane across the smallest extent: XY (3) on any tie with z, then XZ
+// (2), else YZ (1). A mesh without a located element has no extent; it gets
+// XY, and with no points the later output is empty whatever the plane.
+int choose_plane(int located, const std::array<double, 3>& lo, const std::array<double, 3>& hi) {
+  if (located == 0) return 3;
+  const double dx = hi[0] - lo[0], dy = hi[1] - lo[1], dz = hi[2] - lo[2];
+  if (dz <= std::min(dx, dy)) return 3;
+  if (dy <= std::min(dx, dz)) return 2;
+  return 1;
+}
+
+// The plotted pair goes into the first two coordinates; the third keeps z.
+void rearrange(Mesh& mesh, int option) {
+  for (int i = 1; i <= mesh.located; ++i) {
+    auto& x = mesh.X[i];
+    if (option == 1) {
+      x[0] = x[1];
+      x[1] = x[2];
+    } else if (option == 2) {
+      x[1] = x[2];
+    }
+  }
+}
+
+// Reads the connection block. Every record takes the next number, found or
+// not; both names must be found for E to be set. A connection is linked at
+// the head of both ends' lists only when both ends are located and differ:
+// a connection from an element to itself is kept in E but left out of the
+// lists, which assume two distinct ends (a self-link would also make the
+// element's list loop through one connection on both links).
+//
+// Records are taken in batches so that the name lookups of a batch run
+// together (their memory accesses overlap); numbering, linking and the
+// capacity check follow the record order all the same.
+void read_connections(MeshInput& in, Mesh& mesh, int limit) {
+  mesh.E.clear();
+  mesh.CC.clear();
+  mesh.A.clear();
+  const std::size_t expected = expected_records(in.remaining(), limit);
+  mesh.E.reserve(expected);
+  mesh.CC.reserve(expected);
+  mesh.A.reserve(expected);
+  mesh.E.push_back({0, 0});
+  mesh.CC.push_back({0, 0});
+  mesh.A.push_back(0.0);
+  const int all = mesh.elements, located = mesh.located;
+  constexpr int batch = 32;
+  Name names[2 * batch];
+  int found[2 * batch];
+  int k = 0;
+  for (bool more = true; more;) {
+    int m = 0;
+    while (m < batch) {
+      const ConnectionRecord r = read_connection_record(in.next(), in.source(), routine);
+      if (r.first == blank_name || r.first == plus_end) {
+        more = false;
+        break;
+      }
+      if (k + m >= limit) stop("too many connections in MESH (at most " + std::to_string(limit) + ")");
+      names[2 * m] = r.first;
+      names[2 * m + 1] = r.second;
+      mesh.A.push_back(r.value);
+      ++m;
+    }
+    ihash_many(mesh.index, names, 2 * m, all, found);
+    for (int i = 0; i < m; ++i) {
+      ++k;
+      const int a = found[2 * i], b = found[2 * i + 1];
+      if (a == 0 || b == 0) {
+        mesh.E.push_back({0, 0});
+        mesh.CC.push_back({0, 0});
+        continue;
+      }
+      mesh.E.push_back({a, b});
+      if (a != b && a <= located && b <= located) {
+        mesh.CC.push_back({mesh.EC[a], mesh.EC[b]});
+        mesh.EC[a] = k;
+        mesh.EC[b] = k;
+      } else {
+        mesh.CC.push_back({0, 0});
+      }
+    }
+  }
+  mesh.connections = k;
+}
+
+}  // namespace
+
+int rmesh(Mesh& mesh, int& IOPT, const MeshCapacity& capacity, const std::string& mesh_file,
+          const std::string& location_file) {
+  MeshInput in(mesh_file);
+
+  const Name first = read_keyword(in.next());
+  if (first != eleme_upper && first != eleme_lower) stop("no eleme in MESH");
+  const bool all_zero = read_elements(in, mesh, capacity.elements - 1);
+  const int n = mesh.elements;
+
+  // The index over all elements, read order; EC doubles as its work space
+  // and comes back all zero.
+  mesh.EC.assign(static_cast<std::size_t>(n) + 1, 0);
+  mesh.index.IND.resize(static_cast<std::size_t>(n) + 1);
+  std::iota(mesh.index.IND.begin(), mesh.index.IND.end(), 0);
+  hash(mesh.ID, mesh.index, n, capacity.buckets, mesh.EC);
+
+  if (all_zero) {
+    for (int i = 1; i <= n; ++i) mesh.X[i][0] = mesh.X[i][1] = unlocated;
+    read_locations(mesh, n, location_file);
+  }
+
+  std::array<double, 3> lo{}, hi{};
+  bool moved = false;
+  mesh.located = gather(mesh, lo, hi, moved);
+  if (IOPT == 0) IOPT = choose_plane(mesh.located, lo, hi);
+  rearrange(mesh, IOPT);
+
+  // The exchanges moved names: index again, from the previous order. With
+  // no exchange the build would change nothing: every bucket already stands
+  // at the front of the unfilled tail, so each pass meets its members in
+  // place and exchanges each with itself; the names are already normal and
+  // EC is still all zero.
+  if (moved) hash(mesh.ID, mesh.index, n, capacity.buckets, mesh.EC);
+
+  const Name second = read_keyword(in.next());
+  if (second != conne_upper && second != conne_lower) stop("no conne in MESH");
+  read_connections(in, mesh, capacity.connections - 1);
+  in.close();
+  return mesh.located;
+}
+
+}  // namespace pz
