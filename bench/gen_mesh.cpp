@@ -4,7 +4,10 @@
 //
 // 2d: a vertical X-Z section of 369 x 271 = 99 999 elements (the most a
 //     MESH may hold) with 199 358 connections;
-// 3d: a block of 46 x 46 x 47 = 99 452 elements with 291 870 connections.
+// 3d: a block of 46 x 46 x 47 = 99 452 elements with 291 870 connections;
+// dense: a block of 50 x 46 x 42 = 96 600 elements, each connected to all 26
+//     neighbours (faces, edges and corners): 1 199 636 connections, just
+//     under the 1 199 999 a MESH may hold.
 // The scale (0 < scale <= 1) shortens the last grid direction, so 0.1 gives
 // a tenth of the elements and connections.
 //
@@ -85,8 +88,9 @@ void connection(std::FILE* f, long a, long b, int direction, double half, double
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || (std::strcmp(argv[1], "2d") != 0 && std::strcmp(argv[1], "3d") != 0)) {
-    std::fprintf(stderr, "usage: gen_mesh 2d|3d <scale> <out-file>\n");
+  const bool dense = argc == 4 && std::strcmp(argv[1], "dense") == 0;
+  if (argc != 4 || (std::strcmp(argv[1], "2d") != 0 && std::strcmp(argv[1], "3d") != 0 && !dense)) {
+    std::fprintf(stderr, "usage: gen_mesh 2d|3d|dense <scale> <out-file>\n");
     return 2;
   }
   const double scale = std::atof(argv[2]);
@@ -94,7 +98,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "gen_mesh: scale must be in (0, 1]\n");
     return 2;
   }
-  Grid g = std::strcmp(argv[1], "2d") == 0 ? Grid{369, 1, 271, 10.0, 1.0, 2.0} : Grid{46, 46, 47, 20.0, 20.0, 5.0};
+  Grid g = std::strcmp(argv[1], "2d") == 0 ? Grid{369, 1, 271, 10.0, 1.0, 2.0}
+           : dense                         ? Grid{50, 46, 42, 20.0, 20.0, 5.0}
+                                           : Grid{46, 46, 47, 20.0, 20.0, 5.0};
   g.nz = std::max(1L, std::lround(g.nz * scale));
 
   std::FILE* f = std::fopen(argv[3], "wb");
@@ -116,6 +122,20 @@ int main(int argc, char** argv) {
     for (long j = 0; j < g.ny; ++j)
       for (long i = 0; i < g.nx; ++i) {
         const long e = g.index(i, j, k);
+        if (dense) {
+          // The 13 neighbours that come after e in element order.
+          for (long dk = 0; dk <= 1; ++dk)
+            for (long dj = -1; dj <= 1; ++dj)
+              for (long di = -1; di <= 1; ++di) {
+                if (dk == 0 && (dj < 0 || (dj == 0 && di <= 0))) continue;
+                const long i2 = i + di, j2 = j + dj, k2 = k + dk;
+                if (i2 < 0 || i2 >= g.nx || j2 < 0 || j2 >= g.ny || k2 >= g.nz) continue;
+                const int direction = dk != 0 ? 3 : dj != 0 ? 2 : 1;
+                connection(f, e, g.index(i2, j2, k2), direction, g.dx / 2, g.dx * g.dz, dk != 0);
+                ++connections;
+              }
+          continue;
+        }
         if (i + 1 < g.nx) connection(f, e, g.index(i + 1, j, k), 1, g.dx / 2, g.dy * g.dz, false), ++connections;
         if (j + 1 < g.ny) connection(f, e, g.index(i, j + 1, k), 2, g.dy / 2, g.dx * g.dz, false), ++connections;
         if (k + 1 < g.nz) connection(f, e, g.index(i, j, k + 1), 3, g.dz / 2, g.dx * g.dy, true), ++connections;
