@@ -109,42 +109,40 @@ void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vect
   // bears it in bucket order (all elements of a name share its bucket, so
   // walking IND front to back meets that one first). At most half full.
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
-  index.keys.assign(size, 0);
-  index.first.assign(size, 0);
+  index.slots.assign(size, 0);
   index.mask = size - 1;
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
-    if (p + ahead <= n) {
-      const std::size_t s = mix(pack(ID[index.IND[p + ahead]]) + 1) & index.mask;
-      __builtin_prefetch(&index.keys[s], 1);
-      __builtin_prefetch(&index.first[s], 1);
-    }
+    if (p + ahead <= n) __builtin_prefetch(&index.slots[mix(pack(ID[index.IND[p + ahead]])) & index.mask], 1);
     const int e = index.IND[p];
-    const std::uint64_t key = pack(ID[e]) + 1;
+    const std::uint64_t key = pack(ID[e]);
     std::size_t s = mix(key) & index.mask;
-    while (index.keys[s] != 0 && index.keys[s] != key) s = (s + 1) & index.mask;
-    if (index.keys[s] == 0) {
-      index.keys[s] = key;
-      index.first[s] = e;
-    }
+    while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
+    if (index.slots[s] == 0) index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
   }
 }
 
-int ihash(const NameIndex& index, const Name& probe, int bound) {
-  if (index.keys.empty()) return 0;
-  const std::uint64_t key = pack(normalise(probe)) + 1;
-  for (std::size_t s = mix(key) & index.mask;; s = (s + 1) & index.mask) {
-    const std::uint64_t k = index.keys[s];
-    if (k == key) {
-      const int e = index.first[s];
-      return e <= bound ? e : 0;
-    }
-    if (k == 0) return 0;
+namespace {
+// The element of a slot whose name is key, 0 when the name is not in the
+// table.
+int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
+  for (;; s = (s + 1) & index.mask) {
+    const std::uint64_t slot = index.slots[s];
+    if (slot == 0) return 0;
+    if ((slot >> NameIndex::element_bits) == key) return static_cast<int>(slot & NameIndex::element_mask);
   }
+}
+}  // namespace
+
+int ihash(const NameIndex& index, const Name& probe, int bound) {
+  if (index.slots.empty()) return 0;
+  const std::uint64_t key = pack(normalise(probe));
+  const int e = find(index, key, mix(key) & index.mask);
+  return e <= bound ? e : 0;
 }
 
 void ihash_many(const NameIndex& index, const Name* probes, int count, int bound, int* found) {
-  if (index.keys.empty()) {
+  if (index.slots.empty()) {
     std::fill(found, found + count, 0);
     return;
   }
@@ -154,21 +152,12 @@ void ihash_many(const NameIndex& index, const Name* probes, int count, int bound
   for (int base = 0; base < count; base += chunk) {
     const int m = std::min(chunk, count - base);
     for (int i = 0; i < m; ++i) {
-      key[i] = pack(normalise(probes[base + i])) + 1;
+      key[i] = pack(normalise(probes[base + i]));
       slot[i] = mix(key[i]) & index.mask;
-      __builtin_prefetch(&index.keys[slot[i]]);
-      __builtin_prefetch(&index.first[slot[i]]);
+      __builtin_prefetch(&index.slots[slot[i]]);
     }
     for (int i = 0; i < m; ++i) {
-      int e = 0;
-      for (std::size_t s = slot[i];; s = (s + 1) & index.mask) {
-        const std::uint64_t k = index.keys[s];
-        if (k == key[i]) {
-          e = index.first[s];
-          break;
-        }
-        if (k == 0) break;
-      }
+      const int e = find(index, key[i], slot[i]);
       found[base + i] = e <= bound ? e : 0;
     }
   }

@@ -30,9 +30,13 @@ struct NameIndex {
   std::vector<int> HSH;
   std::vector<int> IND;
   int buckets = 256;
-  // Fast table: open addressing over packed normalised names.
-  std::vector<std::uint64_t> keys;  // packed name + 1 (0 = empty slot)
-  std::vector<int> first;           // first match in bucket order
+  // Fast table: open addressing over packed normalised names. A slot holds
+  // the name's 5 bytes above the number of its first element in bucket
+  // order (element_bits wide), so a lookup touches one slot per probe; 0 is
+  // an empty slot (elements are numbered from 1).
+  static constexpr int element_bits = 24;  // room for far more than the element capacity
+  static constexpr std::uint64_t element_mask = (std::uint64_t{1} << element_bits) - 1;
+  std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
 };
 
