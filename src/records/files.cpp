@@ -1,6 +1,7 @@
 #include "records/files.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,7 +42,7 @@ void LineReader::open(const std::string& path, const Source& source, std::string
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
-  if (!buf_) buf_ = std::make_unique<char[]>(buffer_size);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
 }
 
 void LineReader::attach(int fd, const Source& source, std::string_view routine) {
@@ -54,7 +55,7 @@ void LineReader::attach(int fd, const Source& source, std::string_view routine) 
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
-  if (!buf_) buf_ = std::make_unique<char[]>(buffer_size);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
 }
 
 void LineReader::close() {
@@ -150,7 +151,7 @@ int OutFile::create(const std::string& path) {
   if (fd < 0) return errno;
   fd_ = fd;
   used_ = 0;
-  if (!buf_) buf_ = std::make_unique<char[]>(block);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(block);
   return 0;
 }
 
@@ -196,6 +197,11 @@ void OutFile::abandon() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   used_ = 0;
+}
+
+void write_console(std::string_view text, std::string_view routine, bool flush) {
+  const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  if (!written || (flush && std::fflush(stdout) != 0)) fail(failure::write, console_out, routine);
 }
 
 }  // namespace pz

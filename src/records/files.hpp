@@ -10,6 +10,9 @@
 // OutFile collects one file's output in a buffer and writes it in large
 // blocks; a failed write or close is the run-time failure "error during
 // write" of the file.
+//
+// The console output goes through write_console, which treats a failed
+// write the same way: failure 38 on unit 6 (CONOUT$).
 #pragma once
 
 #include <cstddef>
@@ -105,5 +108,12 @@ class OutFile {
   int unit_ = 0;
   std::string routine_;
 };
+
+// Writes text to standard output, and flushes it when flush is set. A write
+// that fails (the reading end of a pipe closed, a full disk) is failure 38
+// on the console output, reported against routine: the run ends as at any
+// other failed write, and a plot file in progress is removed.
+void write_console(std::string_view text, std::string_view routine, bool flush = true);
+inline void flush_console(std::string_view routine) { write_console({}, routine, true); }
 
 }  // namespace pz

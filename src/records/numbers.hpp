@@ -40,8 +40,9 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept;
 int integer_length(std::int64_t value) noexcept;
 
 // Writes the 14 columns of "(1p,e14.6)" for value. Returns out + 14.
-// Negative zero is written as zero. Not-a-number and infinities never reach
-// here (input rejects them); they are written as 14 asterisks.
+// Negative zero is written as zero. Not-a-number and infinities, which input
+// rejects but arithmetic can still make (a connection value over a tiny
+// area, a sum beyond the range), are written as 14 asterisks.
 inline constexpr int e14_width = 14;
 char* write_e14_6(char* out, double value) noexcept;
 

@@ -63,7 +63,7 @@ std::vector<std::string> ScratchDir::files() const {
 }
 
 RunResult run_printzone(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                        std::string_view input) {
+                        std::string_view input, const std::function<void()>& in_child) {
   int in[2], out[2], err[2];
   if (::pipe(in) || ::pipe(out) || ::pipe(err)) throw std::runtime_error("pipe");
   pid_t pid = ::fork();
@@ -73,6 +73,7 @@ RunResult run_printzone(const std::filesystem::path& dir, const std::vector<std:
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (in_child) in_child();
     std::vector<char*> argv;
     std::string exe = PRINTZONE_EXE;
     argv.push_back(exe.data());

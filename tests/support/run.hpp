@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +37,11 @@ class ScratchDir {
 };
 
 // Runs printzone with args in dir, feeding input on standard input.
+// in_child, when given, runs in the child just before the program starts
+// (to set limits or drop privileges); a child that cannot start ends with
+// status 127.
 RunResult run_printzone(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                        std::string_view input = {});
+                        std::string_view input = {}, const std::function<void()>& in_child = {});
 
 // Joins lines, each followed by "\n".
 std::string lines(std::initializer_list<std::string_view> ls);
