@@ -19,13 +19,26 @@ std::size_t name_start(const std::string& path) {
 }
 }  // namespace
 
-std::string plot_file_name(const std::string& printout_file, long n) {
+namespace {
+// The printout file name with its name proper lower-cased.
+std::string lower_case_name(const std::string& printout_file) {
   std::string name = printout_file;
   for (std::size_t i = name_start(name); i < name.size(); ++i) {
     if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] + 32);
   }
-  return name + "." + std::to_string(n);
+  return name;
 }
+}  // namespace
+
+std::string plot_file_name(const std::string& printout_file, long n) {
+  return lower_case_name(printout_file) + "." + std::to_string(n);
+}
+
+std::string collection_file_name(const std::string& printout_file) {
+  return lower_case_name(printout_file) + ".pvd";
+}
+
+std::string file_name_part(const std::string& path) { return path.substr(name_start(path)); }
 
 PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
   const Source source{unit::plot, name_};
@@ -55,6 +68,26 @@ void PlotFile::commit() {
   out_.close();
   if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, routine);
   committed_ = true;
+}
+
+FinishedFile PlotFile::finish() {
+  out_.close();
+  committed_ = true;  // the finished file now answers for the temporary
+  return FinishedFile(temp_, name_);
+}
+
+FinishedFile::FinishedFile(FinishedFile&& other) noexcept
+    : temp_(std::move(other.temp_)), name_(std::move(other.name_)), pending_(other.pending_) {
+  other.pending_ = false;
+}
+
+FinishedFile::~FinishedFile() {
+  if (pending_) ::unlink(temp_.c_str());
+}
+
+void FinishedFile::commit() {
+  if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, routine);
+  pending_ = false;
 }
 
 }  // namespace pz

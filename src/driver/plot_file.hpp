@@ -10,6 +10,21 @@
 
 namespace pz {
 
+// A complete file still under its temporary name: commit() moves it into
+// place; a file not committed is removed when the object goes.
+class FinishedFile {
+ public:
+  FinishedFile(std::string temp, std::string name) : temp_(std::move(temp)), name_(std::move(name)) {}
+  FinishedFile(FinishedFile&& other) noexcept;
+  FinishedFile& operator=(FinishedFile&&) = delete;
+  ~FinishedFile();
+  void commit();
+
+ private:
+  std::string temp_, name_;
+  bool pending_ = true;
+};
+
 class PlotFile {
  public:
   // Checks that the plot file may be written and creates its temporary
@@ -23,6 +38,9 @@ class PlotFile {
   OutFile& out() { return out_; }
   // Flushes, closes and moves the file into place.
   void commit();
+  // Flushes and closes the file, and hands over the moving into place: for
+  // the files of a printout that are moved together once all are written.
+  FinishedFile finish();
 
  private:
   std::string name_, temp_;
@@ -33,5 +51,12 @@ class PlotFile {
 // The plot file name of printout n: the printout file name with the name
 // proper (not its directory part) lower-cased, then "." and n.
 std::string plot_file_name(const std::string& printout_file, long n);
+
+// The collection file of the -vtk output: the printout file name, its name
+// proper lower-cased, and ".pvd".
+std::string collection_file_name(const std::string& printout_file);
+
+// The name proper of a path: what follows its last "/".
+std::string file_name_part(const std::string& path);
 
 }  // namespace pz

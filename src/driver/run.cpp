@@ -7,16 +7,19 @@
 // printout is announced on the console,
 //     " Found printout(" n "): " and columns 3-20 of its values line,
 // and written to its own plot file when it ends. Inside a printout, lines
-// whose first word begins with "elem" may head tables.
+// whose first word begins with "elem" may head tables. With -vtk, the plot
+// files are VTK files, listed in the run's collection file as they are done.
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "cells/cells.hpp"
 #include "driver/driver.hpp"
 #include "driver/plot_file.hpp"
 #include "driver/settings.hpp"
+#include "driver/vtk_series.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/plot.hpp"
@@ -38,8 +41,7 @@ void catalogue(long n, std::string_view text) {
   std::string line = " Found printout(" + std::to_string(n) + "): ";
   line.append(text);
   line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fflush(stdout);
+  write_console(line, "printzone");
 }
 
 // Reads the next printout-file line into LINE with column 1 blanked, and
@@ -68,6 +70,9 @@ void Run::printouts() {
   in.open(settings.FILE, Source{unit::printout, settings.FILE}, "printzone");
   const TableSettings table_settings{settings.IOPT, settings.WANT.view(), settings.LWANT};
 
+  std::optional<VtkSeries> series;
+  if (settings.vtk) series.emplace(settings.FILE);
+
   Line LINE, values_line;
   LowerLine LC;
   Positions pos;
@@ -81,7 +86,8 @@ void Run::printouts() {
     values_line.assign(record);
     ++NPRNT;
     catalogue(NPRNT, values_line.cols(3, 20));
-    PlotFile plot(plot_file_name(settings.FILE, NPRNT));
+    const std::string plot_name = plot_file_name(settings.FILE, NPRNT);
+    PlotFile plot(series ? VtkSeries::file_name(plot_name, settings.IZONE != 0) : plot_name);
 
     values.NVAL = 0;
     values.start_header(settings.IOPT, true);
@@ -98,10 +104,18 @@ void Run::printouts() {
       }
     }
 
-    if (settings.IZONE != 0) write_zone_plot(plot.out(), settings.zone_file, values, mesh, points, cells);
-    else write_plot(plot.out(), values, mesh, points, cells);
-    std::fflush(stdout);
+    const double time = series ? printout_time(values_line.view(), NPRNT) : 0;
+    if (series) {
+      series->write(plot, plot_name, time, settings.IZONE != 0 ? &settings.zone_file : nullptr, values, mesh, points,
+                    cells);
+    } else if (settings.IZONE != 0) {
+      write_zone_plot(plot.out(), settings.zone_file, values, mesh, points, cells);
+    } else {
+      write_plot(plot.out(), values, mesh, points, cells);
+    }
+    flush_console("printzone");
     plot.commit();
+    if (series) series->add(VtkSeries::file_name(plot_name, settings.IZONE != 0), time);
     if (at_end) return;
   }
 }
@@ -110,6 +124,10 @@ void Run::printouts() {
 
 int main_program(int argc, char** argv) {
   try {
+    if (wants_help(argc, argv)) {
+      print_usage();
+      return 0;
+    }
     auto run = std::make_unique<Run>();
     take_settings(run->settings, argc, argv);
     rmesh(run->mesh, run->settings.IOPT);
@@ -120,7 +138,7 @@ int main_program(int argc, char** argv) {
     }
     run->values = Values(mesh.located);
     run->printouts();
-    std::fflush(stdout);
+    flush_console("printzone");
     return 0;
   } catch (const Stop& s) {
     return report(s);

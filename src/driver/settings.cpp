@@ -23,10 +23,7 @@ std::string argument(const char* arg) {
   return std::string(a);
 }
 
-void console(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
+void console(std::string_view text) { write_console(text, routine); }
 
 void read_list(Settings& s, const std::string& name) {
   LineReader list;
@@ -50,7 +47,48 @@ void dialogue(Settings& s) {
   console(" \n");
 }
 
+constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
+                 printoutfile
+       printzone -h | --help
+
+Writes one plot file per printout of a simulator's printout file. Options,
+compared exactly, stand before the printout file name, in any order:
+  -yz, -xz, -xy  plot in that plane, cells traced from the mesh connections
+  -xyz           three-dimensional points, no cells
+                 (none of these: the plane across the smallest extent)
+  -z zonefile    take the cells and zones from the zone file
+  -w listfile    extract only the table columns named on its first line
+  -vtk           write VTK files instead of zone-format plot files
+  -h, --help     print this help and end
+Without a printout file name the program asks for it and for the plane.
+
+Files read: MESH (in the working directory), locat (when every coordinate in
+MESH is zero), the printout file, and the zone and list files named above.
+
+Files written, named after the printout file with its name lower-cased
+(run.out for Run.Out):
+  run.out.1, run.out.2, ...  one zone-format plot file per printout; with -vtk:
+  run.out.1.vtu, ...         one VTK unstructured grid per printout; with -z,
+                             run.out.1.vtm, a block per zone (run.out.1_1.vtu)
+  run.out.pvd                with -vtk, the time series of them all
+
+Exit status: 0 normal end; 1 a stop (its message on standard error); a
+run-time failure ends with its number: 9 permission denied, 24 end of file
+during read, 29 file not found, 30 open failure, 38 error during write,
+64 input conversion error.
+)";
+
 }  // namespace
+
+bool wants_help(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argument(argv[i]);
+    if (a == "-h" || a == "--help") return true;
+  }
+  return false;
+}
+
+void print_usage() { console(usage); }
 
 void take_settings(Settings& s, int argc, char** argv) {
   const int N = argc - 1;
@@ -64,6 +102,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (s.FILE == "-xz") s.IOPT = 2;
     else if (s.FILE == "-xy") s.IOPT = 3;
     else if (s.FILE == "-xyz") s.IOPT = 4;
+    else if (s.FILE == "-vtk") s.vtk = true;
     else if (s.FILE == "-z" && i < N) {
       s.IZONE = 1;
       s.FILE = argument(argv[++i]);

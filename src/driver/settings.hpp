@@ -1,7 +1,8 @@
 // Run settings, from the command line or, when it names no printout file,
 // from the console dialogue.
 //
-//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] printoutfile
+//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] printoutfile
+//   printzone -h | --help
 //
 // Option words are compared exactly; the printout file name must be the
 // last argument. The zone file is opened here and stays open for the run;
@@ -23,7 +24,13 @@ struct Settings {
   LineReader zone_file;
   Text<600> WANT;    // a blank, then the list line in lower case
   int LWANT = 0;     // last non-blank column of WANT; 0 without a list
+  bool vtk = false;  // -vtk: VTK files and a collection instead of zone-format plot files
 };
+
+// Whether an argument is -h or --help: the run then only prints the usage.
+bool wants_help(int argc, char** argv);
+// The usage, on standard output.
+void print_usage();
 
 // Takes the settings from the arguments (argv[1..argc-1]) and, when no
 // printout file name is among them, from the console dialogue.

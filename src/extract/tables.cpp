@@ -104,13 +104,16 @@ int shape_connection_name(std::string_view word, char* out) {
   return n - 1;
 }
 
-// Appends a column's names to V1; false when they would not fit.
+// Appends a column's names to V1 and its array to the list (the t.taken-th
+// taken column of the table); false when they would not fit.
 bool append_names(const Table& t, std::string_view word, int IOPT, Values& values) {
   char shaped[LowerLine::length + 1];
   auto& V1 = values.V1;
   if (!t.connection) {
     const int len = shape_element_name(word, shaped);
     if (values.LV1 + 1 + len > Values::header_capacity) return false;
+    if (!values.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), values.NVAL + t.taken, 1))
+      return false;
     V1.c[values.LV1] = ' ';
     std::memcpy(V1.c + values.LV1 + 1, shaped, static_cast<std::size_t>(len));
     values.LV1 += 1 + len;
@@ -120,6 +123,9 @@ bool append_names(const Table& t, std::string_view word, int IOPT, Values& value
   const char* letters = IOPT == 1 ? "yz" : IOPT == 2 ? "xz" : IOPT == 3 ? "xy" : "xyz";
   const int copies = static_cast<int>(std::strlen(letters));
   if (values.LV1 + copies * (len + 2) > Values::header_capacity) return false;
+  if (!values.add_array(std::string_view(shaped, static_cast<std::size_t>(len)),
+                        values.NVAL + (t.taken - 1) * copies + 1, copies))
+    return false;
   for (int i = 0; i < copies; ++i) {
     char* p = V1.c + values.LV1;
     *p++ = ' ';
@@ -260,6 +266,7 @@ TableOutcome read_table(LineReader& in, const Line& LINE, const LowerLine& LC, c
 
   // Column list.
   const int LV1_before = values.LV1;
+  const int NARR_before = values.NARR;
   bool overflow = false;
   for (Word w = next_word(LC, index.last, pos.ILAST); w.found(); w = next_word(LC, w.last, pos.ILAST)) {
     if (t.NCOL == max_columns) {
@@ -287,15 +294,20 @@ TableOutcome read_table(LineReader& in, const Line& LINE, const LowerLine& LC, c
   const int added = t.connection ? t.taken * values.NCOORD : t.taken;
   if (overflow || values.NVAL + added > Values::slot_capacity) {
     values.LV1 = LV1_before;
+    values.NARR = NARR_before;
     return TableOutcome::overflow;
   }
   t.NOFF = values.NVAL;
   values.add_slots(added);
 
   // Rows, up to the terminator line.
+  // A row read has no end branch: the end of the file here is failure 24,
+  // met in this routine.
   Row row;
   for (;;) {
-    row.assign(in.next_required());
+    std::string_view record;
+    if (!in.next(record)) fail(failure::end_of_file, in.source(), routine);
+    row.assign(record);
     if (row.terminator()) return TableOutcome::read;
     if (t.NCOL == 0) continue;  // a table without columns adds nothing
     if (t.connection) connection_row(t, row, in, mesh, values);

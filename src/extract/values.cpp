@@ -18,6 +18,17 @@ void Values::start_header(int IOPT, bool upper) {
   for (int i = 0; i < n; ++i) V1.c[12 + 2 * i] = static_cast<char>(base + (letters[i] - 'x'));
   LV1 = n == 3 ? 17 : 15;
   NCOORD = n;
+  NARR = 0;
+}
+
+bool Values::add_array(std::string_view name, int first, int components) {
+  if (NARR == array_capacity) return false;
+  ValueArray& a = arrays[static_cast<std::size_t>(NARR++)];
+  a.length = static_cast<int>(std::min(name.size(), sizeof a.name));
+  std::copy_n(name.data(), a.length, a.name);
+  a.first = first;
+  a.components = components;
+  return true;
 }
 
 void Values::add_slots(int count) {

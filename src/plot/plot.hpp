@@ -14,6 +14,8 @@
 // ends the current zone and titles the next one with its whole text.
 #pragma once
 
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "cells/cells.hpp"
@@ -46,5 +48,12 @@ void write_zone_body(OutFile& out, const Values& values, const Mesh& mesh, const
 // elements are reported on standard output and drop their line.
 void write_zone_plot(OutFile& out, LineReader& zone_file, const Values& values, const Mesh& mesh, Points& points,
                      Cells& cells);
+
+// Builds the zones of the zone file (read again from its start) one after
+// the other into points and cells, and calls zone(title) for each zone that
+// has points, while they hold it. Corner names that are not located
+// elements are reported on standard output and drop their line.
+void for_each_zone(LineReader& zone_file, const Mesh& mesh, Points& points, Cells& cells,
+                   const std::function<void(std::string_view title)>& zone);
 
 }  // namespace pz

@@ -29,7 +29,7 @@ void unknown_element(std::string_view name) {
   std::string message = " Unknown element \"";
   message.append(name);
   message.append("\" in zone file\n");
-  std::fwrite(message.data(), 1, message.size(), stdout);
+  write_console(message, "printzone", false);
 }
 
 // Adds the cell of a zone-file line; false (after the message) when one of
@@ -69,6 +69,14 @@ void write_zone_plot(OutFile& out, LineReader& zone_file, const Values& values, 
                      Cells& cells) {
   out.put(values.header());
   out.newline();
+  for_each_zone(zone_file, mesh, points, cells, [&](std::string_view title) {
+    write_cell_zone_header(out, title, points.NPTS, cells.NCELL);
+    write_zone_body(out, values, mesh, points, cells);
+  });
+}
+
+void for_each_zone(LineReader& zone_file, const Mesh& mesh, Points& points, Cells& cells,
+                   const std::function<void(std::string_view title)>& zone) {
   if (points.ZN.size() < static_cast<std::size_t>(mesh.located) + 1) points.identity(mesh.located);
   start_zone(points, cells);
 
@@ -92,10 +100,7 @@ void write_zone_plot(OutFile& out, LineReader& zone_file, const Values& values, 
       }
       add_cell(line, mesh, points, cells);
     }
-    if (points.NPTS > 0) {
-      write_cell_zone_header(out, title, points.NPTS, cells.NCELL);
-      write_zone_body(out, values, mesh, points, cells);
-    }
+    if (points.NPTS > 0) zone(title);
     start_zone(points, cells);
     if (titled) title.assign(line.cols(static_cast<std::size_t>(pos.IFIRST), static_cast<std::size_t>(pos.ILAST)));
   }

@@ -1,0 +1,111 @@
+// Plot files in VTK's XML formats, which free viewers (ParaView, VisIt, VTK,
+// meshio) open directly:
+//
+//   run.out.12.vtu    one unstructured grid per printout: the plot points as
+//                     3-D points ((u, v, 0) in a plane), the cells, and one
+//                     point-data array per taken table column
+//   run.out.12.vtm    with a zone file: a multiblock of one block per zone,
+//                     named by the zone's title, each zone in its own grid
+//                     file run.out.12_1.vtu, run.out.12_2.vtu, ...
+//   run.out.pvd       the collection: every printout's file with its time
+//
+// Values are 64-bit floats, written in binary as base64 inside the XML
+// (each array a 64-bit byte count, then its bytes, encoded together).
+// A cell with a repeated corner becomes the cell of its distinct corners
+// (triangle, line or vertex); a plot without cells makes every point a
+// vertex cell, so that viewers show the points.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cells/cells.hpp"
+#include "extract/values.hpp"
+#include "mesh/mesh.hpp"
+#include "plot/plot.hpp"
+#include "records/files.hpp"
+
+namespace pz {
+
+// Base64 of in[0..n) (RFC 4648 alphabet, '=' padding): 4 * ceil(n / 3)
+// characters at out. Returns the end.
+char* base64_encode(const unsigned char* in, std::size_t n, char* out) noexcept;
+
+// Bytes streamed through base64 into a file, encoded in blocks straight
+// into the file's buffer.
+class Base64Writer {
+ public:
+  static constexpr std::size_t block = 3 * 1024;  // bytes encoded at once
+  explicit Base64Writer(OutFile& out) : out_(out) {}
+  void put(const void* data, std::size_t n) {
+    if (n < block - used_) {  // the usual case: one value into the block
+      std::memcpy(pending_ + used_, data, n);
+      used_ += n;
+    } else {
+      put_long(data, n);
+    }
+  }
+  void put_double(double v) { put(&v, sizeof v); }
+  // Encodes what is left, with padding; the writer can then start again.
+  void finish();
+
+ private:
+  void put_long(const void* data, std::size_t n);
+  void encode_block();
+  OutFile& out_;
+  unsigned char pending_[block];
+  std::size_t used_ = 0;
+};
+
+// Writes text as XML character data or attribute value: & < > " ' as
+// entities, a tab as a character reference, and bytes XML cannot hold
+// (other control characters, bytes that are not UTF-8) as '?'.
+void put_xml_text(OutFile& out, std::string_view text);
+std::string xml_text(std::string_view text);
+
+// The point-data array names of a printout: each array's name, and where a
+// name repeats an earlier one, the name with "_2", "_3", ... appended (the
+// first suffix not taken yet). An empty name is "slotN", N its first slot.
+std::vector<std::string> unique_array_names(const Values& values);
+
+// VTK cell type codes.
+namespace vtk_cell {
+inline constexpr unsigned char vertex = 1, line = 3, triangle = 5, quad = 9;
+}
+
+// The distinct corners of a plot cell in corner order into out; returns
+// their count (1 to 4).
+int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept;
+unsigned char cell_type(int corners) noexcept;
+
+// Writes the unstructured grid of the points and cells (the points of
+// `points` in point order, the cells of `cells`, point numbers as in the
+// zone format) with the printout's values and its time as field data.
+void write_vtu(OutFile& out, const Values& values, const Mesh& mesh, const Points& points, const Cells& cells,
+               double time);
+
+// A multiblock file whose blocks are the grid files given (file names
+// relative to the multiblock file).
+struct Block {
+  std::string name;
+  std::string file;
+};
+void write_vtm(OutFile& out, const std::vector<Block>& blocks);
+
+// A collection file: each entry a file (relative to the collection file)
+// and its time, in order.
+struct CollectionEntry {
+  std::string file;
+  double time;
+};
+void write_pvd(OutFile& out, const std::vector<CollectionEntry>& entries);
+
+// The time of a printout: the first word of its values line read as a
+// table cell, or the printout number n where that word is not a number.
+double printout_time(std::string_view values_line, long n);
+
+}  // namespace pz
