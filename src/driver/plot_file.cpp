@@ -17,9 +17,7 @@ std::size_t name_start(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? 0 : slash + 1;
 }
-}  // namespace
 
-namespace {
 // The printout file name with its name proper lower-cased.
 std::string lower_case_name(const std::string& printout_file) {
   std::string name = printout_file;
@@ -64,11 +62,7 @@ PlotFile::~PlotFile() {
   }
 }
 
-void PlotFile::commit() {
-  out_.close();
-  if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, routine);
-  committed_ = true;
-}
+void PlotFile::commit() { finish().commit(); }
 
 FinishedFile PlotFile::finish() {
   out_.close();

@@ -87,7 +87,8 @@ void Run::printouts() {
     ++NPRNT;
     catalogue(NPRNT, values_line.cols(3, 20));
     const std::string plot_name = plot_file_name(settings.FILE, NPRNT);
-    PlotFile plot(series ? VtkSeries::file_name(plot_name, settings.IZONE != 0) : plot_name);
+    const std::string file = series ? VtkSeries::file_name(plot_name, settings.IZONE != 0) : plot_name;
+    PlotFile plot(file);
 
     values.NVAL = 0;
     values.start_header(settings.IOPT, true);
@@ -115,7 +116,7 @@ void Run::printouts() {
     }
     flush_console("printzone");
     plot.commit();
-    if (series) series->add(VtkSeries::file_name(plot_name, settings.IZONE != 0), time);
+    if (series) series->add(file, time);
     if (at_end) return;
   }
 }

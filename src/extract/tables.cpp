@@ -120,8 +120,8 @@ bool append_names(const Table& t, std::string_view word, int IOPT, Values& value
     return true;
   }
   const int len = shape_connection_name(word, shaped);
-  const char* letters = IOPT == 1 ? "yz" : IOPT == 2 ? "xz" : IOPT == 3 ? "xy" : "xyz";
-  const int copies = static_cast<int>(std::strlen(letters));
+  const std::string_view letters = coordinate_letters(IOPT);
+  const int copies = static_cast<int>(letters.size());
   if (values.LV1 + copies * (len + 2) > Values::header_capacity) return false;
   if (!values.add_array(std::string_view(shaped, static_cast<std::size_t>(len)),
                         values.NVAL + (t.taken - 1) * copies + 1, copies))

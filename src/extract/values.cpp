@@ -4,20 +4,23 @@
 
 namespace pz {
 
-void Values::start_header(int IOPT, bool upper) {
-  V1.assign("Variables = x y z");
-  const char base = upper ? 'X' : 'x';
-  char letters[3];
-  int n = 2;
+std::string_view coordinate_letters(int IOPT) {
   switch (IOPT) {
-    case 1: letters[0] = 'y'; letters[1] = 'z'; break;
-    case 2: letters[0] = 'x'; letters[1] = 'z'; break;
-    case 3: letters[0] = 'x'; letters[1] = 'y'; break;
-    default: letters[0] = 'x'; letters[1] = 'y'; letters[2] = 'z'; n = 3; break;
+    case 1: return "yz";
+    case 2: return "xz";
+    case 3: return "xy";
+    default: return "xyz";
   }
-  for (int i = 0; i < n; ++i) V1.c[12 + 2 * i] = static_cast<char>(base + (letters[i] - 'x'));
-  LV1 = n == 3 ? 17 : 15;
-  NCOORD = n;
+}
+
+// "Variables = " and the letters separated by blanks, from column 13.
+void Values::start_header(int IOPT, bool upper) {
+  const std::string_view letters = coordinate_letters(IOPT);
+  V1.assign("Variables = ");
+  for (std::size_t i = 0; i < letters.size(); ++i)
+    V1.c[12 + 2 * i] = static_cast<char>(upper ? letters[i] - 'a' + 'A' : letters[i]);
+  NCOORD = static_cast<int>(letters.size());
+  LV1 = 11 + 2 * NCOORD;
   NARR = 0;
 }
 

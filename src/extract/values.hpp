@@ -23,6 +23,10 @@ struct ValueArray {
   std::string_view view() const { return std::string_view(name, static_cast<std::size_t>(length)); }
 };
 
+// The plotted coordinates of a projection option, in lower case: "yz" (1),
+// "xz" (2), "xy" (3), "xyz" (4 and above).
+std::string_view coordinate_letters(int IOPT);
+
 struct Values {
   static constexpr int slot_capacity = 120;    // value slots per element and printout
   static constexpr int header_capacity = 600;  // characters of V1

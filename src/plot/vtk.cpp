@@ -80,16 +80,11 @@ void xml_escape(std::string_view text, Sink&& sink) {
   }
 }
 
-// A number as XML text: the shortest form that reads back to the same
-// 64-bit value.
-void put_number(OutFile& out, double v) {
+// A number as XML text; a real in the shortest form that reads back to the
+// same 64-bit value.
+template <class Number>
+void put_number(OutFile& out, Number v) {
   char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-}
-
-void put_integer(OutFile& out, long long v) {
-  char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
   out.put(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
@@ -108,7 +103,7 @@ void open_array(OutFile& out, std::string_view indent, std::string_view type, st
   }
   if (components > 1) {
     out.put(" NumberOfComponents=\"");
-    put_integer(out, components);
+    put_number(out, components);
     out.put("\"");
   }
   out.put(" format=\"binary\">\n");
@@ -291,9 +286,9 @@ void write_vtu(OutFile& out, const Values& values, const Mesh& mesh, const Point
   b64.put_double(time);
   b64.finish();
   out.put("\n      </DataArray>\n    </FieldData>\n    <Piece NumberOfPoints=\"");
-  put_integer(out, n);
+  put_number(out, n);
   out.put("\" NumberOfCells=\"");
-  put_integer(out, list.count());
+  put_number(out, list.count());
   out.put("\">\n      <PointData>\n");
 
   const std::vector<std::string> names = unique_array_names(values);
@@ -342,7 +337,7 @@ void write_vtm(OutFile& out, const std::vector<Block>& blocks) {
   long index = 0;
   for (const Block& b : blocks) {
     out.put("    <DataSet index=\"");
-    put_integer(out, index++);
+    put_number(out, index++);
     out.put("\" name=\"");
     put_xml_text(out, b.name);
     out.put("\" file=\"");
