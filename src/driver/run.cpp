@@ -29,14 +29,6 @@ namespace pz {
 
 namespace {
 
-bool is_header(const LowerLine& LC, const Positions& pos) {
-  return LC.cols(pos.IFIRST, pos.IFIRST + 9) == "total time";
-}
-
-bool is_heading(const LowerLine& LC, const Positions& pos) {
-  return LC.cols(pos.IFIRST, pos.IFIRST + 3) == "elem";
-}
-
 void catalogue(long n, std::string_view text) {
   std::string line = " Found printout(" + std::to_string(n) + "): ";
   line.append(text);
@@ -44,14 +36,11 @@ void catalogue(long n, std::string_view text) {
   write_console(line, "printzone");
 }
 
-// Reads the next printout-file line into LINE with column 1 blanked, and
-// its lower-case copy into LC.
-bool next_line(LineReader& in, Line& LINE, LowerLine& LC, Positions& pos) {
+// Reads the next printout-file line into the scan's current line.
+bool next_line(LineReader& in, ScanLine& line) {
   std::string_view record;
   if (!in.next(record)) return false;
-  LINE.assign(record);
-  LINE.c[0] = ' ';
-  pos = inspect_line(LINE, LC);
+  line.assign(record);
   return true;
 }
 
@@ -68,18 +57,17 @@ struct Run {
 void Run::printouts() {
   LineReader in;
   in.open(settings.FILE, Source{unit::printout, settings.FILE}, "printzone");
-  const TableSettings table_settings{settings.IOPT, settings.WANT.view(), settings.LWANT};
+  const TableSettings table_settings{settings.IOPT, settings.WANT.view(), settings.LWANT, settings.partial};
 
   std::optional<VtkSeries> series;
   if (settings.vtk) series.emplace(settings.FILE);
 
-  Line LINE, values_line;
-  LowerLine LC;
-  Positions pos;
+  ScanLine line;
+  Line values_line;
   long NPRNT = 0;
   for (;;) {
-    while (!is_header(LC, pos)) {
-      if (!next_line(in, LINE, LC, pos)) return;
+    while (!line.is_header()) {
+      if (!next_line(in, line)) return;
     }
     std::string_view record;
     if (!in.next(record)) return;  // a header line ending the file starts no printout
@@ -94,14 +82,19 @@ void Run::printouts() {
     values.start_header(settings.IOPT, true);
     bool at_end = false;
     for (;;) {
-      if (!next_line(in, LINE, LC, pos)) {
+      if (!next_line(in, line)) {
         at_end = true;
         break;
       }
-      if (is_header(LC, pos)) break;
-      if (is_heading(LC, pos) &&
-          read_table(in, LINE, LC, pos, table_settings, mesh, values) == TableOutcome::overflow) {
-        break;  // the rest of the printout is skipped by the scan
+      if (line.is_header()) break;
+      if (!line.is_heading()) continue;
+      const TableOutcome outcome = read_table(in, line, NPRNT, table_settings, mesh, values);
+      // After an overflow the rest of the printout is skipped by the scan; a
+      // header line that ended a table is the scan's current line.
+      if (outcome == TableOutcome::overflow || outcome == TableOutcome::header) break;
+      if (outcome == TableOutcome::end_of_file) {
+        at_end = true;
+        break;
       }
     }
 

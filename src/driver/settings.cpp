@@ -48,7 +48,7 @@ void dialogue(Settings& s) {
 }
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
-                 printoutfile
+                 [-partial] printoutfile
        printzone -h | --help
 
 Writes one plot file per printout of a simulator's printout file. Options,
@@ -59,6 +59,9 @@ compared exactly, stand before the printout file name, in any order:
   -z zonefile    take the cells and zones from the zone file
   -w listfile    extract only the table columns named on its first line
   -vtk           write VTK files instead of zone-format plot files
+  -partial       a printout file that ends inside a table (a run still going,
+                 a cut file): write that printout from the rows read, with a
+                 warning, instead of ending with failure 24
   -h, --help     print this help and end
 Without a printout file name the program asks for it and for the plane.
 
@@ -103,6 +106,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (s.FILE == "-xy") s.IOPT = 3;
     else if (s.FILE == "-xyz") s.IOPT = 4;
     else if (s.FILE == "-vtk") s.vtk = true;
+    else if (s.FILE == "-partial") s.partial = true;
     else if (s.FILE == "-z" && i < N) {
       s.IZONE = 1;
       s.FILE = argument(argv[++i]);

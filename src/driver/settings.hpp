@@ -1,7 +1,7 @@
 // Run settings, from the command line or, when it names no printout file,
 // from the console dialogue.
 //
-//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] printoutfile
+//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] [-partial] printoutfile
 //   printzone -h | --help
 //
 // Option words are compared exactly; the printout file name must be the
@@ -25,6 +25,7 @@ struct Settings {
   Text<600> WANT;    // a blank, then the list line in lower case
   int LWANT = 0;     // last non-blank column of WANT; 0 without a list
   bool vtk = false;  // -vtk: VTK files and a collection instead of zone-format plot files
+  bool partial = false;  // -partial: the end of the file inside a table ends the printout
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.

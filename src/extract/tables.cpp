@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "records/failure.hpp"
 
@@ -49,21 +50,47 @@ bool word_is(const LowerLine& LC, const Word& w, std::string_view text) {
   return w.found() && LC.cols(w.first, w.last) == text;
 }
 
+bool is_index_word(const LowerLine& LC, const Word& w) {
+  return word_is(LC, w, "index") || word_is(LC, w, "ind.") || word_is(LC, w, "ind");
+}
+
+// The columns of a row's element name under a heading word: the word's own,
+// and never fewer than the 5 characters of a name.
+Word name_field(const Word& heading_word) {
+  return {heading_word.first, std::max(heading_word.last, heading_word.first + 4)};
+}
+
 // One column of a table: its heading name's span, then its value window.
 struct Column {
   int C1 = 0, CL = 0;
   int UV = 1;  // 1 take, -1 take as a velocity column, 0 skip
 };
 
+// What a table's first lines tell, for the warnings at its end.
+struct TableWitness {
+  long long heading_line = 0;
+  bool named_element = false;  // a row named an element (both, in a connection table)
+  bool first_row_seen = false;
+  char first_names[2][LowerLine::length + 1] = {};
+  int first_lengths[2] = {0, 0};
+};
+
 struct Table {
   bool connection = false;
   Word name1, name2;   // name fields of the rows
-  int index_first = 0; // first column of the index word
+  Word index;          // the heading's index word
+  // The heading's words after the index word; column names are these, or
+  // pairs of them one blank apart (joined).
+  Word words[max_columns + 1];
+  int word_count = 0;
+  bool joined = false;
   int NCOL = 0;
   Column col[max_columns + 2];  // 1..NCOL, and the sentinel NCOL+1
   int taken = 0;
   int NOFF = 0;
+  int LV1_before = 0, NARR_before = 0;  // the header as it stood before the table
   bool fixed = false;
+  TableWitness witness;
 };
 
 // Element-table column name: the word with a "(" in its second place and
@@ -105,8 +132,15 @@ int shape_connection_name(std::string_view word, char* out) {
 }
 
 // Appends a column's names to V1 and its array to the list (the t.taken-th
-// taken column of the table); false when they would not fit.
-bool append_names(const Table& t, std::string_view word, int IOPT, Values& values) {
+// taken column of the table); false when they would not fit. A name of two
+// words is shaped as one word, without the blank.
+bool append_names(const Table& t, std::string_view text, int IOPT, Values& values) {
+  char word_buffer[LowerLine::length + 1];
+  std::size_t word_length = 0;
+  for (char ch : text)
+    if (ch != ' ') word_buffer[word_length++] = ch;
+  const std::string_view word(word_buffer, word_length);
+
   char shaped[LowerLine::length + 1];
   auto& V1 = values.V1;
   if (!t.connection) {
@@ -136,28 +170,167 @@ bool append_names(const Table& t, std::string_view word, int IOPT, Values& value
   return true;
 }
 
+// The column names: the heading's words after the index word, or, joined,
+// each run of words one blank apart taken as one name.
+int join_words(const Table& t, bool joined, Word* names) {
+  int n = 0;
+  for (int i = 0; i < t.word_count; ++i) {
+    if (joined && n > 0 && t.words[i].first == names[n - 1].last + 2) names[n - 1].last = t.words[i].last;
+    else names[n++] = t.words[i];
+  }
+  return n;
+}
+
+// Lays out the table's columns from its heading names, appends their names
+// to V1 and adds their slots (zero for every element). False when they do
+// not fit: the header then stands as it did before the table.
+bool plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings, Values& values) {
+  Word names[max_columns + 1];
+  const int count = join_words(t, joined, names);
+  t.joined = joined;
+  t.NCOL = 0;
+  t.taken = 0;
+  bool fits = count <= max_columns;
+  for (int i = 0; fits && i < count; ++i) {
+    const Word& w = names[i];
+    Column& c = t.col[++t.NCOL];
+    c.C1 = w.first;
+    c.CL = w.last;
+    c.UV = 1;
+    if (settings.LWANT != 0 && !wanted(settings.WANT, heading.LC, w.first, w.last)) {
+      c.UV = 0;
+      continue;
+    }
+    if (heading.LC.cols(w.first, w.first + 2) == "vel") c.UV = -1;
+    ++t.taken;
+    fits = append_names(t, heading.LINE.cols(static_cast<std::size_t>(w.first), static_cast<std::size_t>(w.last)),
+                        settings.IOPT, values);
+  }
+  // Capacity: the table is dropped whole when its slots would not fit.
+  const int added = t.connection ? t.taken * values.NCOORD : t.taken;
+  if (!fits || values.NVAL + added > Values::slot_capacity) {
+    values.LV1 = t.LV1_before;
+    values.NARR = t.NARR_before;
+    return false;
+  }
+  t.NOFF = values.NVAL;
+  values.add_slots(added);
+  return true;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The last column of a row's index: the first word at or after the
+// heading's index word. Where the index runs into the first value with no
+// blank between, it ends before the value's sign ("14-0.41E+06"), or, when
+// its digits run into the value's point, before the "0" that begins an
+// E-format value ("10.597704E+07" is 1 and 0.597704E+07); it never ends left
+// of the heading's index word, which settles the rest.
+int index_end(const Row& row, const Word& heading_index) {
+  const Positions r = inspect(row.cols(heading_index.first, static_cast<int>(LowerLine::length)));
+  const int word_first = heading_index.first - 1 + r.IFIRST;
+  const int word_last = heading_index.first - 1 + r.IWORD;
+  int d = word_first;
+  while (d <= word_last && is_digit(row.at(d))) ++d;
+  const int last_digit = d - 1;
+  if (last_digit < word_first || d > word_last) return word_last;  // no digits, or the whole word
+  const char next = row.at(d);
+  if (next == '+' || next == '-') return last_digit;
+  if (next != '.') return word_last;
+  int end = row.at(last_digit) == '0' && last_digit > word_first ? last_digit - 1 : last_digit;
+  if (end < heading_index.last) end = std::min(heading_index.last, last_digit);
+  return end;
+}
+
+// The numbers of a word first..last that does not read as one number, when
+// it is a run of numbers printed with no blank between them: their ends are
+// marked in glued_end (all but the last) and their count returned. Returns
+// 1, marking nothing, when the word is something else (then it stays one
+// field, to be read, and fail, as it stands).
+int split_glued(const Row& row, int first, int last, bool* glued_end) {
+  int ends[LowerLine::length];
+  int count = 0;
+  for (int p = first; p <= last;) {
+    const std::size_t n = glued_number_length(row.cols(p, last));
+    if (n == 0) return 1;
+    p += static_cast<int>(n);
+    ends[count++] = p - 1;
+  }
+  for (int i = 0; i + 1 < count; ++i) glued_end[ends[i]] = true;
+  return count;
+}
+
+// Splits columns first..last of a row into numbers: each blank-separated
+// word is one number when it reads as one, otherwise it may be a run of
+// glued numbers. Marks the columns after which a number ends with no blank
+// following; returns how many numbers there are.
+int split_numbers(const Row& row, int first, int last, bool* glued_end) {
+  int count = 0;
+  int i = first;
+  while (i <= last) {
+    if (row.at(i) == ' ') {
+      ++i;
+      continue;
+    }
+    int word_last = i;
+    while (word_last < last && row.at(word_last + 1) != ' ') ++word_last;
+    double ignored;
+    count += read_real(row.cols(i, word_last), 0, ignored) ? 1 : split_glued(row, i, word_last, glued_end);
+    i = word_last + 1;
+  }
+  return count;
+}
+
 // Fixes the value windows from the table's first accepted row: each
-// column's window ends where the first word after the previous window ends,
-// searching no further than the end of the next column's heading name.
-void fix_windows(Table& t, const Row& row) {
-  const Positions r = inspect(row.cols(t.index_first, static_cast<int>(LowerLine::length)));
-  const int R = t.index_first - 1 + r.ILAST;
-  int p = t.index_first - 1 + r.IWORD;
+// column's window ends where the first number after the previous window
+// ends, searching no further than the end of the next column's heading name.
+void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+                 Values& values) {
+  const Positions r = inspect(row.cols(t.index.first, static_cast<int>(LowerLine::length)));
+  const int R = t.index.first - 1 + r.ILAST;
+  int p = index_end(row, t.index);
+  bool glued_end[LowerLine::length + 2] = {};
+  const int numbers = split_numbers(row, p + 1, R, glued_end);
+
+  // Names of two words: one column per pair when that matches the row.
+  if (numbers < t.NCOL && !t.joined) {
+    Word names[max_columns + 1];
+    if (join_words(t, true, names) == numbers) {
+      // No value is stored yet: the header and the slots are laid out anew.
+      values.NVAL = t.NOFF;
+      values.LV1 = t.LV1_before;
+      values.NARR = t.NARR_before;
+      plan_columns(t, true, heading, settings, values);  // fewer columns: always fits
+    }
+  }
+
   Column* col = t.col;
   if (col[t.NCOL].CL < R) col[t.NCOL].CL = R;
   col[t.NCOL + 1].C1 = col[t.NCOL + 1].CL = R + 1;
   for (int k = 1; k <= t.NCOL; ++k) {
     const int end = col[k + 1].CL;
-    const int W = p + 1 > end ? 1 : inspect(row.cols(p + 1, end)).IWORD;
-    col[k].CL = p + W;
-    col[k].C1 = W > 40 ? p + W - 39 : p + 1;
-    p += W;
+    int e = p + 1;  // a blank or empty stretch: the single column p+1
+    int f = p + 1;
+    while (f <= end && row.at(f) == ' ') ++f;
+    if (f <= end) {
+      e = f;
+      while (e < end && row.at(e + 1) != ' ' && !glued_end[e]) ++e;
+    }
+    col[k].CL = e;
+    col[k].C1 = e - p > 40 ? e - 39 : p + 1;
+    p = e;
   }
   t.fixed = true;
 }
 
 double cell(const Row& row, const Column& c, const LineReader& in) {
-  return read_table_cell(row.cols(c.C1, c.CL), in.source(), routine);
+  try {
+    return read_table_cell(row.cols(c.C1, c.CL), in.source(), routine);
+  } catch (Failure& f) {
+    f.context = "line " + std::to_string(in.line_number()) + ", columns " + std::to_string(c.C1) + "-" +
+                std::to_string(c.CL) + ": \"" + std::string(row.cols(c.C1, c.CL)) + "\" is not a number";
+    throw;
+  }
 }
 
 // The connection of the mesh from e1 to e2: sought in e1's list only.
@@ -171,10 +344,31 @@ int find_connection(const Mesh& mesh, int e1, int e2) {
   stop("no connection");
 }
 
-void element_row(Table& t, const Row& row, const LineReader& in, const Mesh& mesh, Values& values) {
+// Keeps the names of the table's first row, for the warning when no row
+// names an element: the first line whose name field is neither blank nor a
+// rule of underscores, dashes or equals signs.
+void witness_row(TableWitness& w, const Table& t, const Row& row) {
+  if (w.first_row_seen) return;
+  const std::string_view name = row.cols(t.name1.first, t.name1.last);
+  if (name.find_first_not_of(" _-=") == std::string_view::npos) return;
+  w.first_row_seen = true;
+  const Word* fields[2] = {&t.name1, &t.name2};
+  for (int i = 0; i < (t.connection ? 2 : 1); ++i) {
+    const std::string_view text = row.cols(fields[i]->first, fields[i]->last);
+    text.copy(w.first_names[i], text.size());
+    w.first_lengths[i] = static_cast<int>(text.size());
+  }
+}
+
+void element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+                 const LineReader& in, const Mesh& mesh, Values& values) {
   const int e = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), mesh.located);
-  if (e == 0) return;
-  if (!t.fixed) fix_windows(t, row);
+  if (e == 0) {
+    witness_row(t.witness, t, row);
+    return;
+  }
+  t.witness.named_element = true;
+  if (!t.fixed) fix_windows(t, row, heading, settings, values);
   int j = t.NOFF;
   for (int k = 1; k <= t.NCOL; ++k) {
     if (t.col[k].UV == 0) continue;
@@ -182,7 +376,8 @@ void element_row(Table& t, const Row& row, const LineReader& in, const Mesh& mes
   }
 }
 
-void connection_row(Table& t, const Row& row, const LineReader& in, const Mesh& mesh, Values& values) {
+void connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+                    const LineReader& in, const Mesh& mesh, Values& values) {
   const int bound = mesh.located;
   int e1 = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), bound);
   int e2 = ihash(mesh.index, row.cols(t.name2.first, t.name2.last), bound);
@@ -190,7 +385,10 @@ void connection_row(Table& t, const Row& row, const LineReader& in, const Mesh& 
     // The names may stand two columns right of the heading's name words.
     const int s1 = ihash(mesh.index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
     const int s2 = ihash(mesh.index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
-    if (s1 == 0 || s2 == 0) return;
+    if (s1 == 0 || s2 == 0) {
+      witness_row(t.witness, t, row);
+      return;
+    }
     t.name1.first += 2;
     t.name1.last += 2;
     t.name2.first += 2;
@@ -198,8 +396,12 @@ void connection_row(Table& t, const Row& row, const LineReader& in, const Mesh& 
     e1 = s1;
     e2 = s2;
   }
-  if (e1 == 0 || e2 == 0) return;
-  if (!t.fixed) fix_windows(t, row);
+  if (e1 == 0 || e2 == 0) {
+    witness_row(t.witness, t, row);
+    return;
+  }
+  t.witness.named_element = true;
+  if (!t.fixed) fix_windows(t, row, heading, settings, values);
 
   const auto& x1 = mesh.X[static_cast<std::size_t>(e1)];
   const auto& x2 = mesh.X[static_cast<std::size_t>(e2)];
@@ -233,85 +435,122 @@ void connection_row(Table& t, const Row& row, const LineReader& in, const Mesh& 
   }
 }
 
+// A row that is a header line: "total time" where its text begins, in any
+// case, column 1 not counted.
+bool is_header_row(const Row& row) {
+  int i = 2;
+  while (i <= static_cast<int>(LowerLine::length) && row.at(i) == ' ') ++i;
+  if (i + 9 > static_cast<int>(LowerLine::length)) return false;
+  for (std::size_t k = 0; k < header_marker.size(); ++k) {
+    char ch = row.at(i + static_cast<int>(k));
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    if (ch != header_marker[k]) return false;
+  }
+  return true;
+}
+
+std::string where(long printout, long long line) {
+  return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
+}
+
+// At the end of a table that adds values: a warning when none of its rows
+// named an element of the mesh, so that its columns hold zeros.
+void warn_if_nothing_matched(const Table& t, long printout) {
+  const TableWitness& w = t.witness;
+  if (w.named_element || t.taken == 0) return;
+  std::string message = where(printout, w.heading_line) + ": no row of this table names " +
+                        (t.connection ? "two elements" : "an element") + " of the mesh";
+  if (w.first_row_seen) {
+    message += " (first row: ";
+    for (int i = 0; i < (t.connection ? 2 : 1); ++i) {
+      if (i > 0) message += ' ';
+      message += '"' + std::string(w.first_names[i], static_cast<std::size_t>(w.first_lengths[i])) + '"';
+    }
+    message += ')';
+  }
+  message += "; its columns hold zeros";
+  warn(message);
+}
+
 }  // namespace
 
-Positions inspect_line(const Line& LINE, LowerLine& LC) { return inspect(LINE.view(), LC.c, LowerLine::length); }
+void ScanLine::assign(std::string_view record) {
+  LINE.assign(record);
+  LINE.c[0] = ' ';
+  pos = inspect(LINE.view(), LC.c, LowerLine::length);
+}
 
 bool wanted(std::string_view WANT, const LowerLine& LC, int s, int t) {
   return WANT.find(LC.cols(s - 1, t + 1)) != std::string_view::npos;
 }
 
-TableOutcome read_table(LineReader& in, const Line& LINE, const LowerLine& LC, const Positions& pos,
-                        const TableSettings& settings, const Mesh& mesh, Values& values) {
+TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const TableSettings& settings,
+                        const Mesh& mesh, Values& values) {
+  const LowerLine& LC = line.LC;
+  const Positions& pos = line.pos;
   // A heading line met while no slot is in use starts the variables header
   // afresh, whatever the line turns out to head.
-  if (values.NVAL == 0) values.start_header(settings.IOPT, LINE.at(static_cast<std::size_t>(pos.IFIRST)) == 'E');
+  if (values.NVAL == 0)
+    values.start_header(settings.IOPT, line.LINE.at(static_cast<std::size_t>(pos.IFIRST)) == 'E');
 
   Table t;
-  t.name1 = {pos.IFIRST, pos.IWORD};
+  t.name1 = name_field({pos.IFIRST, pos.IWORD});
   const Word second = next_word(LC, pos.IWORD, pos.ILAST);
-  Word index;
-  if (word_is(LC, second, "index")) {
-    index = second;
+  if (is_index_word(LC, second)) {
+    t.index = second;
   } else if (word_is(LC, second, "elem2")) {
     const Word third = next_word(LC, second.last, pos.ILAST);
-    if (!word_is(LC, third, "index")) return TableOutcome::not_a_table;
+    if (!is_index_word(LC, third)) return TableOutcome::not_a_table;
     t.connection = true;
-    t.name2 = second;
-    index = third;
+    t.name2 = name_field(second);
+    t.index = third;
   } else {
     return TableOutcome::not_a_table;
   }
-  t.index_first = index.first;
+  t.witness.heading_line = in.line_number();
 
-  // Column list.
-  const int LV1_before = values.LV1;
-  const int NARR_before = values.NARR;
-  bool overflow = false;
-  for (Word w = next_word(LC, index.last, pos.ILAST); w.found(); w = next_word(LC, w.last, pos.ILAST)) {
-    if (t.NCOL == max_columns) {
-      overflow = true;
-      break;
-    }
-    Column& c = t.col[++t.NCOL];
-    c.C1 = w.first;
-    c.CL = w.last;
-    c.UV = 1;
-    if (settings.LWANT != 0 && !wanted(settings.WANT, LC, w.first, w.last)) {
-      c.UV = 0;
-      continue;
-    }
-    if (LC.cols(w.first, w.first + 2) == "vel") c.UV = -1;
-    ++t.taken;
-    if (!append_names(t, LINE.cols(static_cast<std::size_t>(w.first), static_cast<std::size_t>(w.last)),
-                      settings.IOPT, values)) {
-      overflow = true;
-      break;
-    }
-  }
-
-  // Capacity: the table is dropped whole when its slots would not fit.
-  const int added = t.connection ? t.taken * values.NCOORD : t.taken;
-  if (overflow || values.NVAL + added > Values::slot_capacity) {
-    values.LV1 = LV1_before;
-    values.NARR = NARR_before;
-    return TableOutcome::overflow;
-  }
-  t.NOFF = values.NVAL;
-  values.add_slots(added);
+  // Column list: one more word than the capacity tells an overflow.
+  for (Word w = next_word(LC, t.index.last, pos.ILAST); w.found() && t.word_count <= max_columns;
+       w = next_word(LC, w.last, pos.ILAST))
+    t.words[t.word_count++] = w;
+  t.LV1_before = values.LV1;
+  t.NARR_before = values.NARR;
+  if (!plan_columns(t, false, line, settings, values)) return TableOutcome::overflow;
 
   // Rows, up to the terminator line.
-  // A row read has no end branch: the end of the file here is failure 24,
-  // met in this routine.
   Row row;
   for (;;) {
     std::string_view record;
-    if (!in.next(record)) fail(failure::end_of_file, in.source(), routine);
+    if (!in.next(record)) {
+      const long long last_line = in.line_number();
+      if (!settings.partial) {
+        // A row read has no end branch: the end of the file here is
+        // failure 24, met in this routine.
+        fail(failure::end_of_file, in.source(), routine,
+             "the file ends after line " + std::to_string(last_line) + ", inside the table headed at line " +
+                 std::to_string(t.witness.heading_line) + " (-partial writes such a printout from the rows read)");
+      }
+      warn_if_nothing_matched(t, printout);
+      warn("printout " + std::to_string(printout) + ": the file ends after line " + std::to_string(last_line) +
+           ", inside the table headed at line " + std::to_string(t.witness.heading_line) +
+           "; the printout is written from the rows read");
+      return TableOutcome::end_of_file;
+    }
     row.assign(record);
-    if (row.terminator()) return TableOutcome::read;
+    if (row.terminator()) {
+      warn_if_nothing_matched(t, printout);
+      return TableOutcome::read;
+    }
+    if (is_header_row(row)) {
+      warn_if_nothing_matched(t, printout);
+      warn(where(printout, in.line_number()) + ": a header line ends the table headed at line " +
+           std::to_string(t.witness.heading_line) + ", which has no terminator line");
+      line.assign(record);
+      return TableOutcome::header;
+    }
     if (t.NCOL == 0) continue;  // a table without columns adds nothing
-    if (t.connection) connection_row(t, row, in, mesh, values);
-    else element_row(t, row, in, mesh, values);
+    if (t.connection) connection_row(t, row, line, settings, in, mesh, values);
+    else element_row(t, row, line, settings, in, mesh, values);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "records/failure.hpp"
 
 #include <cstdio>
+#include <utility>
 
 namespace pz {
 
@@ -25,14 +26,23 @@ std::string Failure::report() const {
 
 void stop(std::string_view message) { throw Stop{std::string(message)}; }
 
-void fail(int number, const Source& source, std::string_view routine) {
-  throw Failure{number, source.unit, std::string(source.file), std::string(routine)};
+void fail(int number, const Source& source, std::string_view routine, std::string context) {
+  throw Failure{number, source.unit, std::string(source.file), std::string(routine), std::move(context)};
+}
+
+void warn(std::string_view message) {
+  std::string text = "printzone: warning: ";
+  text += message;
+  text += '\n';
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
 int report(const Failure& f) {
   // The listing of active routines: the routine that met the failure, then
   // the main program that called it.
   std::string text = f.report();
+  if (!f.context.empty()) text += "\nprintzone: " + f.context;
   text += "\n  in ";
   text += f.routine.empty() ? "printzone" : f.routine;
   if (!f.routine.empty() && f.routine != "printzone") text += "\n  in printzone";

@@ -9,8 +9,12 @@
 //    required, a field that is not a number, a file that cannot be opened or
 //    written. It is reported as
 //        forrtl: severe (N): <message>, unit U, file F
-//    followed by the listing of the active routines, and the run ends with
-//    status N.
+//    followed, where the program knows more, by one line of context
+//        printzone: <where in the file, and what>
+//    and by the listing of the active routines; the run ends with status N.
+//
+// Warnings never end the run: each is one line on standard error,
+//     printzone: warning: <message>
 // Both are thrown as exceptions and reported once, by the program's main.
 #pragma once
 
@@ -50,6 +54,7 @@ struct Failure {
   int unit;
   std::string file;
   std::string routine;  // innermost active routine, for the listing
+  std::string context;  // where and what, when known: a line of its own
 
   // "forrtl: severe (N): <message>, unit U, file F"
   std::string report() const;
@@ -65,7 +70,10 @@ inline constexpr Source console_in{unit::console_in, "CONIN$"};
 inline constexpr Source console_out{unit::console_out, "CONOUT$"};
 
 [[noreturn]] void stop(std::string_view message);
-[[noreturn]] void fail(int number, const Source& source, std::string_view routine);
+[[noreturn]] void fail(int number, const Source& source, std::string_view routine, std::string context = {});
+
+// Writes "printzone: warning: <message>" as one line on standard error.
+void warn(std::string_view message);
 
 // The text of a failure number ("file not found", ...).
 std::string_view failure_message(int number);

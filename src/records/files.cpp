@@ -42,6 +42,7 @@ void LineReader::open(const std::string& path, const Source& source, std::string
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
+  line_number_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
 }
 
@@ -55,6 +56,7 @@ void LineReader::attach(int fd, const Source& source, std::string_view routine) 
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
+  line_number_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
 }
 
@@ -68,6 +70,7 @@ void LineReader::rewind() {
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
+  line_number_ = 0;
 }
 
 // Moves the unread rest to the front and reads another block behind it.
@@ -92,6 +95,7 @@ bool LineReader::fill() {
 
 bool LineReader::next(std::string_view& record) {
   if (fd_ < 0) return false;
+  ++line_number_;
   if (skipping_) {
     // The previous record was cut: drop the rest of its line.
     skipping_ = false;
@@ -102,7 +106,10 @@ bool LineReader::next(std::string_view& record) {
         break;
       }
       begin_ = end_ = 0;
-      if (!fill()) return false;
+      if (!fill()) {
+        --line_number_;
+        return false;
+      }
     }
   }
   std::size_t scanned = begin_;
@@ -125,7 +132,10 @@ bool LineReader::next(std::string_view& record) {
     }
     scanned = end_ - begin_;  // relative to the front after fill()
     if (!fill()) {
-      if (end_ == begin_) return false;
+      if (end_ == begin_) {
+        --line_number_;
+        return false;
+      }
       // The last record has no line end.
       std::size_t len = end_ - begin_;
       if (buf_[end_ - 1] == '\r') --len;

@@ -50,6 +50,8 @@ class LineReader {
   void close();
   bool is_open() const { return fd_ >= 0; }
   const Source& source() const { return source_; }
+  // Number of the record last handed out (1 for the first); 0 before any.
+  long long line_number() const { return line_number_; }
 
  private:
   bool fill();
@@ -60,6 +62,7 @@ class LineReader {
   bool skipping_ = false;
   std::unique_ptr<char[]> buf_;
   std::size_t begin_ = 0, end_ = 0;
+  long long line_number_ = 0;
   std::string name_;
   Source source_{0, {}};
   std::string routine_;

@@ -1,5 +1,6 @@
 #include "records/numbers.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -200,6 +201,41 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
     }
   }
   return slow_real(digits_begin, digits_end, exponent, negative, value);
+}
+
+std::size_t glued_number_length(std::string_view text) noexcept {
+  const std::size_t n = text.size();
+  auto at = [&](std::size_t i) { return i < n ? text[i] : ' '; };
+  auto digit = [&](std::size_t i) { return at(i) >= '0' && at(i) <= '9'; };
+  auto sign = [&](std::size_t i) { return at(i) == '+' || at(i) == '-'; };
+  auto digits_from = [&](std::size_t i) {
+    std::size_t k = 0;
+    while (digit(i + k)) ++k;
+    return k;
+  };
+  // Three exponent digits end a number only where no digit or point
+  // follows them: otherwise the third digit begins the next number.
+  auto three_digits_end = [&](std::size_t i) { return digits_from(i) == 3 && at(i + 3) != '.'; };
+
+  std::size_t i = sign(0) ? 1 : 0;
+  std::size_t mantissa_digits = digits_from(i);
+  i += mantissa_digits;
+  if (at(i) == '.') {
+    const std::size_t fraction = digits_from(i + 1);
+    mantissa_digits += fraction;
+    i += 1 + fraction;
+  }
+  if (mantissa_digits == 0) return 0;
+
+  const char c = at(i);
+  if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+    const std::size_t j = i + 1 + (sign(i + 1) ? 1 : 0);
+    const std::size_t k = digits_from(j);
+    if (k == 0) return i;  // a letter without an exponent: not part of this number
+    return j + (three_digits_end(j) ? 3 : std::min<std::size_t>(k, 2));
+  }
+  if (sign(i) && three_digits_end(i + 1)) return i + 4;
+  return i;
 }
 
 bool read_integer(std::string_view field, int& value) noexcept {

@@ -28,6 +28,17 @@ namespace pz {
 // is not a number by the rules above; value is then unspecified.
 bool read_real(std::string_view field, int decimals, double& value) noexcept;
 
+// Simulators sometimes print numbers with no blank between them, where a
+// value fills its whole field: "0.00000E+00-0.00000E+00" or
+// "0.597704E+070.275300E+03". Returns the length of the number at the start
+// of such a run, by the number's own form: an optional sign, digits with at
+// most one point, and an exponent of a letter (E or D, either case), an
+// optional sign and two digits ("E+07"; three when exactly three stand
+// before a blank, a sign or the end: "E+100"), or of a sign and three digits
+// without a letter ("-100"). What follows it, a sign or a digit, begins the
+// next number. Returns 0 when text does not begin with a number.
+std::size_t glued_number_length(std::string_view text) noexcept;
+
 // Reads an integer field (sign and digits only). Returns false when the
 // field is not an integer or does not fit 32 bits.
 bool read_integer(std::string_view field, int& value) noexcept;

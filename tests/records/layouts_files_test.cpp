@@ -155,7 +155,7 @@ TEST(Failures, OpeningAndReports) {
   expect_failure([&] { in.open((dir.path() / "MESH").string(), mesh_src, "RMESH"); }, 29, 1,
                  (dir.path() / "MESH").string());
   expect_failure([&] { in.open(dir.path().string(), mesh_src, "RMESH"); }, 30, 1, dir.path().string());
-  const Failure f{64, 1, "MESH", "RMESH"};
+  const Failure f{64, 1, "MESH", "RMESH", {}};
   EXPECT_EQ(f.report(), "forrtl: severe (64): input conversion error, unit 1, file MESH");
   testing::internal::CaptureStderr();
   EXPECT_EQ(pz::report(f), 64);

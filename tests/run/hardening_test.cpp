@@ -219,7 +219,7 @@ TEST(Failures, ReadsWithoutAnEndBranchInsideTables) {
     dir.write("p.out", one_table + lines({" TOTAL TIME", " 2.0"}) + body);
     const RunResult r = run_printzone(dir.path(), {"-xy", "p.out"});
     EXPECT_EQ(r.status, 24) << body;
-    EXPECT_EQ(r.err, report(24, "end-of-file during read", 1, "p.out") + "\n  in read_table\n  in printzone\n");
+    EXPECT_EQ(first_line(r.err), report(24, "end-of-file during read", 1, "p.out"));
     // The first printout's plot file is complete; the second has none.
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"MESH", "p.out", "p.out.1"}));
   }
