@@ -222,10 +222,16 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The last column of a row's index: the first word at or after the
 // heading's index word. Where the index runs into the first value with no
-// blank between, it ends before the value's sign ("14-0.41E+06"), or, when
-// its digits run into the value's point, before the "0" that begins an
-// E-format value ("10.597704E+07" is 1 and 0.597704E+07); it never ends left
-// of the heading's index word, which settles the rest.
+// blank between, it ends before the value's sign ("14-0.41E+06": 14), or,
+// when its digits run into the value's point, before the "0" that begins an
+// E-format value ("10.597704E+07": 1 and 0.597704E+07). Where the digits
+// before the point tell nothing more ("121.5E+03"), the index ends under
+// the heading's index word, as far as its digits reach.
+//
+// The "0." takes precedence over the heading: simulators write the index
+// in a field that ends a column left of the word INDEX ("(1x,a5,i6,e12.6)"
+// under " ELEM.  INDEX"), and a window that began under the X would drop the
+// minus sign of a negative value ("-.597704E+07") in a later row.
 int index_end(const Row& row, const Word& heading_index) {
   const Positions r = inspect(row.cols(heading_index.first, static_cast<int>(LowerLine::length)));
   const int word_first = heading_index.first - 1 + r.IFIRST;
@@ -237,9 +243,8 @@ int index_end(const Row& row, const Word& heading_index) {
   const char next = row.at(d);
   if (next == '+' || next == '-') return last_digit;
   if (next != '.') return word_last;
-  int end = row.at(last_digit) == '0' && last_digit > word_first ? last_digit - 1 : last_digit;
-  if (end < heading_index.last) end = std::min(heading_index.last, last_digit);
-  return end;
+  if (row.at(last_digit) == '0' && last_digit > word_first) return last_digit - 1;
+  return std::clamp(heading_index.last, word_first, last_digit);
 }
 
 // The numbers of a word first..last that does not read as one number, when
@@ -323,14 +328,16 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   t.fixed = true;
 }
 
-double cell(const Row& row, const Column& c, const LineReader& in) {
-  try {
-    return read_table_cell(row.cols(c.C1, c.CL), in.source(), routine);
-  } catch (Failure& f) {
-    f.context = "line " + std::to_string(in.line_number()) + ", columns " + std::to_string(c.C1) + "-" +
-                std::to_string(c.CL) + ": \"" + std::string(row.cols(c.C1, c.CL)) + "\" is not a number";
-    throw;
-  }
+[[noreturn, gnu::cold, gnu::noinline]] void cell_failure(const Row& row, const Column& c, const LineReader& in) {
+  fail(failure::conversion, in.source(), routine,
+       "line " + std::to_string(in.line_number()) + ", columns " + std::to_string(c.C1) + "-" + std::to_string(c.CL) +
+           ": \"" + std::string(row.cols(c.C1, c.CL)) + "\" is not a number");
+}
+
+[[gnu::always_inline]] inline double cell(const Row& row, const Column& c, const LineReader& in) {
+  double value;
+  if (!read_table_cell(row.cols(c.C1, c.CL), value)) cell_failure(row, c, in);
+  return value;
 }
 
 // The connection of the mesh from e1 to e2: sought in e1's list only.
@@ -360,23 +367,24 @@ void witness_row(TableWitness& w, const Table& t, const Row& row) {
   }
 }
 
-void element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+// Reads an element-table row; false when it names no element of the mesh
+// and is passed over.
+bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
                  const LineReader& in, const Mesh& mesh, Values& values) {
   const int e = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), mesh.located);
-  if (e == 0) {
-    witness_row(t.witness, t, row);
-    return;
-  }
-  t.witness.named_element = true;
+  if (e == 0) return false;
   if (!t.fixed) fix_windows(t, row, heading, settings, values);
   int j = t.NOFF;
   for (int k = 1; k <= t.NCOL; ++k) {
     if (t.col[k].UV == 0) continue;
     values.slot(++j)[e] = cell(row, t.col[k], in);
   }
+  return true;
 }
 
-void connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+// Reads a connection-table row; false when it does not name two elements
+// of the mesh and is passed over.
+bool connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
                     const LineReader& in, const Mesh& mesh, Values& values) {
   const int bound = mesh.located;
   int e1 = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), bound);
@@ -385,10 +393,7 @@ void connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     // The names may stand two columns right of the heading's name words.
     const int s1 = ihash(mesh.index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
     const int s2 = ihash(mesh.index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
-    if (s1 == 0 || s2 == 0) {
-      witness_row(t.witness, t, row);
-      return;
-    }
+    if (s1 == 0 || s2 == 0) return false;
     t.name1.first += 2;
     t.name1.last += 2;
     t.name2.first += 2;
@@ -396,11 +401,7 @@ void connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     e1 = s1;
     e2 = s2;
   }
-  if (e1 == 0 || e2 == 0) {
-    witness_row(t.witness, t, row);
-    return;
-  }
-  t.witness.named_element = true;
+  if (e1 == 0 || e2 == 0) return false;
   if (!t.fixed) fix_windows(t, row, heading, settings, values);
 
   const auto& x1 = mesh.X[static_cast<std::size_t>(e1)];
@@ -409,7 +410,7 @@ void connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   const int NCOORD = values.NCOORD;
   double d2 = dx * dx + dy * dy;
   if (NCOORD == 3) d2 += dz * dz;
-  if (d2 <= 0) return;  // centres coincide in the plotted coordinates
+  if (d2 <= 0) return true;  // centres coincide in the plotted coordinates
   const int c = find_connection(mesh, e1, e2);
   const double D = 2 * std::sqrt(d2);
   const double f[3] = {dx / D, dy / D, dz / D};
@@ -433,6 +434,7 @@ void connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     }
     s += NCOORD;
   }
+  return true;
 }
 
 // A row that is a header line: "total time" where its text begins, in any
@@ -541,6 +543,14 @@ TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const Tab
       warn_if_nothing_matched(t, printout);
       return TableOutcome::read;
     }
+    if (t.NCOL != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, values)
+                                     : element_row(t, row, line, settings, in, mesh, values))) {
+      t.witness.named_element = true;
+      continue;
+    }
+    // A row passed over (a table without columns adds nothing): a unit
+    // line, a page break, or a header line that ends a table printed
+    // without its terminator.
     if (is_header_row(row)) {
       warn_if_nothing_matched(t, printout);
       warn(where(printout, in.line_number()) + ": a header line ends the table headed at line " +
@@ -548,9 +558,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const Tab
       line.assign(record);
       return TableOutcome::header;
     }
-    if (t.NCOL == 0) continue;  // a table without columns adds nothing
-    if (t.connection) connection_row(t, row, line, settings, in, mesh, values);
-    else element_row(t, row, line, settings, in, mesh, values);
+    witness_row(t.witness, t, row);
   }
 }
 

@@ -42,12 +42,6 @@ int read_option_answer(std::string_view record, const Source& source, std::strin
   return v;
 }
 
-double read_table_cell(std::string_view cell, const Source& source, std::string_view routine) {
-  double v;
-  if (!read_real(cell.substr(0, 40), 0, v)) fail(failure::conversion, source, routine);
-  return v;
-}
-
 char* write_count(char* out, std::int64_t value, int width) {
   const int len = integer_length(value);
   return write_integer(out, value, len > width ? len : width);

@@ -110,8 +110,9 @@ LocationRecord read_location_record(std::string_view record, const Source& sourc
 int read_option_answer(std::string_view record, const Source& source, std::string_view routine);
 
 // "(f40.0)" over a table cell of at most 40 columns (right-aligned in the
-// 40-column field, which does not change its value).
-double read_table_cell(std::string_view cell, const Source& source, std::string_view routine);
+// 40-column field, which does not change its value). False when the cell is
+// not a number: the caller reports failure 64 with the row and columns.
+inline bool read_table_cell(std::string_view cell, double& value) { return read_real(cell.substr(0, 40), 0, value); }
 
 // ---- output layouts ------------------------------------------------------
 

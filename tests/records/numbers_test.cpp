@@ -105,6 +105,26 @@ TEST(ReadReal, NearestDoubleOfRandomFields) {
   }
 }
 
+TEST(GluedNumbers, EachNumberEndsWhereTheNextBegins) {
+  const struct {
+    const char* run;
+    std::size_t first;  // length of the first number
+  } cases[] = {
+      {"0.00000E+00-0.00000E+00", 11},     // a sign after a complete exponent
+      {"0.597704E+070.275300E+03", 12},    // a digit after two exponent digits
+      {"-.168194E-27-.149887E-35", 12},    // no digit before the point
+      {"0.5D-03+1.0", 7},                  // D exponent, a plus sign next
+      {"0.1E+100-0.5E+01", 8},             // three exponent digits before a sign
+      {"0.123-100-0.5", 9},                // a sign and three digits: an exponent
+      {"0.123-10.5", 5},                   // a sign and two digits: the next number
+      {"45.0000-12.5", 7},                 // no exponent at all
+      {"834.23", 6},                       // one number alone
+      {"1.0E", 3},                         // a letter without digits stays behind
+      {"E+07", 0}, {"-", 0}, {".", 0}, {"x1", 0},  // no number at the start
+  };
+  for (const auto& k : cases) EXPECT_EQ(pz::glued_number_length(k.run), k.first) << k.run;
+}
+
 TEST(ReadInteger, Fields) {
   struct Case {
     const char* field;

@@ -260,7 +260,9 @@ TEST(Failures, FieldsThatAreNotNumbers) {
                             terminator}));
   const RunResult r = run_printzone(dir.path(), {"-xy", "p.out"});
   EXPECT_EQ(r.status, 64);
-  EXPECT_EQ(first_line(r.err), report(64, "input conversion error", 1, "p.out"));
+  // The report's first line, then where the field stands and what it holds.
+  EXPECT_EQ(r.err, report(64, "input conversion error", 1, "p.out") +
+                       "\nprintzone: line 4, columns 24-28: \"  4,0\" is not a number\n  in read_table\n  in printzone\n");
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"MESH", "p.out"}));
 }
 
