@@ -437,20 +437,6 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   return true;
 }
 
-// A row that is a header line: "total time" where its text begins, in any
-// case, column 1 not counted.
-bool is_header_row(const Row& row) {
-  int i = 2;
-  while (i <= static_cast<int>(LowerLine::length) && row.at(i) == ' ') ++i;
-  if (i + 9 > static_cast<int>(LowerLine::length)) return false;
-  for (std::size_t k = 0; k < header_marker.size(); ++k) {
-    char ch = row.at(i + static_cast<int>(k));
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
-    if (ch != header_marker[k]) return false;
-  }
-  return true;
-}
-
 std::string where(long printout, long long line) {
   return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
 }
@@ -475,6 +461,18 @@ void warn_if_nothing_matched(const Table& t, long printout) {
 }
 
 }  // namespace
+
+bool is_header_line(std::string_view line) {
+  std::size_t i = 1;  // column 1 is never part of a marker
+  while (i < line.size() && line[i] == ' ') ++i;
+  if (line.size() - i < header_marker.size()) return false;
+  for (char marker : header_marker) {
+    char ch = line[i++];
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    if (ch != marker) return false;
+  }
+  return true;
+}
 
 void ScanLine::assign(std::string_view record) {
   LINE.assign(record);
@@ -551,7 +549,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const Tab
     // A row passed over (a table without columns adds nothing): a unit
     // line, a page break, or a header line that ends a table printed
     // without its terminator.
-    if (is_header_row(row)) {
+    if (is_header_line(row.cols(1, static_cast<int>(LowerLine::length)))) {
       warn_if_nothing_matched(t, printout);
       warn(where(printout, in.line_number()) + ": a header line ends the table headed at line " +
            std::to_string(t.witness.heading_line) + ", which has no terminator line");

@@ -68,6 +68,10 @@ enum class TableOutcome {
 // case, column 1 not counted.
 inline constexpr std::string_view header_marker = "total time";
 
+// Whether a printout-file line (its first 240 columns) is a header line:
+// the marker where its text begins, after column 1.
+bool is_header_line(std::string_view line);
+
 // The lower-cased line with room for probes that reach past column 240.
 struct LowerLine {
   static constexpr std::size_t length = 240;
@@ -86,8 +90,7 @@ struct ScanLine {
   LowerLine LC;
   Positions pos;
   void assign(std::string_view record);
-  // A header line: "total time" where the text begins.
-  bool is_header() const { return LC.cols(pos.IFIRST, pos.IFIRST + 9) == header_marker; }
+  bool is_header() const { return is_header_line(LINE.view()); }
   // A line that may head a table: its first word begins with "elem".
   bool is_heading() const { return LC.cols(pos.IFIRST, pos.IFIRST + 3) == "elem"; }
 };
