@@ -7,22 +7,20 @@
 // printout is announced on the console,
 //     " Found printout(" n "): " and columns 3-20 of its values line,
 // and written to its own plot file when it ends. Inside a printout, lines
-// whose first word begins with "elem" may head tables. With -vtk, the plot
-// files are VTK files, listed in the run's collection file as they are done.
-#include <cstdio>
-#include <exception>
+// whose first word begins with "elem" may head tables.
 #include <memory>
 #include <new>
 #include <optional>
 
 #include "cells/cells.hpp"
 #include "driver/driver.hpp"
-#include "driver/plot_file.hpp"
 #include "driver/settings.hpp"
-#include "driver/vtk_series.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/plot.hpp"
+#include "plot/plot_file.hpp"
+#include "plot/vtk/vtk_format.hpp"
+#include "plot/zone/zone_format.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -33,7 +31,7 @@ void catalogue(long n, std::string_view text) {
   std::string line = " Found printout(" + std::to_string(n) + "): ";
   line.append(text);
   line.push_back('\n');
-  write_console(line, "printzone");
+  write_console(line);
 }
 
 // Reads the next printout-file line into the scan's current line.
@@ -47,24 +45,38 @@ bool next_line(LineReader& in, ScanLine& line) {
 struct Run {
   Settings settings;
   Mesh mesh;
-  Cells cells;
-  Points points;
-  Values values;
+  Cells traced;  // the cells traced from the mesh, without a zone file
+  std::optional<PlotZones> zones;
+  std::unique_ptr<PrintoutData> data;
 
   void printouts();
+  const PlotZones& plot_zones();
 };
+
+// The zones of the plot. A zone file is read at the end of the first
+// printout, when its first plot is written; its messages are repeated
+// with every plot.
+const PlotZones& Run::plot_zones() {
+  if (!zones) {
+    zones = settings.use_zone_file ? read_zone_file(settings.zone_file, mesh) : traced_zone(mesh, std::move(traced));
+  } else if (!zones->messages.empty()) {
+    write_console(zones->messages, false);
+  }
+  return *zones;
+}
 
 void Run::printouts() {
   LineReader in;
-  in.open(settings.FILE, Source{unit::printout, settings.FILE}, "printzone");
-  const TableSettings table_settings{settings.IOPT, settings.WANT.view(), settings.LWANT, settings.partial};
-
-  std::optional<VtkSeries> series;
-  if (settings.vtk) series.emplace(settings.FILE);
+  in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
+  const TableSettings table_settings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
+                                     settings.partial};
+  const std::unique_ptr<PlotWriter> writer = settings.vtk
+                                                 ? make_vtk_writer(settings.printout_file, settings.use_zone_file)
+                                                 : make_zone_format_writer();
 
   ScanLine line;
   Line values_line;
-  long NPRNT = 0;
+  long number = 0;
   for (;;) {
     while (!line.is_header()) {
       if (!next_line(in, line)) return;
@@ -72,14 +84,13 @@ void Run::printouts() {
     std::string_view record;
     if (!in.next(record)) return;  // a header line ending the file starts no printout
     values_line.assign(record);
-    ++NPRNT;
-    catalogue(NPRNT, values_line.cols(3, 20));
-    const std::string plot_name = plot_file_name(settings.FILE, NPRNT);
-    const std::string file = series ? VtkSeries::file_name(plot_name, settings.IZONE != 0) : plot_name;
-    PlotFile plot(file);
+    ++number;
+    catalogue(number, values_line.cols(3, 20));
+    writer->begin(plot_file_name(settings.printout_file, number));
 
-    values.NVAL = 0;
-    values.start_header(settings.IOPT, true);
+    data->number = number;
+    data->slot_count = 0;
+    data->start(settings.projection, true);
     bool at_end = false;
     for (;;) {
       if (!next_line(in, line)) {
@@ -88,7 +99,7 @@ void Run::printouts() {
       }
       if (line.is_header()) break;
       if (!line.is_heading()) continue;
-      const TableOutcome outcome = read_table(in, line, NPRNT, table_settings, mesh, values);
+      const TableOutcome outcome = read_table(in, line, table_settings, mesh, *data);
       // After an overflow the rest of the printout is skipped by the scan; a
       // header line that ended a table is the scan's current line.
       if (outcome == TableOutcome::overflow || outcome == TableOutcome::header) break;
@@ -98,18 +109,10 @@ void Run::printouts() {
       }
     }
 
-    const double time = series ? printout_time(values_line.view(), NPRNT) : 0;
-    if (series) {
-      series->write(plot, plot_name, time, settings.IZONE != 0 ? &settings.zone_file : nullptr, values, mesh, points,
-                    cells);
-    } else if (settings.IZONE != 0) {
-      write_zone_plot(plot.out(), settings.zone_file, values, mesh, points, cells);
-    } else {
-      write_plot(plot.out(), values, mesh, points, cells);
-    }
-    flush_console("printzone");
-    plot.commit();
-    if (series) series->add(file, time);
+    data->time = printout_time(values_line.view(), number);
+    writer->write(*data, plot_zones(), mesh);
+    flush_console();
+    writer->commit();
     if (at_end) return;
   }
 }
@@ -124,22 +127,21 @@ int main_program(int argc, char** argv) {
     }
     auto run = std::make_unique<Run>();
     take_settings(run->settings, argc, argv);
-    rmesh(run->mesh, run->settings.IOPT);
     Mesh& mesh = run->mesh;
-    run->points.identity(mesh.located);
-    if (run->settings.IOPT < 4 && run->settings.IZONE == 0) {
-      catalog(run->cells, mesh.X, mesh.EC, mesh.E, mesh.CC, mesh.located);
+    read_mesh(mesh, run->settings.projection);
+    if (is_planar(run->settings.projection) && !run->settings.use_zone_file) {
+      const Elements& e = mesh.elements;
+      const Connections& c = mesh.connections;
+      trace_cells(run->traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
     }
-    run->values = Values(mesh.located);
+    run->data = std::make_unique<PrintoutData>(mesh.elements.located);
     run->printouts();
-    flush_console("printzone");
+    flush_console();
     return 0;
-  } catch (const Stop& s) {
-    return report(s);
-  } catch (const Failure& f) {
-    return report(f);
+  } catch (const RunEnd& end) {
+    return end.report();
   } catch (const std::bad_alloc&) {
-    return report(Stop{"out of memory"});
+    return Stop("out of memory").report();
   }
 }
 

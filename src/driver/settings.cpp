@@ -3,48 +3,51 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 
-#include "extract/inspect.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
 
 namespace {
 
-constexpr std::string_view routine = "printzone";
-constexpr std::size_t name_length = 240;
+constexpr Routine routine = Routine::main_program;
 
-// An argument as the 240-column text FILE holds it, trailing blanks cut.
-std::string argument(const char* arg) {
-  std::string_view a(arg);
-  a = a.substr(0, name_length);
+// An argument or a file name as a 240-column text holds it, trailing
+// blanks cut.
+std::string argument(std::string_view a) {
+  a = a.substr(0, line_width);
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   return std::string(a);
 }
 
-void console(std::string_view text) { write_console(text, routine); }
-
 void read_list(Settings& s, const std::string& name) {
   LineReader list;
   list.open(name, Source{unit::list, name}, routine);
-  std::string_view first = list.next_required();
-  s.WANT.c[0] = ' ';
-  Text<599> line;
-  line.assign(first);
-  std::memcpy(s.WANT.c + 1, line.c, line.size);
-  const Positions p = inspect(s.WANT.view(), s.WANT.c, s.WANT.size);
-  s.LWANT = p.ILAST;
+  s.wanted.emplace(list.next_required());
+}
+
+// The projection of an option answer: 0 automatic, 1 YZ, 2 XZ, 3 XY, 4 and
+// above XYZ.
+Projection projection_of(int answer) {
+  switch (answer) {
+    case 0: return Projection::automatic;
+    case 1: return Projection::yz;
+    case 2: return Projection::xz;
+    case 3: return Projection::xy;
+    default: return Projection::xyz;
+  }
 }
 
 void dialogue(Settings& s) {
   LineReader in;
   in.attach(STDIN_FILENO, console_in, routine);
-  console("Input file name: ");
-  s.FILE = argument(std::string(in.next_required()).c_str());
-  console(" \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option: ");
-  s.IOPT = read_option_answer(in.next_required(), console_in, routine);
-  console(" \n");
+  write_console("Input file name: ");
+  // The answer as a C string: it ends at a NUL byte, if any.
+  const std::string_view answer = in.next_required();
+  s.printout_file = argument(answer.substr(0, answer.find('\0')));
+  write_console(" \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option: ");
+  s.projection = projection_of(read_option_answer(in.next_required(), console_in, routine));
+  write_console(" \n");
 }
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
@@ -91,30 +94,29 @@ bool wants_help(int argc, char** argv) {
   return false;
 }
 
-void print_usage() { console(usage); }
+void print_usage() { write_console(usage); }
 
 void take_settings(Settings& s, int argc, char** argv) {
-  const int N = argc - 1;
-  for (int i = 1; i <= N; ++i) {
-    s.FILE = argument(argv[i]);
-    if (s.FILE.empty() || s.FILE[0] != '-') {
-      if (i < N) stop("too many arguments");
+  const int last = argc - 1;
+  for (int i = 1; i <= last; ++i) {
+    const std::string arg = argument(argv[i]);
+    if (arg.empty() || arg[0] != '-') {
+      if (i < last) stop("too many arguments");
+      s.printout_file = arg;
       return;  // the printout file name: no dialogue
     }
-    if (s.FILE == "-yz") s.IOPT = 1;
-    else if (s.FILE == "-xz") s.IOPT = 2;
-    else if (s.FILE == "-xy") s.IOPT = 3;
-    else if (s.FILE == "-xyz") s.IOPT = 4;
-    else if (s.FILE == "-vtk") s.vtk = true;
-    else if (s.FILE == "-partial") s.partial = true;
-    else if (s.FILE == "-z" && i < N) {
-      s.IZONE = 1;
-      s.FILE = argument(argv[++i]);
-      s.zone_name = s.FILE;
-      s.zone_file.open(s.zone_name, Source{unit::zone, s.zone_name}, routine);
-    } else if (s.FILE == "-w" && i < N) {
-      s.FILE = argument(argv[++i]);
-      read_list(s, s.FILE);
+    if (arg == "-yz") s.projection = Projection::yz;
+    else if (arg == "-xz") s.projection = Projection::xz;
+    else if (arg == "-xy") s.projection = Projection::xy;
+    else if (arg == "-xyz") s.projection = Projection::xyz;
+    else if (arg == "-vtk") s.vtk = true;
+    else if (arg == "-partial") s.partial = true;
+    else if (arg == "-z" && i < last) {
+      s.use_zone_file = true;
+      const std::string name = argument(argv[++i]);
+      s.zone_file.open(name, Source{unit::zone, name}, routine);
+    } else if (arg == "-w" && i < last) {
+      read_list(s, argument(argv[++i]));
     } else {
       stop("unknown argument");
     }

@@ -6,25 +6,25 @@
 //
 // Option words are compared exactly; the printout file name must be the
 // last argument. The zone file is opened here and stays open for the run;
-// the first line of the list file is read into WANT here.
+// the first line of the list file is read here.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "extract/tables.hpp"
+#include "mesh/mesh.hpp"
 #include "records/files.hpp"
-#include "records/layouts.hpp"
 
 namespace pz {
 
 struct Settings {
-  std::string FILE;  // printout file name (trailing blanks cut)
-  int IOPT = 0;      // 0 automatic, 1 YZ, 2 XZ, 3 XY, 4 and above XYZ
-  int IZONE = 0;     // 1 when a zone file is used
-  std::string zone_name;
-  LineReader zone_file;
-  Text<600> WANT;    // a blank, then the list line in lower case
-  int LWANT = 0;     // last non-blank column of WANT; 0 without a list
-  bool vtk = false;  // -vtk: VTK files and a collection instead of zone-format plot files
+  std::string printout_file;  // trailing blanks cut
+  Projection projection = Projection::automatic;
+  bool use_zone_file = false;
+  LineReader zone_file;                // open when use_zone_file
+  std::optional<WantedList> wanted;    // -w: only the columns it names
+  bool vtk = false;      // -vtk: VTK files and a collection instead of zone-format plot files
   bool partial = false;  // -partial: the end of the file inside a table ends the printout
 };
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "records/layouts.hpp"
+
 namespace pz {
 
 namespace {
@@ -15,7 +17,7 @@ Positions scan(std::string_view source, char* destination, std::size_t destinati
     if (c == ' ') {
       if (word == -1) word = last;
     } else {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      c = lower_case(c);
       const int pos = static_cast<int>(i) + 1;
       if (first == 0) first = pos;
       if (word == 0) word = -1;
@@ -27,9 +29,9 @@ Positions scan(std::string_view source, char* destination, std::size_t destinati
     if (n < destination_length) std::memset(destination + n, ' ', destination_length - n);
   }
   Positions p;
-  p.IFIRST = first == 0 ? 1 : first;
-  p.ILAST = last;
-  p.IWORD = (word == 0 || word == -1) ? last : word;
+  p.first = first == 0 ? 1 : first;
+  p.last = last;
+  p.word_end = (word == 0 || word == -1) ? last : word;
   return p;
 }
 }  // namespace

@@ -16,9 +16,9 @@
 namespace pz {
 
 struct Positions {
-  int IFIRST = 1;
-  int ILAST = 1;
-  int IWORD = 1;
+  int first = 1;     // first non-blank character
+  int last = 1;      // last non-blank character
+  int word_end = 1;  // last character of the first word
 };
 
 Positions inspect(std::string_view source, char* destination, std::size_t destination_length);

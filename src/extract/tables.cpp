@@ -12,24 +12,16 @@ namespace pz {
 namespace {
 
 constexpr int max_columns = 20;  // column names per heading line
-constexpr std::string_view routine = "read_table";
+constexpr Routine routine = Routine::table_reader;
+constexpr int width = static_cast<int>(line_width);
 
-// A row as read: its first 240 columns, blank-padded, and blanks beyond so
-// that value windows reaching past column 240 read as blank.
-struct Row {
-  char c[LowerLine::length + 80];
-  Row() { std::memset(c, ' ', sizeof c); }
-  void assign(std::string_view record) {
-    const std::size_t n = std::min(record.size(), LowerLine::length);
-    if (n != 0) std::memcpy(c, record.data(), n);
-    std::memset(c + n, ' ', LowerLine::length - n);
-  }
-  char at(int col) const { return c[col - 1]; }
-  std::string_view cols(int first, int last) const {
-    return std::string_view(c + first - 1, static_cast<std::size_t>(last - first + 1));
-  }
-  bool terminator() const { return std::memcmp(c + 1, "@@@@@@@@@@@@@@@@@@@@", 20) == 0; }
-};
+// A row as read: its first 240 columns, blank-padded, with blanks beyond so
+// that value windows reaching past column 240 read as blank. Rows are
+// neither lower-cased nor stripped of column 1.
+using Row = Line;
+
+// The terminator line: twenty at signs in columns 2 to 21.
+bool is_terminator(const Row& row) { return row.cols(2, 21) == "@@@@@@@@@@@@@@@@@@@@"; }
 
 struct Word {
   int first = 0, last = 0;
@@ -37,21 +29,22 @@ struct Word {
   int length() const { return last - first + 1; }
 };
 
-// The next word of LC after column `after`, up to column `last`.
-Word next_word(const LowerLine& LC, int after, int last) {
+// The next word of a lower-cased line after column `after`, up to column
+// `last`.
+Word next_word(const Line& lower, int after, int last) {
   if (after + 1 > last) return {};
-  const Positions p = inspect(LC.cols(after + 1, last));
-  const int first = after + p.IFIRST;
-  if (LC.at(first) == ' ') return {};
-  return {first, after + p.IWORD};
+  const Positions p = inspect(lower.cols(after + 1, last));
+  const int first = after + p.first;
+  if (lower.at(first) == ' ') return {};
+  return {first, after + p.word_end};
 }
 
-bool word_is(const LowerLine& LC, const Word& w, std::string_view text) {
-  return w.found() && LC.cols(w.first, w.last) == text;
+bool word_is(const Line& lower, const Word& w, std::string_view text) {
+  return w.found() && lower.cols(w.first, w.last) == text;
 }
 
-bool is_index_word(const LowerLine& LC, const Word& w) {
-  return word_is(LC, w, "index") || word_is(LC, w, "ind.") || word_is(LC, w, "ind");
+bool is_index_word(const Line& lower, const Word& w) {
+  return word_is(lower, w, "index") || word_is(lower, w, "ind.") || word_is(lower, w, "ind");
 }
 
 // The columns of a row's element name under a heading word: the word's own,
@@ -60,10 +53,15 @@ Word name_field(const Word& heading_word) {
   return {heading_word.first, std::max(heading_word.last, heading_word.first + 4)};
 }
 
+// What becomes of a table column: left out by the wanted-column list,
+// taken, or taken as a velocity (a connection table's velocity columns are
+// not divided by the area).
+enum class ColumnUse { skip, take, take_velocity };
+
 // One column of a table: its heading name's span, then its value window.
 struct Column {
-  int C1 = 0, CL = 0;
-  int UV = 1;  // 1 take, -1 take as a velocity column, 0 skip
+  int first = 0, last = 0;
+  ColumnUse use = ColumnUse::take;
 };
 
 // What a table's first lines tell, for the warnings at its end.
@@ -71,7 +69,7 @@ struct TableWitness {
   long long heading_line = 0;
   bool named_element = false;  // a row named an element (both, in a connection table)
   bool first_row_seen = false;
-  char first_names[2][LowerLine::length + 1] = {};
+  char first_names[2][line_width + 1] = {};
   int first_lengths[2] = {0, 0};
 };
 
@@ -84,11 +82,11 @@ struct Table {
   Word words[max_columns + 1];
   int word_count = 0;
   bool joined = false;
-  int NCOL = 0;
-  Column col[max_columns + 2];  // 1..NCOL, and the sentinel NCOL+1
-  int taken = 0;
-  int NOFF = 0;
-  int LV1_before = 0, NARR_before = 0;  // the header as it stood before the table
+  int column_count = 0;
+  Column col[max_columns + 2];  // 1..column_count, and a sentinel after them
+  int taken = 0;                // columns not skipped
+  int slots_before = 0;         // the table's values go to the slots after these
+  int header_before = 0, arrays_before = 0;  // the printout's names as they stood before the table
   bool fixed = false;
   TableWitness witness;
 };
@@ -131,42 +129,27 @@ int shape_connection_name(std::string_view word, char* out) {
   return n - 1;
 }
 
-// Appends a column's names to V1 and its array to the list (the t.taken-th
-// taken column of the table); false when they would not fit. A name of two
-// words is shaped as one word, without the blank.
-bool append_names(const Table& t, std::string_view text, int IOPT, Values& values) {
-  char word_buffer[LowerLine::length + 1];
+// Adds the array of a column (the t.taken-th taken column of the table)
+// under its shaped name; false when it would not fit. Its names take the
+// zone format's header line " NAME" for an element-table column and
+// " NAMEx NAMEy" (a letter per coordinate) for a connection-table column.
+// A name of two words is shaped as one word, without the blank.
+bool append_array(const Table& t, std::string_view text, PrintoutData& data) {
+  char word_buffer[line_width + 1];
   std::size_t word_length = 0;
   for (char ch : text)
     if (ch != ' ') word_buffer[word_length++] = ch;
   const std::string_view word(word_buffer, word_length);
 
-  char shaped[LowerLine::length + 1];
-  auto& V1 = values.V1;
-  if (!t.connection) {
-    const int len = shape_element_name(word, shaped);
-    if (values.LV1 + 1 + len > Values::header_capacity) return false;
-    if (!values.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), values.NVAL + t.taken, 1))
-      return false;
-    V1.c[values.LV1] = ' ';
-    std::memcpy(V1.c + values.LV1 + 1, shaped, static_cast<std::size_t>(len));
-    values.LV1 += 1 + len;
-    return true;
-  }
-  const int len = shape_connection_name(word, shaped);
-  const std::string_view letters = coordinate_letters(IOPT);
-  const int copies = static_cast<int>(letters.size());
-  if (values.LV1 + copies * (len + 2) > Values::header_capacity) return false;
-  if (!values.add_array(std::string_view(shaped, static_cast<std::size_t>(len)),
-                        values.NVAL + (t.taken - 1) * copies + 1, copies))
+  char shaped[line_width + 1];
+  const int components = t.connection ? data.coordinate_count : 1;
+  const int len = t.connection ? shape_connection_name(word, shaped) : shape_element_name(word, shaped);
+  const int header_added = t.connection ? components * (len + 2) : len + 1;
+  if (data.header_length + header_added > PrintoutData::header_capacity) return false;
+  if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)),
+                      data.slot_count + (t.taken - 1) * components + 1, components))
     return false;
-  for (int i = 0; i < copies; ++i) {
-    char* p = V1.c + values.LV1;
-    *p++ = ' ';
-    std::memcpy(p, shaped, static_cast<std::size_t>(len));
-    p[len] = letters[i];
-    values.LV1 += len + 2;
-  }
+  data.header_length += header_added;
   return true;
 }
 
@@ -181,40 +164,40 @@ int join_words(const Table& t, bool joined, Word* names) {
   return n;
 }
 
-// Lays out the table's columns from its heading names, appends their names
-// to V1 and adds their slots (zero for every element). False when they do
-// not fit: the header then stands as it did before the table.
-bool plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings, Values& values) {
+// Lays out the table's columns from its heading names, adds their arrays
+// to the printout and their slots (zero for every element). False when they
+// do not fit: the printout's arrays then stand as before the table.
+bool plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings, PrintoutData& data) {
   Word names[max_columns + 1];
   const int count = join_words(t, joined, names);
   t.joined = joined;
-  t.NCOL = 0;
+  t.column_count = 0;
   t.taken = 0;
   bool fits = count <= max_columns;
   for (int i = 0; fits && i < count; ++i) {
     const Word& w = names[i];
-    Column& c = t.col[++t.NCOL];
-    c.C1 = w.first;
-    c.CL = w.last;
-    c.UV = 1;
-    if (settings.LWANT != 0 && !wanted(settings.WANT, heading.LC, w.first, w.last)) {
-      c.UV = 0;
+    Column& c = t.col[++t.column_count];
+    c.first = w.first;
+    c.last = w.last;
+    c.use = ColumnUse::take;
+    // The word framed by the blanks around it must stand on the list.
+    if (settings.wanted != nullptr && !settings.wanted->wants(heading.lower.cols(w.first - 1, w.last + 1))) {
+      c.use = ColumnUse::skip;
       continue;
     }
-    if (heading.LC.cols(w.first, w.first + 2) == "vel") c.UV = -1;
+    if (heading.lower.cols(w.first, w.first + 2) == "vel") c.use = ColumnUse::take_velocity;
     ++t.taken;
-    fits = append_names(t, heading.LINE.cols(static_cast<std::size_t>(w.first), static_cast<std::size_t>(w.last)),
-                        settings.IOPT, values);
+    fits = append_array(t, heading.text.cols(w.first, w.last), data);
   }
   // Capacity: the table is dropped whole when its slots would not fit.
-  const int added = t.connection ? t.taken * values.NCOORD : t.taken;
-  if (!fits || values.NVAL + added > Values::slot_capacity) {
-    values.LV1 = t.LV1_before;
-    values.NARR = t.NARR_before;
+  const int added = t.connection ? t.taken * data.coordinate_count : t.taken;
+  if (!fits || data.slot_count + added > PrintoutData::slot_capacity) {
+    data.header_length = t.header_before;
+    data.array_count = t.arrays_before;
     return false;
   }
-  t.NOFF = values.NVAL;
-  values.add_slots(added);
+  t.slots_before = data.slot_count;
+  data.add_slots(added);
   return true;
 }
 
@@ -233,9 +216,9 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // under " ELEM.  INDEX"), and a window that began under the X would drop the
 // minus sign of a negative value ("-.597704E+07") in a later row.
 int index_end(const Row& row, const Word& heading_index) {
-  const Positions r = inspect(row.cols(heading_index.first, static_cast<int>(LowerLine::length)));
-  const int word_first = heading_index.first - 1 + r.IFIRST;
-  const int word_last = heading_index.first - 1 + r.IWORD;
+  const Positions r = inspect(row.cols(heading_index.first, width));
+  const int word_first = heading_index.first - 1 + r.first;
+  const int word_last = heading_index.first - 1 + r.word_end;
   int d = word_first;
   while (d <= word_last && is_digit(row.at(d))) ++d;
   const int last_digit = d - 1;
@@ -253,7 +236,7 @@ int index_end(const Row& row, const Word& heading_index) {
 // 1, marking nothing, when the word is something else (then it stays one
 // field, to be read, and fail, as it stands).
 int split_glued(const Row& row, int first, int last, bool* glued_end) {
-  int ends[LowerLine::length];
+  int ends[line_width];
   int count = 0;
   for (int p = first; p <= last;) {
     const std::size_t n = glued_number_length(row.cols(p, last));
@@ -290,30 +273,31 @@ int split_numbers(const Row& row, int first, int last, bool* glued_end) {
 // column's window ends where the first number after the previous window
 // ends, searching no further than the end of the next column's heading name.
 void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
-                 Values& values) {
-  const Positions r = inspect(row.cols(t.index.first, static_cast<int>(LowerLine::length)));
-  const int R = t.index.first - 1 + r.ILAST;
+                 PrintoutData& data) {
+  const Positions r = inspect(row.cols(t.index.first, width));
+  const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
   int p = index_end(row, t.index);
-  bool glued_end[LowerLine::length + 2] = {};
-  const int numbers = split_numbers(row, p + 1, R, glued_end);
+  bool glued_end[line_width + 2] = {};
+  const int numbers = split_numbers(row, p + 1, row_end, glued_end);
 
   // Names of two words: one column per pair when that matches the row.
-  if (numbers < t.NCOL && !t.joined) {
+  if (numbers < t.column_count && !t.joined) {
     Word names[max_columns + 1];
     if (join_words(t, true, names) == numbers) {
-      // No value is stored yet: the header and the slots are laid out anew.
-      values.NVAL = t.NOFF;
-      values.LV1 = t.LV1_before;
-      values.NARR = t.NARR_before;
-      plan_columns(t, true, heading, settings, values);  // fewer columns: always fits
+      // No value is stored yet: the names and the slots are laid out anew.
+      data.slot_count = t.slots_before;
+      data.header_length = t.header_before;
+      data.array_count = t.arrays_before;
+      plan_columns(t, true, heading, settings, data);  // fewer columns: always fits
     }
   }
 
   Column* col = t.col;
-  if (col[t.NCOL].CL < R) col[t.NCOL].CL = R;
-  col[t.NCOL + 1].C1 = col[t.NCOL + 1].CL = R + 1;
-  for (int k = 1; k <= t.NCOL; ++k) {
-    const int end = col[k + 1].CL;
+  const int n = t.column_count;
+  if (col[n].last < row_end) col[n].last = row_end;
+  col[n + 1].first = col[n + 1].last = row_end + 1;
+  for (int k = 1; k <= n; ++k) {
+    const int end = col[k + 1].last;
     int e = p + 1;  // a blank or empty stretch: the single column p+1
     int f = p + 1;
     while (f <= end && row.at(f) == ' ') ++f;
@@ -321,8 +305,8 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
       e = f;
       while (e < end && row.at(e + 1) != ' ' && !glued_end[e]) ++e;
     }
-    col[k].CL = e;
-    col[k].C1 = e - p > 40 ? e - 39 : p + 1;
+    col[k].last = e;
+    col[k].first = e - p > 40 ? e - 39 : p + 1;
     p = e;
   }
   t.fixed = true;
@@ -330,23 +314,24 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
 
 [[noreturn, gnu::cold, gnu::noinline]] void cell_failure(const Row& row, const Column& c, const LineReader& in) {
   fail(failure::conversion, in.source(), routine,
-       "line " + std::to_string(in.line_number()) + ", columns " + std::to_string(c.C1) + "-" + std::to_string(c.CL) +
-           ": \"" + std::string(row.cols(c.C1, c.CL)) + "\" is not a number");
+       "line " + std::to_string(in.line_number()) + ", columns " + std::to_string(c.first) + "-" +
+           std::to_string(c.last) + ": \"" + std::string(row.cols(c.first, c.last)) + "\" is not a number");
 }
 
 [[gnu::always_inline]] inline double cell(const Row& row, const Column& c, const LineReader& in) {
   double value;
-  if (!read_table_cell(row.cols(c.C1, c.CL), value)) cell_failure(row, c, in);
+  if (!read_table_cell(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
   return value;
 }
 
 // The connection of the mesh from e1 to e2: sought in e1's list only.
 int find_connection(const Mesh& mesh, int e1, int e2) {
-  int c = mesh.EC[static_cast<std::size_t>(e1)];
+  const Connections& connections = mesh.connections;
+  int c = mesh.elements.first_connection[static_cast<std::size_t>(e1)];
   while (c != 0) {
-    const auto& ends = mesh.E[static_cast<std::size_t>(c)];
+    const auto& ends = connections.ends[static_cast<std::size_t>(c)];
     if (ends[1] == e2) return c;
-    c = mesh.CC[static_cast<std::size_t>(c)][ends[0] == e1 ? 0 : 1];
+    c = connections.next_connection[static_cast<std::size_t>(c)][ends[0] == e1 ? 0 : 1];
   }
   stop("no connection");
 }
@@ -370,14 +355,14 @@ void witness_row(TableWitness& w, const Table& t, const Row& row) {
 // Reads an element-table row; false when it names no element of the mesh
 // and is passed over.
 bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
-                 const LineReader& in, const Mesh& mesh, Values& values) {
-  const int e = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), mesh.located);
+                 const LineReader& in, const Mesh& mesh, PrintoutData& data) {
+  const int e = find_element(mesh.name_index, row.cols(t.name1.first, t.name1.last), mesh.elements.located);
   if (e == 0) return false;
-  if (!t.fixed) fix_windows(t, row, heading, settings, values);
-  int j = t.NOFF;
-  for (int k = 1; k <= t.NCOL; ++k) {
-    if (t.col[k].UV == 0) continue;
-    values.slot(++j)[e] = cell(row, t.col[k], in);
+  if (!t.fixed) fix_windows(t, row, heading, settings, data);
+  int j = t.slots_before;
+  for (int k = 1; k <= t.column_count; ++k) {
+    if (t.col[k].use == ColumnUse::skip) continue;
+    data.slot(++j)[e] = cell(row, t.col[k], in);
   }
   return true;
 }
@@ -385,14 +370,15 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
 // Reads a connection-table row; false when it does not name two elements
 // of the mesh and is passed over.
 bool connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
-                    const LineReader& in, const Mesh& mesh, Values& values) {
-  const int bound = mesh.located;
-  int e1 = ihash(mesh.index, row.cols(t.name1.first, t.name1.last), bound);
-  int e2 = ihash(mesh.index, row.cols(t.name2.first, t.name2.last), bound);
+                    const LineReader& in, const Mesh& mesh, PrintoutData& data) {
+  const NameIndex& index = mesh.name_index;
+  const int bound = mesh.elements.located;
+  int e1 = find_element(index, row.cols(t.name1.first, t.name1.last), bound);
+  int e2 = find_element(index, row.cols(t.name2.first, t.name2.last), bound);
   if (!t.fixed && e1 == 0 && e2 == 0 && row.at(t.name1.first) == ' ' && row.at(t.name1.first + 1) == ' ') {
     // The names may stand two columns right of the heading's name words.
-    const int s1 = ihash(mesh.index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
-    const int s2 = ihash(mesh.index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
+    const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
+    const int s2 = find_element(index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
     if (s1 == 0 || s2 == 0) return false;
     t.name1.first += 2;
     t.name1.last += 2;
@@ -402,37 +388,40 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     e2 = s2;
   }
   if (e1 == 0 || e2 == 0) return false;
-  if (!t.fixed) fix_windows(t, row, heading, settings, values);
+  if (!t.fixed) fix_windows(t, row, heading, settings, data);
 
-  const auto& x1 = mesh.X[static_cast<std::size_t>(e1)];
-  const auto& x2 = mesh.X[static_cast<std::size_t>(e2)];
+  // Half the unit vector from the second element's centre towards the
+  // first's, in the plotted coordinates.
+  const auto& x1 = mesh.elements.centres[static_cast<std::size_t>(e1)];
+  const auto& x2 = mesh.elements.centres[static_cast<std::size_t>(e2)];
   const double dx = x1[0] - x2[0], dy = x1[1] - x2[1], dz = x1[2] - x2[2];
-  const int NCOORD = values.NCOORD;
+  const int coordinates = data.coordinate_count;
   double d2 = dx * dx + dy * dy;
-  if (NCOORD == 3) d2 += dz * dz;
+  if (coordinates == 3) d2 += dz * dz;
   if (d2 <= 0) return true;  // centres coincide in the plotted coordinates
   const int c = find_connection(mesh, e1, e2);
-  const double D = 2 * std::sqrt(d2);
-  const double f[3] = {dx / D, dy / D, dz / D};
-  const double area = mesh.A[static_cast<std::size_t>(c)];
+  const double twice_distance = 2 * std::sqrt(d2);
+  const double f[3] = {dx / twice_distance, dy / twice_distance, dz / twice_distance};
+  const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
-  int s = t.NOFF;
-  for (int k = 1; k <= t.NCOL; ++k) {
-    const int UV = t.col[k].UV;
-    if (UV == 0) continue;
+  int s = t.slots_before;
+  for (int k = 1; k <= t.column_count; ++k) {
+    const ColumnUse use = t.col[k].use;
+    if (use == ColumnUse::skip) continue;
     const double w = cell(row, t.col[k], in);
     // A connection of area 0 gives flows no velocity: rather than an
     // infinity or NaN spreading into the plot, it adds nothing.
-    if (UV == -1 || area != 0) {
-      const double divisor = UV == -1 ? 1.0 : area;
-      for (int i = 0; i < NCOORD; ++i) {
+    const bool velocity = use == ColumnUse::take_velocity;
+    if (velocity || area != 0) {
+      const double divisor = velocity ? 1.0 : area;
+      for (int i = 0; i < coordinates; ++i) {
         const double add = f[i] * w / divisor;
-        double* slot = values.slot(s + 1 + i);
+        double* slot = data.slot(s + 1 + i);
         slot[e1] += add;
         slot[e2] += add;
       }
     }
-    s += NCOORD;
+    s += coordinates;
   }
   return true;
 }
@@ -467,40 +456,41 @@ bool is_header_line(std::string_view line) {
   while (i < line.size() && line[i] == ' ') ++i;
   if (line.size() - i < header_marker.size()) return false;
   for (char marker : header_marker) {
-    char ch = line[i++];
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
-    if (ch != marker) return false;
+    if (lower_case(line[i++]) != marker) return false;
   }
   return true;
 }
 
 void ScanLine::assign(std::string_view record) {
-  LINE.assign(record);
-  LINE.c[0] = ' ';
-  pos = inspect(LINE.view(), LC.c, LowerLine::length);
+  text.assign(record);
+  text.c[0] = ' ';
+  pos = inspect(text.view(), lower.c, line_width);
 }
 
-bool wanted(std::string_view WANT, const LowerLine& LC, int s, int t) {
-  return WANT.find(LC.cols(s - 1, t + 1)) != std::string_view::npos;
+WantedList::WantedList(std::string_view first_line) {
+  FixedText<list_line_width> line;
+  line.assign(first_line);
+  std::memcpy(text_.c + 1, line.c, list_line_width);
+  inspect(text_.view(), text_.c, text_.width);
 }
 
-TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const TableSettings& settings,
-                        const Mesh& mesh, Values& values) {
-  const LowerLine& LC = line.LC;
+TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
+                        PrintoutData& data) {
+  const Line& lower = line.lower;
   const Positions& pos = line.pos;
-  // A heading line met while no slot is in use starts the variables header
-  // afresh, whatever the line turns out to head.
-  if (values.NVAL == 0)
-    values.start_header(settings.IOPT, line.LINE.at(static_cast<std::size_t>(pos.IFIRST)) == 'E');
+  // A heading line met while no slot is in use starts the printout's names
+  // afresh, whatever the line turns out to head; the letter case of the
+  // coordinates follows its first character.
+  if (data.slot_count == 0) data.start(settings.projection, line.text.at(pos.first) == 'E');
 
   Table t;
-  t.name1 = name_field({pos.IFIRST, pos.IWORD});
-  const Word second = next_word(LC, pos.IWORD, pos.ILAST);
-  if (is_index_word(LC, second)) {
+  t.name1 = name_field({pos.first, pos.word_end});
+  const Word second = next_word(lower, pos.word_end, pos.last);
+  if (is_index_word(lower, second)) {
     t.index = second;
-  } else if (word_is(LC, second, "elem2")) {
-    const Word third = next_word(LC, second.last, pos.ILAST);
-    if (!is_index_word(LC, third)) return TableOutcome::not_a_table;
+  } else if (word_is(lower, second, "elem2")) {
+    const Word third = next_word(lower, second.last, pos.last);
+    if (!is_index_word(lower, third)) return TableOutcome::not_a_table;
     t.connection = true;
     t.name2 = name_field(second);
     t.index = third;
@@ -510,12 +500,12 @@ TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const Tab
   t.witness.heading_line = in.line_number();
 
   // Column list: one more word than the capacity tells an overflow.
-  for (Word w = next_word(LC, t.index.last, pos.ILAST); w.found() && t.word_count <= max_columns;
-       w = next_word(LC, w.last, pos.ILAST))
+  for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count <= max_columns;
+       w = next_word(lower, w.last, pos.last))
     t.words[t.word_count++] = w;
-  t.LV1_before = values.LV1;
-  t.NARR_before = values.NARR;
-  if (!plan_columns(t, false, line, settings, values)) return TableOutcome::overflow;
+  t.header_before = data.header_length;
+  t.arrays_before = data.array_count;
+  if (!plan_columns(t, false, line, settings, data)) return TableOutcome::overflow;
 
   // Rows, up to the terminator line.
   Row row;
@@ -530,28 +520,28 @@ TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const Tab
              "the file ends after line " + std::to_string(last_line) + ", inside the table headed at line " +
                  std::to_string(t.witness.heading_line) + " (-partial writes such a printout from the rows read)");
       }
-      warn_if_nothing_matched(t, printout);
-      warn("printout " + std::to_string(printout) + ": the file ends after line " + std::to_string(last_line) +
+      warn_if_nothing_matched(t, data.number);
+      warn("printout " + std::to_string(data.number) + ": the file ends after line " + std::to_string(last_line) +
            ", inside the table headed at line " + std::to_string(t.witness.heading_line) +
            "; the printout is written from the rows read");
       return TableOutcome::end_of_file;
     }
     row.assign(record);
-    if (row.terminator()) {
-      warn_if_nothing_matched(t, printout);
+    if (is_terminator(row)) {
+      warn_if_nothing_matched(t, data.number);
       return TableOutcome::read;
     }
-    if (t.NCOL != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, values)
-                                     : element_row(t, row, line, settings, in, mesh, values))) {
+    if (t.column_count != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, data)
+                                             : element_row(t, row, line, settings, in, mesh, data))) {
       t.witness.named_element = true;
       continue;
     }
     // A row passed over (a table without columns adds nothing): a unit
     // line, a page break, or a header line that ends a table printed
     // without its terminator.
-    if (is_header_line(row.cols(1, static_cast<int>(LowerLine::length)))) {
-      warn_if_nothing_matched(t, printout);
-      warn(where(printout, in.line_number()) + ": a header line ends the table headed at line " +
+    if (is_header_line(row.view())) {
+      warn_if_nothing_matched(t, data.number);
+      warn(where(data.number, in.line_number()) + ": a header line ends the table headed at line " +
            std::to_string(t.witness.heading_line) + ", which has no terminator line");
       line.assign(record);
       return TableOutcome::header;

@@ -38,20 +38,36 @@
 
 #include <string_view>
 
+#include <optional>
+
 #include "extract/inspect.hpp"
-#include "extract/values.hpp"
+#include "extract/printout_data.hpp"
 #include "mesh/mesh.hpp"
 #include "records/files.hpp"
 #include "records/layouts.hpp"
 
 namespace pz {
 
+// The wanted-column list: the first line of the list file, naming the
+// columns to take as they stand in the headings, separated by blanks, in
+// any case. A column is taken when its whole word is on the line.
+class WantedList {
+ public:
+  explicit WantedList(std::string_view first_line);
+  // Whether the lower-cased word framed by a blank on each side (" p ")
+  // occurs in the list: a blank, then the line's 599 columns lower-cased,
+  // so that the first and the last name of the line match too.
+  bool wants(std::string_view framed_word) const { return text_.view().find(framed_word) != std::string_view::npos; }
+
+ private:
+  FixedText<list_line_width + 1> text_;
+};
+
 // What the table reading needs of the run settings.
 struct TableSettings {
-  int IOPT = 3;             // projection option, 1..3 planar, 4 and above XYZ
-  std::string_view WANT;    // wanted-column list: a blank, then the list line, lower case
-  int LWANT = 0;            // 0: no list; every column is taken
-  bool partial = false;     // the end of the file inside a table ends it (else failure 24)
+  Projection projection = Projection::xy;  // as the mesh reader settled it
+  const WantedList* wanted = nullptr;      // none: every column is taken
+  bool partial = false;  // the end of the file inside a table ends it (else failure 24)
 };
 
 enum class TableOutcome {
@@ -72,42 +88,27 @@ inline constexpr std::string_view header_marker = "total time";
 // the marker where its text begins, after column 1.
 bool is_header_line(std::string_view line);
 
-// The lower-cased line with room for probes that reach past column 240.
-struct LowerLine {
-  static constexpr std::size_t length = 240;
-  char c[length + 64];
-  LowerLine() { std::memset(c, ' ', sizeof c); }
-  char at(int col) const { return c[col - 1]; }
-  std::string_view cols(int first, int last) const {
-    return std::string_view(c + first - 1, static_cast<std::size_t>(last - first + 1));
-  }
-};
-
 // A printout-file line as the scan tests it: its first 240 columns with
-// column 1 blanked (LINE), the lower-cased copy (LC) and its positions.
+// column 1 blanked, the lower-cased copy and its positions.
 struct ScanLine {
-  Line LINE;
-  LowerLine LC;
+  Line text;
+  Line lower;
   Positions pos;
   void assign(std::string_view record);
-  bool is_header() const { return is_header_line(LINE.view()); }
+  bool is_header() const { return is_header_line(text.view()); }
   // A line that may head a table: its first word begins with "elem".
-  bool is_heading() const { return LC.cols(pos.IFIRST, pos.IFIRST + 3) == "elem"; }
+  bool is_heading() const { return lower.cols(pos.first, pos.first + 3) == "elem"; }
 };
 
-// Whether the column word LC[s..t] is on the wanted-column list: the word
-// framed by the blanks around it occurs in WANT.
-bool wanted(std::string_view WANT, const LowerLine& LC, int s, int t);
-
-// Handles a table heading line of printout number `printout`, the scan's
-// current line. Starts the variables header when NVAL is 0, classifies the
-// line and reads the table's rows from `in` up to its terminator. When a
-// header line ends the table instead, `line` holds it on return.
+// Handles a table heading line of printout data.number, the scan's current
+// line. Starts the printout's arrays when it has no slot yet, classifies
+// the line and reads the table's rows from `in` up to its terminator. When
+// a header line ends the table instead, `line` holds it on return.
 //
 // Warnings (standard error) name a table none of whose rows names an
 // element of the mesh, and a table ended without its terminator. The end
 // of the file inside a table is failure 24, unless settings.partial.
-TableOutcome read_table(LineReader& in, ScanLine& line, long printout, const TableSettings& settings,
-                        const Mesh& mesh, Values& values);
+TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
+                        PrintoutData& data);
 
 }  // namespace pz

@@ -1,11 +1,11 @@
 // Element-name index.
 //
 // Names are compared after one normalisation: a "0" in the fourth character
-// is a blank. The index groups the element numbers by bucket in IND (bucket
-// b occupies positions HSH[b-1]+1 .. HSH[b], HSH[0] = 0). The order inside a
-// bucket comes from the way the buckets are partitioned out of IND, one pass
-// per bucket, and it decides which of several elements of the same name a
-// lookup finds. Beside the buckets, an open-addressing table maps each
+// is a blank. The index groups the element numbers by bucket (bucket b
+// occupies positions bucket_end[b-1]+1 .. bucket_end[b]). The order inside a
+// bucket comes from the way the buckets are partitioned out of the list, one
+// pass per bucket, and it decides which of several elements of the same
+// name a lookup finds. Beside the buckets, an open-addressing table maps each
 // normalised name to that first element, so a lookup is a hash probe instead
 // of a scan of about N/256 names.
 
@@ -40,25 +40,24 @@ std::size_t find_from(const std::uint16_t* at, std::size_t from, std::size_t to,
   return static_cast<std::size_t>(std::find(at + from, at + to, value) - at);
 }
 
-// The bucket passes over IND. For b = 1, 2, ...: scan the unfilled tail
-// (positions c+1..n) in increasing order; each element of bucket b found at
-// position p is exchanged with the entry at position c+1, and c advances.
-// HSH[b] = c after the pass.
+// The bucket passes over the element list. For b = 1, 2, ...: scan the
+// unfilled tail (positions c+1..n) in increasing order; each element of
+// bucket b found at position p is exchanged with the entry at position c+1,
+// and c advances. bucket_end[b] = c after the pass.
 //
-// The scan is the plain one, element by element in the same order and with
-// the same exchanges, so the resulting IND is the same; only the test "is the
-// element at p in bucket b" reads a copy of the buckets kept in position
-// order (at[p], exchanged together with IND[p]), which makes the scan a
-// linear search through contiguous bytes. A pass also ends as soon as it has
+// The test "is the element at p in bucket b" reads the buckets kept in
+// position order (at[p], exchanged together with list[p]), which makes the
+// scan a linear search through contiguous bytes. A pass also ends as soon as it has
 // met every member of its bucket: the rest of the tail holds none, so
 // scanning it would exchange nothing.
 template <typename T>
-void partition(std::vector<int>& IND, std::vector<int>& HSH, std::vector<int>& W1, int n, int buckets) {
+void partition(std::vector<int>& list, std::vector<int>& bucket_end, const std::vector<int>& bucket, int n,
+               int buckets) {
   std::vector<T> at(static_cast<std::size_t>(n) + 1);
   std::vector<int> members(static_cast<std::size_t>(buckets) + 1, 0);
   for (int p = 1; p <= n; ++p) {
-    at[p] = static_cast<T>(W1[IND[p]] - 1);
-    ++members[W1[IND[p]]];
+    at[p] = static_cast<T>(bucket[list[p]] - 1);
+    ++members[bucket[list[p]]];
   }
   const std::size_t end = static_cast<std::size_t>(n) + 1;
   int c = 0;
@@ -68,15 +67,14 @@ void partition(std::vector<int>& IND, std::vector<int>& HSH, std::vector<int>& W
     for (int left = members[b]; left > 0; --left) {
       p = find_from(at.data(), p, end, value);
       ++c;
-      const int e = IND[p];
-      W1[e] = 0;
-      IND[p] = IND[c];
-      IND[c] = e;
+      const int e = list[p];
+      list[p] = list[c];
+      list[c] = e;
       at[p] = at[c];
       at[c] = value;
       ++p;
     }
-    HSH[b] = c;
+    bucket_end[b] = c;
   }
 }
 
@@ -93,29 +91,31 @@ int bucket_of(const Name& name, int buckets) {
   return sum % buckets + 1;
 }
 
-void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vector<int>& W1) {
+void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buckets) {
   index.buckets = buckets;
-  index.HSH.assign(static_cast<std::size_t>(buckets) + 1, 0);
+  index.bucket_end.assign(static_cast<std::size_t>(buckets) + 1, 0);
+  std::vector<int> bucket(static_cast<std::size_t>(n) + 1);
   for (int i = 1; i <= n; ++i) {
-    ID[i] = normalise(ID[i]);
-    W1[i] = bucket_of(ID[i], buckets);
+    names[i] = normalise(names[i]);
+    bucket[i] = bucket_of(names[i], buckets);
   }
   if (buckets <= 256)
-    partition<std::uint8_t>(index.IND, index.HSH, W1, n, buckets);
+    partition<std::uint8_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
   else
-    partition<std::uint16_t>(index.IND, index.HSH, W1, n, buckets);
+    partition<std::uint16_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
 
   // The fast table: every distinct name once, with the first element that
   // bears it in bucket order (all elements of a name share its bucket, so
-  // walking IND front to back meets that one first). At most half full.
+  // walking the list front to back meets that one first). At most half full.
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
   index.slots.assign(size, 0);
   index.mask = size - 1;
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
-    if (p + ahead <= n) __builtin_prefetch(&index.slots[mix(pack(ID[index.IND[p + ahead]])) & index.mask], 1);
-    const int e = index.IND[p];
-    const std::uint64_t key = pack(ID[e]);
+    if (p + ahead <= n)
+      __builtin_prefetch(&index.slots[mix(pack(names[index.elements_by_bucket[p + ahead]])) & index.mask], 1);
+    const int e = index.elements_by_bucket[p];
+    const std::uint64_t key = pack(names[e]);
     std::size_t s = mix(key) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
     if (index.slots[s] == 0) index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
@@ -134,14 +134,14 @@ int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
 }
 }  // namespace
 
-int ihash(const NameIndex& index, const Name& probe, int bound) {
+int find_element(const NameIndex& index, const Name& name, int bound) {
   if (index.slots.empty()) return 0;
-  const std::uint64_t key = pack(normalise(probe));
+  const std::uint64_t key = pack(normalise(name));
   const int e = find(index, key, mix(key) & index.mask);
   return e <= bound ? e : 0;
 }
 
-void ihash_many(const NameIndex& index, const Name* probes, int count, int bound, int* found) {
+void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found) {
   if (index.slots.empty()) {
     std::fill(found, found + count, 0);
     return;
@@ -152,7 +152,7 @@ void ihash_many(const NameIndex& index, const Name* probes, int count, int bound
   for (int base = 0; base < count; base += chunk) {
     const int m = std::min(chunk, count - base);
     for (int i = 0; i < m; ++i) {
-      key[i] = pack(normalise(probes[base + i]));
+      key[i] = pack(normalise(names[base + i]));
       slot[i] = mix(key[i]) & index.mask;
       __builtin_prefetch(&index.slots[slot[i]]);
     }
@@ -163,19 +163,8 @@ void ihash_many(const NameIndex& index, const Name* probes, int count, int bound
   }
 }
 
-int ihash(const NameIndex& index, std::string_view probe, int bound) {
-  return ihash(index, make_name(probe), bound);
-}
-
-int ihash_scan(const NameIndex& index, const std::vector<Name>& ID, std::string_view probe, int bound) {
-  if (index.HSH.empty()) return 0;
-  const Name name = normalise(make_name(probe));
-  const int b = bucket_of(name, index.buckets);
-  for (int p = index.HSH[b - 1] + 1; p <= index.HSH[b]; ++p) {
-    const int e = index.IND[p];
-    if (ID[e] == name) return e <= bound ? e : 0;
-  }
-  return 0;
+int find_element(const NameIndex& index, std::string_view name, int bound) {
+  return find_element(index, make_name(name), bound);
 }
 
 }  // namespace pz

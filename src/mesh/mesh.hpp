@@ -1,5 +1,5 @@
 // The grid: element table, connection table, element-name index, and the
-// reader `rmesh` that fills them from the files MESH and locat.
+// reader that fills them from the files MESH and locat.
 //
 // All tables are 1-based (entry 0 unused), allocated once for the run at
 // the sizes the mesh needs (never beyond the capacities), owned by the run
@@ -22,37 +22,62 @@ struct MeshCapacity {
   int buckets = 256;          // name-index buckets
 };
 
-// Element-name index: `HSH` (bucket ends, 1..buckets) and `IND` (element
-// numbers grouped by bucket, 1..N), plus a hash table from normalised name to
-// the element the bucket scan finds first, so that a lookup costs
-// O(1) on average and gives the same answer as the scan.
+// What a plot shows: one of the three coordinate planes, or all three
+// coordinates. `automatic` is a request only: the mesh reader replaces it by
+// the plane across the mesh's smallest extent.
+enum class Projection { automatic, yz, xz, xy, xyz };
+
+inline bool is_planar(Projection p) { return p != Projection::xyz; }
+// Coordinates per plot point: 2 in a plane, 3 otherwise.
+inline int coordinate_count(Projection p) { return is_planar(p) ? 2 : 3; }
+
+// Element-name index. The element numbers are grouped by bucket in
+// elements_by_bucket: bucket b occupies positions bucket_end[b-1]+1 ..
+// bucket_end[b] (bucket_end[0] = 0), in the order the bucket passes leave
+// them; that order decides which of several elements of the same name a
+// lookup finds. Beside it, a hash table maps each normalised name to that
+// first element, so that a lookup costs O(1) on average.
 struct NameIndex {
-  std::vector<int> HSH;
-  std::vector<int> IND;
+  std::vector<int> bucket_end;
+  std::vector<int> elements_by_bucket;
   int buckets = 256;
-  // Fast table: open addressing over packed normalised names. A slot holds
-  // the name's 5 bytes above the number of its first element in bucket
-  // order (element_bits wide), so a lookup touches one slot per probe; 0 is
-  // an empty slot (elements are numbered from 1).
+  // Open addressing over packed normalised names. A slot holds the name's
+  // 5 bytes above the number of its first element in bucket order
+  // (element_bits wide), so a lookup touches one slot per probe; 0 is an
+  // empty slot (elements are numbered from 1).
   static constexpr int element_bits = 24;  // room for far more than the element capacity
   static constexpr std::uint64_t element_mask = (std::uint64_t{1} << element_bits) - 1;
   std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
 };
 
+// The element table: entries 1..count, the located ones (those with a
+// position) first.
+struct Elements {
+  std::vector<Name> names;
+  // Centres; once the mesh is read, the first two coordinates hold the
+  // plotted pair of a planar projection.
+  std::vector<std::array<double, 3>> centres;
+  // Head of the element's connection list, 0 when it has none. A connection
+  // k continues the list of its first end through next_connection[k][0] and
+  // that of its second end through next_connection[k][1].
+  std::vector<int> first_connection;
+  int count = 0;
+  int located = 0;  // elements 1..located have a position and are plotted
+};
+
+// The connection table: entries 1..count, in record order.
+struct Connections {
+  std::vector<std::array<int, 2>> ends;             // first and second element; 0, 0 when a name is unknown
+  std::vector<std::array<int, 2>> next_connection;  // next in the first / second end's list, 0 ends it
+  std::vector<double> areas;                        // columns 51-60 of the record: the interface area
+  int count = 0;
+};
+
 struct Mesh {
-  // Element table.
-  std::vector<Name> ID;
-  std::vector<std::array<double, 3>> X;
-  std::vector<int> EC;  // head of the element's connection list, 0 = none
-  // Connection table.
-  std::vector<std::array<int, 2>> E;   // first and second element, 0 = unresolved
-  std::vector<std::array<int, 2>> CC;  // next link in the first / second end's list
-  std::vector<double> A;               // value of columns 51-60 (interface area)
-  NameIndex index;
-  int elements = 0;     // element records read
-  int located = 0;      // elements 1..located have a position
-  int connections = 0;  // connection records read (numbers 1..connections)
+  Elements elements;
+  Connections connections;
+  NameIndex name_index;
 };
 
 // The name as the index compares it: a "0" in the fourth character is a
@@ -63,28 +88,21 @@ Name normalise(Name name);
 // bucket count, plus 1.
 int bucket_of(const Name& name, int buckets);
 
-// Builds the index over elements 1..n of ID, normalising the names in
-// place. IND must hold a permutation of 1..n on entry. W1 (1-based, at
-// least n+1 entries) is work space and is all zero on return.
-void hash(std::vector<Name>& ID, NameIndex& index, int n, int buckets, std::vector<int>& W1);
+// Builds the index over elements 1..n, normalising their names in place.
+// index.elements_by_bucket must hold a permutation of 1..n on entry: the
+// bucket passes start from that order.
+void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buckets);
 
-// The element whose normalised name equals the probe's (the probe cut or
-// padded to 5 characters), the first in bucket order; 0 when there is none
-// or when it is numbered above bound.
-int ihash(const NameIndex& index, std::string_view probe, int bound);
+// The element whose normalised name equals the name given (cut or padded
+// to 5 characters), the first in bucket order; 0 when there is none or when
+// it is numbered above bound.
+int find_element(const NameIndex& index, std::string_view name, int bound);
+int find_element(const NameIndex& index, const Name& name, int bound);
 
-// The same, for a probe that is already a 5-character name (the readers'
-// records).
-int ihash(const NameIndex& index, const Name& probe, int bound);
-
-// ihash for count probes at once (found[i] for probes[i]): the table
+// find_element for count names at once (found[i] for names[i]): the table
 // entries of all of them are requested from memory before the first is
 // compared, so the cache misses of a batch overlap instead of queueing.
-void ihash_many(const NameIndex& index, const Name* probes, int count, int bound, int* found);
-
-// The same answer by a plain scan of the probe's bucket (the reference
-// the fast table must agree with).
-int ihash_scan(const NameIndex& index, const std::vector<Name>& ID, std::string_view probe, int bound);
+void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found);
 
 // Applies the location file to elements 1..n of the mesh (their x and y
 // already set to -999 and the index built over them): each listed name that
@@ -93,14 +111,15 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file);
 
 // Reads the mesh file and, when every coordinate of the mesh is zero, the
 // location file; gathers the located elements at the front, replaces an
-// IOPT of 0 by the plane across the smallest extent (1 YZ, 2 XZ, 3 XY),
-// stores the plotted pair in the first two coordinates, and links each
-// connection whose two ends are located and different into both ends'
-// lists. Returns the located count (also in mesh.located). With no located
-// element at all an IOPT of 0 becomes 3. More element or connection records
-// than the capacity leaves room for stop the run ("too many elements in MESH
-// (at most N)", "too many connections in MESH (at most N)").
-int rmesh(Mesh& mesh, int& IOPT, const MeshCapacity& capacity = {},
-          const std::string& mesh_file = "MESH", const std::string& location_file = "locat");
+// automatic projection by the plane across the smallest extent, stores the
+// plotted pair in the first two coordinates, and links each connection
+// whose two ends are located and different into both ends' lists. Returns
+// the located count (also in mesh.elements.located). With no located
+// element at all an automatic projection becomes XY. More element or
+// connection records than the capacity leaves room for stop the run ("too
+// many elements in MESH (at most N)", "too many connections in MESH (at
+// most N)").
+int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity = {},
+              const std::string& mesh_file = "MESH", const std::string& location_file = "locat");
 
 }  // namespace pz

@@ -1,59 +1,66 @@
-// Plot files: the zone format that plotting tools read.
+// Plot output: the points and cells of a plot, the same for every
+// printout, and the interface of the plot file formats, each in a folder of
+// its own (zone/ the zone format, vtk/ VTK's XML formats).
 //
-//   Variables = X Y P T SG                         header: coordinates, then one name per slot
-//   Zone F=FEPOINT I=  400 J=  361                 a zone of points and cells
-//     1.000000E+00  2.000000E+00  1.013250E+05 ... one point record per point: coordinates, values
-//        1     2    22    21                       one cell record per cell: four point numbers
+// A plot has one zone of points and cells traced from the mesh, or, with a
+// zone file, one zone per group of cells listed in it. The zone file lists
+// cells by the names of their four corners in columns 2-6, 8-12, 14-18 and
+// 20-24; a line whose first word is "zone" (any case) ends the current zone
+// and titles the next one with its whole text:
 //
-// Without cells the zone header is "Zone F=POINT I=" and the count. With a
-// zone file there is one zone per group of cells listed in it, each headed
-// by its title, with its own point numbering.
-//
-// The zone file lists cells by the names of their four corners in columns
-// 2-6, 8-12, 14-18 and 20-24; a line whose first word is "zone" (any case)
-// ends the current zone and titles the next one with its whole text.
+//    A1  1 A1  2 A2  2 A2  1          a cell
+//   Zone T="upper row"                the title of the cells that follow
 #pragma once
 
-#include <functional>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "cells/cells.hpp"
-#include "extract/values.hpp"
+#include "extract/printout_data.hpp"
 #include "mesh/mesh.hpp"
 #include "records/files.hpp"
 
 namespace pz {
 
-// The points of a zone: ZO[p] is the element of point p (1..NPTS), ZN[e]
-// the point number of element e in the zone, 0 when it is not in it.
-struct Points {
-  std::vector<int> ZO, ZN;
-  int NPTS = 0;
-  // Every located element 1..n is a point, point i being element i.
-  void identity(int n);
+// A zone: its points, each an element, and the cells that join them, by
+// point number (from 1).
+struct Zone {
+  std::string title;          // "Zone" for the zone of traced cells
+  std::vector<int> elements;  // elements[p - 1]: the element of point p
+  Cells cells;
+  int point_count() const { return static_cast<int>(elements.size()); }
 };
 
-// Writes a printout's plot without a zone file: the header line and one
-// zone holding every point and every traced cell.
-void write_plot(OutFile& out, const Values& values, const Mesh& mesh, const Points& points, const Cells& cells);
+struct PlotZones {
+  bool from_zone_file = false;
+  std::vector<Zone> zones;  // with a zone file: its zones that have points
+  // With a zone file: the console messages about its names that are not
+  // located elements, repeated with every printout's plot.
+  std::string messages;
+};
 
-// Writes a zone's point records (coordinates, then slots 1..NVAL) in point
-// order and its cell records in cell order.
-void write_zone_body(OutFile& out, const Values& values, const Mesh& mesh, const Points& points, const Cells& cells);
+// The zone of every located element, point i being element i, with the
+// cells traced from the mesh (none for three-dimensional points).
+PlotZones traced_zone(const Mesh& mesh, Cells cells);
 
-// Writes a printout's plot with a zone file: the header line, then one zone
-// for each group of cells of the zone file (read again from its start),
-// skipping zones without points. Corner names that are not located
-// elements are reported on standard output and drop their line.
-void write_zone_plot(OutFile& out, LineReader& zone_file, const Values& values, const Mesh& mesh, Points& points,
-                     Cells& cells);
+// Reads the zone file: every cell line whose four corners are located
+// elements (a corner that is not is reported on standard output, " Unknown
+// element "NAME " in zone file", and drops its line), grouped into zones;
+// zones without points are left out. More cells in a zone than the cell
+// capacity stop the run.
+PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
 
-// Builds the zones of the zone file (read again from its start) one after
-// the other into points and cells, and calls zone(title) for each zone that
-// has points, while they hold it. Corner names that are not located
-// elements are reported on standard output and drop their line.
-void for_each_zone(LineReader& zone_file, const Mesh& mesh, Points& points, Cells& cells,
-                   const std::function<void(std::string_view title)>& zone);
+// A plot file format. For each printout: begin() when it starts, write()
+// when it ends, then commit().
+class PlotWriter {
+ public:
+  virtual ~PlotWriter() = default;
+  // Creates the printout's file, so that a file that cannot be written
+  // ends the run before the printout's tables are read.
+  virtual void begin(const std::string& plot_name) = 0;
+  virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) = 0;
+  // Moves the finished files into place.
+  virtual void commit() = 0;
+};
 
 }  // namespace pz

@@ -1,5 +1,4 @@
-#include <cstdio>
-#include <cstring>
+#include <numeric>
 #include <string>
 
 #include "extract/inspect.hpp"
@@ -13,97 +12,89 @@ namespace {
 
 constexpr int corner_columns[4] = {2, 8, 14, 20};
 
-// Empties the zone's lists; only the elements the last zone used have a
-// point number to clear.
-void start_zone(Points& points, Cells& cells) {
-  for (int p = 1; p <= points.NPTS; ++p) {
-    auto& e = points.ZO[static_cast<std::size_t>(p)];
-    points.ZN[static_cast<std::size_t>(e)] = 0;
-    e = 0;
-  }
-  points.NPTS = 0;
-  cells.NCELL = 0;
-}
+// The zone being read: its points and cells, and the point number of each
+// element in it (0 when it is not).
+class ZoneBuilder {
+ public:
+  explicit ZoneBuilder(int located) : point_of_(static_cast<std::size_t>(located) + 1, 0) {}
 
-void unknown_element(std::string_view name) {
-  std::string message = " Unknown element \"";
-  message.append(name);
-  message.append("\" in zone file\n");
-  write_console(message, "printzone", false);
-}
+  void add_cell(const std::array<int, 4>& elements) {
+    if (zone_.cells.count == cell_capacity)
+      stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")");
+    std::array<int, 4> corners;
+    for (int i = 0; i < 4; ++i) {
+      int& point = point_of_[static_cast<std::size_t>(elements[i])];
+      if (point == 0) {
+        zone_.elements.push_back(elements[i]);
+        point = zone_.point_count();
+      }
+      corners[static_cast<std::size_t>(i)] = point;
+    }
+    auto& list = zone_.cells.corners;
+    if (list.empty()) list.emplace_back();  // cells count from 1
+    list.push_back(corners);
+    ++zone_.cells.count;
+  }
 
-// Adds the cell of a zone-file line; false (after the message) when one of
-// its corners is not a located element.
-bool add_cell(const Line& line, const Mesh& mesh, Points& points, Cells& cells) {
-  int element[4];
-  for (int i = 0; i < 4; ++i) {
-    const auto name = line.cols(static_cast<std::size_t>(corner_columns[i]),
-                                static_cast<std::size_t>(corner_columns[i] + 4));
-    element[i] = ihash(mesh.index, name, mesh.located);
-    if (element[i] == 0) {
-      unknown_element(name);
-      return false;
+  // Ends the zone under its title: kept when it has points.
+  void finish(const std::string& title, std::vector<Zone>& zones) {
+    for (int e : zone_.elements) point_of_[static_cast<std::size_t>(e)] = 0;
+    if (zone_.point_count() > 0) {
+      zone_.title = title;
+      zones.push_back(std::move(zone_));
     }
+    zone_ = Zone{};
   }
-  if (cells.NCELL == cell_capacity) {
-    stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")");
-  }
-  std::array<int, 4> corners;
-  for (int i = 0; i < 4; ++i) {
-    auto& point = points.ZN[static_cast<std::size_t>(element[i])];
-    if (point == 0) {
-      point = ++points.NPTS;
-      points.ZO[static_cast<std::size_t>(point)] = element[i];
-    }
-    corners[static_cast<std::size_t>(i)] = point;
-  }
-  ++cells.NCELL;
-  if (cells.CAT.size() <= static_cast<std::size_t>(cells.NCELL)) cells.CAT.resize(cells.CAT.size() * 2 + 2);
-  cells.CAT[static_cast<std::size_t>(cells.NCELL)] = corners;
-  return true;
-}
+
+ private:
+  Zone zone_;
+  std::vector<int> point_of_;
+};
 
 }  // namespace
 
-void write_zone_plot(OutFile& out, LineReader& zone_file, const Values& values, const Mesh& mesh, Points& points,
-                     Cells& cells) {
-  out.put(values.header());
-  out.newline();
-  for_each_zone(zone_file, mesh, points, cells, [&](std::string_view title) {
-    write_cell_zone_header(out, title, points.NPTS, cells.NCELL);
-    write_zone_body(out, values, mesh, points, cells);
-  });
+PlotZones traced_zone(const Mesh& mesh, Cells cells) {
+  PlotZones plot;
+  Zone zone;
+  zone.title = "Zone";
+  zone.elements.resize(static_cast<std::size_t>(mesh.elements.located));
+  std::iota(zone.elements.begin(), zone.elements.end(), 1);
+  zone.cells = std::move(cells);
+  plot.zones.push_back(std::move(zone));
+  return plot;
 }
 
-void for_each_zone(LineReader& zone_file, const Mesh& mesh, Points& points, Cells& cells,
-                   const std::function<void(std::string_view title)>& zone) {
-  if (points.ZN.size() < static_cast<std::size_t>(mesh.located) + 1) points.identity(mesh.located);
-  start_zone(points, cells);
-
-  std::string title = "Zone";
-  zone_file.rewind();
-  Line line;
-  char lower[Line::size + 8];
+PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
+  PlotZones plot;
+  plot.from_zone_file = true;
+  ZoneBuilder zone(mesh.elements.located);
+  std::string title = "Zone";  // of the cells before the first title line
+  Line line, lower;
   std::string_view record;
-  bool more = true;
-  while (more) {
-    // Cells up to the next title line or the end of the file.
-    bool titled = false;
-    Positions pos;
-    while ((more = zone_file.next(record))) {
-      line.assign(record);
-      pos = inspect(line.view(), lower, Line::size);
-      std::memset(lower + Line::size, ' ', 8);
-      if (std::string_view(lower + pos.IFIRST - 1, 5) == "zone ") {
-        titled = true;
-        break;
-      }
-      add_cell(line, mesh, points, cells);
+  while (zone_file.next(record)) {
+    line.assign(record);
+    const Positions pos = inspect(line.view(), lower.c, line_width);
+    if (lower.cols(pos.first, pos.first + 4) == "zone ") {
+      zone.finish(title, plot.zones);
+      title.assign(line.cols(pos.first, pos.last));
+      continue;
     }
-    if (points.NPTS > 0) zone(title);
-    start_zone(points, cells);
-    if (titled) title.assign(line.cols(static_cast<std::size_t>(pos.IFIRST), static_cast<std::size_t>(pos.ILAST)));
+    std::array<int, 4> elements;
+    bool known = true;
+    for (int i = 0; i < 4 && known; ++i) {
+      const auto name = line.cols(corner_columns[i], corner_columns[i] + 4);
+      elements[i] = find_element(mesh.name_index, name, mesh.elements.located);
+      if (elements[i] == 0) {
+        const std::string message = " Unknown element \"" + std::string(name) + "\" in zone file\n";
+        write_console(message, false);
+        plot.messages += message;
+        known = false;
+      }
+    }
+    if (known) zone.add_cell(elements);
   }
+  zone.finish(title, plot.zones);
+  return plot;
 }
 
 }  // namespace pz

@@ -1,9 +1,25 @@
 #include "records/failure.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
 namespace pz {
+
+namespace {
+std::string_view routine_name(Routine r) {
+  switch (r) {
+    case Routine::mesh_reader: return "rmesh";
+    case Routine::table_reader: return "read_table";
+    default: return "printzone";
+  }
+}
+
+void write_error(const std::string& text) {
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+}  // namespace
 
 std::string_view failure_message(int number) {
   switch (number) {
@@ -17,46 +33,50 @@ std::string_view failure_message(int number) {
   }
 }
 
-std::string Failure::report() const {
+int failure_for_open_error(int error, bool input) {
+  switch (error) {
+    case ENOENT: case ENOTDIR: return input ? failure::not_found : failure::open;
+    case EACCES: case EPERM: case EROFS: return failure::permission;
+    default: return failure::open;
+  }
+}
+
+std::string Failure::first_line() const {
   std::string s = "forrtl: severe (" + std::to_string(number) + "): ";
   s += failure_message(number);
   s += ", unit " + std::to_string(unit) + ", file " + file;
   return s;
 }
 
-void stop(std::string_view message) { throw Stop{std::string(message)}; }
+int Failure::report() const {
+  // Then the listing of active routines: the routine that met the failure,
+  // then the main program that called it.
+  std::string text = first_line();
+  if (!context.empty()) text += "\nprintzone: " + context;
+  text += "\n  in ";
+  text += routine_name(routine);
+  if (routine != Routine::main_program) text += "\n  in printzone";
+  text += '\n';
+  write_error(text);
+  return number;
+}
 
-void fail(int number, const Source& source, std::string_view routine, std::string context) {
-  throw Failure{number, source.unit, std::string(source.file), std::string(routine), std::move(context)};
+int Stop::report() const {
+  write_error(message + '\n');
+  return 1;
+}
+
+void stop(std::string_view message) { throw Stop(std::string(message)); }
+
+void fail(int number, const Source& source, Routine routine, std::string context) {
+  throw Failure(number, source, routine, std::move(context));
 }
 
 void warn(std::string_view message) {
   std::string text = "printzone: warning: ";
   text += message;
   text += '\n';
-  std::fflush(stdout);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
-int report(const Failure& f) {
-  // The listing of active routines: the routine that met the failure, then
-  // the main program that called it.
-  std::string text = f.report();
-  if (!f.context.empty()) text += "\nprintzone: " + f.context;
-  text += "\n  in ";
-  text += f.routine.empty() ? "printzone" : f.routine;
-  if (!f.routine.empty() && f.routine != "printzone") text += "\n  in printzone";
-  text += '\n';
-  std::fflush(stdout);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  return f.number;
-}
-
-int report(const Stop& s) {
-  std::fflush(stdout);
-  std::string text = s.message + '\n';
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  return 1;
+  write_error(text);
 }
 
 }  // namespace pz

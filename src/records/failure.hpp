@@ -1,6 +1,7 @@
 // How a run ends when it cannot go on.
 //
-// Two kinds of ending exist:
+// Two kinds of ending exist, both thrown as a RunEnd and reported once, by
+// the program's main:
 //  * a stop: the program's own fatal condition ("no eleme in MESH", "unknown
 //    argument", ...). The message alone is written as one line on standard
 //    error and the run ends with status 1: a stop is a failed run, and
@@ -15,7 +16,6 @@
 //
 // Warnings never end the run: each is one line on standard error,
 //     printzone: warning: <message>
-// Both are thrown as exceptions and reported once, by the program's main.
 #pragma once
 
 #include <string>
@@ -45,20 +45,10 @@ inline constexpr int write = 38;        // "error during write"
 inline constexpr int conversion = 64;   // "input conversion error"
 }  // namespace failure
 
-struct Stop {
-  std::string message;
-};
-
-struct Failure {
-  int number;
-  int unit;
-  std::string file;
-  std::string routine;  // innermost active routine, for the listing
-  std::string context;  // where and what, when known: a line of its own
-
-  // "forrtl: severe (N): <message>, unit U, file F"
-  std::string report() const;
-};
+// Where a failure happened, as the listing of active routines names it:
+// the mesh reader ("rmesh") and the table reader ("read_table") are called
+// by the main program ("printzone").
+enum class Routine { main_program, mesh_reader, table_reader };
 
 // Names a file or console stream in failure reports.
 struct Source {
@@ -69,8 +59,36 @@ struct Source {
 inline constexpr Source console_in{unit::console_in, "CONIN$"};
 inline constexpr Source console_out{unit::console_out, "CONOUT$"};
 
+// The end of a run other than its normal end.
+class RunEnd {
+ public:
+  virtual ~RunEnd() = default;
+  // Writes the report to standard error and returns the exit status.
+  virtual int report() const = 0;
+};
+
+struct Stop : RunEnd {
+  explicit Stop(std::string m) : message(std::move(m)) {}
+  std::string message;
+  int report() const override;
+};
+
+struct Failure : RunEnd {
+  Failure(int n, const Source& source, Routine r, std::string c = {})
+      : number(n), unit(source.unit), file(source.file), routine(r), context(std::move(c)) {}
+  int number;
+  int unit;
+  std::string file;
+  Routine routine;
+  std::string context;  // where and what, when known: a line of its own
+
+  // "forrtl: severe (N): <message>, unit U, file F"
+  std::string first_line() const;
+  int report() const override;
+};
+
 [[noreturn]] void stop(std::string_view message);
-[[noreturn]] void fail(int number, const Source& source, std::string_view routine, std::string context = {});
+[[noreturn]] void fail(int number, const Source& source, Routine routine, std::string context = {});
 
 // Writes "printzone: warning: <message>" as one line on standard error.
 void warn(std::string_view message);
@@ -78,9 +96,10 @@ void warn(std::string_view message);
 // The text of a failure number ("file not found", ...).
 std::string_view failure_message(int number);
 
-// Writes the report of a failure (with its routine listing) or a stop message
-// to standard error and returns the exit status the run ends with.
-int report(const Failure& f);
-int report(const Stop& s);
+// The failure a file that cannot be opened ends the run with, from the
+// system's error number: 29 for a missing input, 9 where permission is
+// denied (a read-only file system included), 30 for anything else (and for
+// a missing folder of an output file).
+int failure_for_open_error(int error, bool input);
 
 }  // namespace pz

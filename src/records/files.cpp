@@ -12,26 +12,17 @@ namespace pz {
 namespace {
 constexpr std::size_t read_block = 1 << 18;
 constexpr std::size_t buffer_size = read_block + LineReader::max_record + 1;
-
-
-int failure_for_errno(int err) {
-  switch (err) {
-    case ENOENT: case ENOTDIR: return failure::not_found;
-    case EACCES: case EPERM: return failure::permission;
-    default: return failure::open;
-  }
-}
 }  // namespace
 
 LineReader::~LineReader() { close(); }
 
-void LineReader::open(const std::string& path, const Source& source, std::string_view routine) {
+void LineReader::open(const std::string& path, const Source& source, Routine routine) {
   close();
   name_ = path;
   source_ = Source{source.unit, name_};
   routine_ = routine;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail(failure_for_errno(errno), source_, routine_);
+  if (fd < 0) fail(failure_for_open_error(errno, true), source_, routine_);
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
@@ -46,7 +37,7 @@ void LineReader::open(const std::string& path, const Source& source, std::string
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
 }
 
-void LineReader::attach(int fd, const Source& source, std::string_view routine) {
+void LineReader::attach(int fd, const Source& source, Routine routine) {
   close();
   name_ = std::string(source.file);
   source_ = Source{source.unit, name_};
@@ -165,7 +156,7 @@ int OutFile::create(const std::string& path) {
   return 0;
 }
 
-void OutFile::set_source(const Source& source, std::string_view routine) {
+void OutFile::set_source(const Source& source, Routine routine) {
   name_ = std::string(source.file);
   unit_ = source.unit;
   routine_ = routine;
@@ -209,9 +200,9 @@ void OutFile::abandon() {
   used_ = 0;
 }
 
-void write_console(std::string_view text, std::string_view routine, bool flush) {
+void write_console(std::string_view text, bool flush) {
   const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  if (!written || (flush && std::fflush(stdout) != 0)) fail(failure::write, console_out, routine);
+  if (!written || (flush && std::fflush(stdout) != 0)) fail(failure::write, console_out, Routine::main_program);
 }
 
 }  // namespace pz

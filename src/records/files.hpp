@@ -36,9 +36,9 @@ class LineReader {
   // Opens an existing file for reading; a failure to open it ends the run
   // with failure 29 (no such file), 9 (no permission) or 30 (anything else,
   // a directory for example), reported against source.
-  void open(const std::string& path, const Source& source, std::string_view routine);
+  void open(const std::string& path, const Source& source, Routine routine);
   // Reads from an already open descriptor (standard input); not closed.
-  void attach(int fd, const Source& source, std::string_view routine);
+  void attach(int fd, const Source& source, Routine routine);
 
   // Next record, or false at the end of the file.
   bool next(std::string_view& record);
@@ -65,7 +65,7 @@ class LineReader {
   long long line_number_ = 0;
   std::string name_;
   Source source_{0, {}};
-  std::string routine_;
+  Routine routine_ = Routine::main_program;
 };
 
 class OutFile {
@@ -79,7 +79,7 @@ class OutFile {
 
   // Creates or truncates path. Returns 0 or the errno of the failed open.
   int create(const std::string& path);
-  void set_source(const Source& source, std::string_view routine);
+  void set_source(const Source& source, Routine routine);
 
   // Room for n more characters (n at most block); the caller fills them and
   // then calls commit(n) or advances with the returned pointer through
@@ -109,14 +109,14 @@ class OutFile {
   std::size_t used_ = 0;
   std::string name_;
   int unit_ = 0;
-  std::string routine_;
+  Routine routine_ = Routine::main_program;
 };
 
 // Writes text to standard output, and flushes it when flush is set. A write
 // that fails (the reading end of a pipe closed, a full disk) is failure 38
-// on the console output, reported against routine: the run ends as at any
+// on the console output: the run ends as at any
 // other failed write, and a plot file in progress is removed.
-void write_console(std::string_view text, std::string_view routine, bool flush = true);
-inline void flush_console(std::string_view routine) { write_console({}, routine, true); }
+void write_console(std::string_view text, bool flush = true);
+inline void flush_console() { write_console({}, true); }
 
 }  // namespace pz

@@ -4,14 +4,14 @@ namespace pz {
 
 namespace {
 double real_field(std::string_view record, std::size_t first, std::size_t width, int decimals,
-                  const Source& source, std::string_view routine) {
+                  const Source& source, Routine routine) {
   double v;
   if (!read_real(columns(record, first, width), decimals, v)) fail(failure::conversion, source, routine);
   return v;
 }
 }  // namespace
 
-ElementRecord read_element_record(std::string_view record, const Source& source, std::string_view routine) {
+ElementRecord read_element_record(std::string_view record, const Source& source, Routine routine) {
   ElementRecord r;
   r.name = make_name(record);
   r.x[0] = real_field(record, 51, 10, 4, source, routine);
@@ -20,7 +20,7 @@ ElementRecord read_element_record(std::string_view record, const Source& source,
   return r;
 }
 
-ConnectionRecord read_connection_record(std::string_view record, const Source& source, std::string_view routine) {
+ConnectionRecord read_connection_record(std::string_view record, const Source& source, Routine routine) {
   ConnectionRecord r;
   r.first = make_name(columns(record, 1, 5));
   r.second = make_name(columns(record, 6, 5));
@@ -28,7 +28,7 @@ ConnectionRecord read_connection_record(std::string_view record, const Source& s
   return r;
 }
 
-LocationRecord read_location_record(std::string_view record, const Source& source, std::string_view routine) {
+LocationRecord read_location_record(std::string_view record, const Source& source, Routine routine) {
   LocationRecord r;
   r.name = make_name(record);
   r.x = real_field(record, 11, 20, 0, source, routine);
@@ -36,7 +36,7 @@ LocationRecord read_location_record(std::string_view record, const Source& sourc
   return r;
 }
 
-int read_option_answer(std::string_view record, const Source& source, std::string_view routine) {
+int read_option_answer(std::string_view record, const Source& source, Routine routine) {
   int v;
   if (!read_integer(columns(record, 1, 1), v)) fail(failure::conversion, source, routine);
   return v;

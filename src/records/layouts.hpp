@@ -58,19 +58,27 @@ inline std::string_view columns(std::string_view record, std::size_t first, std:
   return record.substr(first - 1, width);
 }
 
-// A fixed-width text of N columns, blank-padded: the buffer a line is read
-// into with "(a)".
+// The widths of the texts lines are read into with "(a)".
+inline constexpr std::size_t line_width = 240;       // a printout, zone-file or console line
+inline constexpr std::size_t list_line_width = 599;  // the line of the wanted-column list
+
+// A fixed-width text of N columns, blank-padded, as a line is read into
+// with "(a)": a longer record is cut, a shorter one padded. Blanks stand
+// beyond column N too (`slack` of them), so that a field or a probe that
+// reaches past the last column reads blanks.
 template <std::size_t N>
-struct Text {
-  static constexpr std::size_t size = N;
-  char c[N];
+struct FixedText {
+  static constexpr std::size_t width = N;
+  static constexpr std::size_t slack = 80;
+  char c[N + slack];
+  FixedText() { std::memset(c, ' ', sizeof c); }
   // Copies the record's first N characters and pads with blanks.
   void assign(std::string_view record) {
     std::size_t n = record.size() < N ? record.size() : N;
     if (n != 0) std::memcpy(c, record.data(), n);
     std::memset(c + n, ' ', N - n);
   }
-  // Columns first..last (1-based, inclusive).
+  // Columns first..last (1-based, inclusive); last at most N + slack.
   std::string_view cols(std::size_t first, std::size_t last) const {
     return std::string_view(c + first - 1, last - first + 1);
   }
@@ -78,7 +86,10 @@ struct Text {
   std::string_view view() const { return std::string_view(c, N); }
 };
 
-using Line = Text<240>;
+using Line = FixedText<line_width>;
+
+// The 26 ASCII capitals in lower case; every other byte unchanged.
+inline char lower_case(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
 // ---- input layouts -------------------------------------------------------
 
@@ -90,24 +101,24 @@ struct ElementRecord {
   double x[3];
 };
 // "(a,45x,3e10.4)"
-ElementRecord read_element_record(std::string_view record, const Source& source, std::string_view routine);
+ElementRecord read_element_record(std::string_view record, const Source& source, Routine routine);
 
 struct ConnectionRecord {
   Name first, second;
   double value;
 };
 // "(2a,40x,f10.0)"
-ConnectionRecord read_connection_record(std::string_view record, const Source& source, std::string_view routine);
+ConnectionRecord read_connection_record(std::string_view record, const Source& source, Routine routine);
 
 struct LocationRecord {
   Name name;
   double x, y;
 };
 // "(a5,5x,2f20.0)"
-LocationRecord read_location_record(std::string_view record, const Source& source, std::string_view routine);
+LocationRecord read_location_record(std::string_view record, const Source& source, Routine routine);
 
 // "(i1)": column 1 of the answer; a blank or an empty line is 0.
-int read_option_answer(std::string_view record, const Source& source, std::string_view routine);
+int read_option_answer(std::string_view record, const Source& source, Routine routine);
 
 // "(f40.0)" over a table cell of at most 40 columns (right-aligned in the
 // 40-column field, which does not change its value). False when the cell is

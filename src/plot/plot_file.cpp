@@ -1,4 +1,4 @@
-#include "driver/plot_file.hpp"
+#include "plot/plot_file.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "records/failure.hpp"
+#include "records/layouts.hpp"
 
 namespace pz {
 
 namespace {
-constexpr std::string_view routine = "printzone";
 
 std::size_t name_start(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -21,9 +21,7 @@ std::size_t name_start(const std::string& path) {
 // The printout file name with its name proper lower-cased.
 std::string lower_case_name(const std::string& printout_file) {
   std::string name = printout_file;
-  for (std::size_t i = name_start(name); i < name.size(); ++i) {
-    if (name[i] >= 'A' && name[i] <= 'Z') name[i] = static_cast<char>(name[i] + 32);
-  }
+  for (std::size_t i = name_start(name); i < name.size(); ++i) name[i] = lower_case(name[i]);
   return name;
 }
 }  // namespace
@@ -42,17 +40,15 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
   const Source source{unit::plot, name_};
   struct stat st;
   if (::stat(name_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) fail(failure::open, source, routine);
-    if (::access(name_.c_str(), W_OK) != 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
-      fail(failure::permission, source, routine);
+    if (S_ISDIR(st.st_mode)) fail(failure::open, source, Routine::main_program);
+    if (::access(name_.c_str(), W_OK) != 0 && failure_for_open_error(errno, false) == failure::permission)
+      fail(failure::permission, source, Routine::main_program);
   }
   const std::size_t start = name_start(name_);
   temp_ = name_.substr(0, start) + "." + name_.substr(start) + ".tmp";
   const int err = out_.create(temp_);
-  if (err != 0) {
-    fail(err == EACCES || err == EPERM || err == EROFS ? failure::permission : failure::open, source, routine);
-  }
-  out_.set_source(source, routine);
+  if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program);
+  out_.set_source(source, Routine::main_program);
 }
 
 PlotFile::~PlotFile() {
@@ -80,7 +76,7 @@ FinishedFile::~FinishedFile() {
 }
 
 void FinishedFile::commit() {
-  if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, routine);
+  if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
   pending_ = false;
 }
 

@@ -28,7 +28,7 @@ namespace pz {
 
 namespace {
 
-constexpr std::string_view routine = "rmesh";
+constexpr Routine routine = Routine::mesh_reader;
 constexpr Name eleme_upper{'E', 'L', 'E', 'M', 'E'};
 constexpr Name eleme_lower{'e', 'l', 'e', 'm', 'e'};
 constexpr Name conne_upper{'C', 'O', 'N', 'N', 'E'};
@@ -72,16 +72,16 @@ class MeshInput {
   std::uintmax_t consumed_ = 0;
 };
 
-// Reads the element block into ID and X (entries 1..count). Returns whether
-// every coordinate read was exactly zero.
-bool read_elements(MeshInput& in, Mesh& mesh, int limit) {
-  mesh.ID.clear();
-  mesh.X.clear();
+// Reads the element block into names and centres (entries 1..count).
+// Returns whether every coordinate read was exactly zero.
+bool read_elements(MeshInput& in, Elements& elements, int limit) {
+  elements.names.clear();
+  elements.centres.clear();
   const std::size_t expected = expected_records(in.remaining(), limit);
-  mesh.ID.reserve(expected);
-  mesh.X.reserve(expected);
-  mesh.ID.push_back(blank_name);
-  mesh.X.push_back({0.0, 0.0, 0.0});
+  elements.names.reserve(expected);
+  elements.centres.reserve(expected);
+  elements.names.push_back(blank_name);
+  elements.centres.push_back({0.0, 0.0, 0.0});
   bool all_zero = true;
   int n = 0;
   for (;;) {
@@ -89,11 +89,11 @@ bool read_elements(MeshInput& in, Mesh& mesh, int limit) {
     if (r.name == blank_name) break;
     if (n >= limit) stop("too many elements in MESH (at most " + std::to_string(limit) + ")");
     ++n;
-    mesh.ID.push_back(r.name);
-    mesh.X.push_back({r.x[0], r.x[1], r.x[2]});
+    elements.names.push_back(r.name);
+    elements.centres.push_back({r.x[0], r.x[1], r.x[2]});
     if (r.x[0] != 0.0 || r.x[1] != 0.0 || r.x[2] != 0.0) all_zero = false;
   }
-  mesh.elements = n;
+  elements.count = n;
   return all_zero;
 }
 
@@ -102,19 +102,19 @@ bool read_elements(MeshInput& in, Mesh& mesh, int limit) {
 // with the element at j when that one is located, otherwise j steps back.
 // Nothing else moves. Returns the located count and the box of the located
 // elements' coordinates; moved tells whether any exchange was made.
-int gather(Mesh& mesh, std::array<double, 3>& lo, std::array<double, 3>& hi, bool& moved) {
-  int i = 1, j = mesh.elements;
+int gather(Elements& elements, std::array<double, 3>& lo, std::array<double, 3>& hi, bool& moved) {
+  int i = 1, j = elements.count;
   while (i <= j) {
-    const auto& x = mesh.X[i];
+    const auto& x = elements.centres[i];
     if (is_located(x)) {
       for (int d = 0; d < 3; ++d) {
         lo[d] = i == 1 ? x[d] : std::min(lo[d], x[d]);
         hi[d] = i == 1 ? x[d] : std::max(hi[d], x[d]);
       }
       ++i;
-    } else if (is_located(mesh.X[j])) {
-      std::swap(mesh.ID[i], mesh.ID[j]);
-      std::swap(mesh.X[i], mesh.X[j]);
+    } else if (is_located(elements.centres[j])) {
+      std::swap(elements.names[i], elements.names[j]);
+      std::swap(elements.centres[i], elements.centres[j]);
       moved = true;
     } else {
       --j;
@@ -123,52 +123,54 @@ int gather(Mesh& mesh, std::array<double, 3>& lo, std::array<double, 3>& hi, boo
   return i - 1;
 }
 
-// The plane across the smallest extent: XY (3) on any tie with z, then XZ
-// (2), else YZ (1). A mesh without a located element has no extent; it gets
-// XY, and with no points the later output is empty whatever the plane.
-int choose_plane(int located, const std::array<double, 3>& lo, const std::array<double, 3>& hi) {
-  if (located == 0) return 3;
+// The plane across the smallest extent: XY on any tie with z, then XZ,
+// else YZ. A mesh without a located element has no extent; it gets XY, and
+// with no points the later output is empty whatever the plane.
+Projection choose_plane(int located, const std::array<double, 3>& lo, const std::array<double, 3>& hi) {
+  if (located == 0) return Projection::xy;
   const double dx = hi[0] - lo[0], dy = hi[1] - lo[1], dz = hi[2] - lo[2];
-  if (dz <= std::min(dx, dy)) return 3;
-  if (dy <= std::min(dx, dz)) return 2;
-  return 1;
+  if (dz <= std::min(dx, dy)) return Projection::xy;
+  if (dy <= std::min(dx, dz)) return Projection::xz;
+  return Projection::yz;
 }
 
 // The plotted pair goes into the first two coordinates; the third keeps z.
-void rearrange(Mesh& mesh, int option) {
-  for (int i = 1; i <= mesh.located; ++i) {
-    auto& x = mesh.X[i];
-    if (option == 1) {
+void rearrange(Elements& elements, Projection projection) {
+  for (int i = 1; i <= elements.located; ++i) {
+    auto& x = elements.centres[i];
+    if (projection == Projection::yz) {
       x[0] = x[1];
       x[1] = x[2];
-    } else if (option == 2) {
+    } else if (projection == Projection::xz) {
       x[1] = x[2];
     }
   }
 }
 
 // Reads the connection block. Every record takes the next number, found or
-// not; both names must be found for E to be set. A connection is linked at
-// the head of both ends' lists only when both ends are located and differ:
-// a connection from an element to itself is kept in E but left out of the
-// lists, which assume two distinct ends (a self-link would also make the
+// not; both names must be found for its ends to be set. A connection is
+// linked at the head of both ends' lists only when both ends are located
+// and differ: a connection from an element to itself is kept in the table
+// but left out of the lists, which assume two distinct ends (a self-link would also make the
 // element's list loop through one connection on both links).
 //
 // Records are taken in batches so that the name lookups of a batch run
 // together (their memory accesses overlap); numbering, linking and the
 // capacity check follow the record order all the same.
 void read_connections(MeshInput& in, Mesh& mesh, int limit) {
-  mesh.E.clear();
-  mesh.CC.clear();
-  mesh.A.clear();
+  Connections& connections = mesh.connections;
+  Elements& elements = mesh.elements;
+  connections.ends.clear();
+  connections.next_connection.clear();
+  connections.areas.clear();
   const std::size_t expected = expected_records(in.remaining(), limit);
-  mesh.E.reserve(expected);
-  mesh.CC.reserve(expected);
-  mesh.A.reserve(expected);
-  mesh.E.push_back({0, 0});
-  mesh.CC.push_back({0, 0});
-  mesh.A.push_back(0.0);
-  const int all = mesh.elements, located = mesh.located;
+  connections.ends.reserve(expected);
+  connections.next_connection.reserve(expected);
+  connections.areas.reserve(expected);
+  connections.ends.push_back({0, 0});
+  connections.next_connection.push_back({0, 0});
+  connections.areas.push_back(0.0);
+  const int all = elements.count, located = elements.located;
   constexpr int batch = 32;
   Name names[2 * batch];
   int found[2 * batch];
@@ -184,72 +186,71 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
       if (k + m >= limit) stop("too many connections in MESH (at most " + std::to_string(limit) + ")");
       names[2 * m] = r.first;
       names[2 * m + 1] = r.second;
-      mesh.A.push_back(r.value);
+      connections.areas.push_back(r.value);
       ++m;
     }
-    ihash_many(mesh.index, names, 2 * m, all, found);
+    find_elements(mesh.name_index, names, 2 * m, all, found);
     for (int i = 0; i < m; ++i) {
       ++k;
       const int a = found[2 * i], b = found[2 * i + 1];
       if (a == 0 || b == 0) {
-        mesh.E.push_back({0, 0});
-        mesh.CC.push_back({0, 0});
+        connections.ends.push_back({0, 0});
+        connections.next_connection.push_back({0, 0});
         continue;
       }
-      mesh.E.push_back({a, b});
+      connections.ends.push_back({a, b});
       if (a != b && a <= located && b <= located) {
-        mesh.CC.push_back({mesh.EC[a], mesh.EC[b]});
-        mesh.EC[a] = k;
-        mesh.EC[b] = k;
+        connections.next_connection.push_back({elements.first_connection[a], elements.first_connection[b]});
+        elements.first_connection[a] = k;
+        elements.first_connection[b] = k;
       } else {
-        mesh.CC.push_back({0, 0});
+        connections.next_connection.push_back({0, 0});
       }
     }
   }
-  mesh.connections = k;
+  connections.count = k;
 }
 
 }  // namespace
 
-int rmesh(Mesh& mesh, int& IOPT, const MeshCapacity& capacity, const std::string& mesh_file,
-          const std::string& location_file) {
+int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
+              const std::string& location_file) {
   MeshInput in(mesh_file);
+  Elements& elements = mesh.elements;
 
   const Name first = read_keyword(in.next());
   if (first != eleme_upper && first != eleme_lower) stop("no eleme in MESH");
-  const bool all_zero = read_elements(in, mesh, capacity.elements - 1);
-  const int n = mesh.elements;
+  const bool all_zero = read_elements(in, elements, capacity.elements - 1);
+  const int n = elements.count;
 
-  // The index over all elements, read order; EC doubles as its work space
-  // and comes back all zero.
-  mesh.EC.assign(static_cast<std::size_t>(n) + 1, 0);
-  mesh.index.IND.resize(static_cast<std::size_t>(n) + 1);
-  std::iota(mesh.index.IND.begin(), mesh.index.IND.end(), 0);
-  hash(mesh.ID, mesh.index, n, capacity.buckets, mesh.EC);
+  // The index over all elements, in read order.
+  mesh.name_index.elements_by_bucket.resize(static_cast<std::size_t>(n) + 1);
+  std::iota(mesh.name_index.elements_by_bucket.begin(), mesh.name_index.elements_by_bucket.end(), 0);
+  build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
 
   if (all_zero) {
-    for (int i = 1; i <= n; ++i) mesh.X[i][0] = mesh.X[i][1] = unlocated;
+    for (int i = 1; i <= n; ++i) elements.centres[i][0] = elements.centres[i][1] = unlocated;
     read_locations(mesh, n, location_file);
   }
 
   std::array<double, 3> lo{}, hi{};
   bool moved = false;
-  mesh.located = gather(mesh, lo, hi, moved);
-  if (IOPT == 0) IOPT = choose_plane(mesh.located, lo, hi);
-  rearrange(mesh, IOPT);
+  elements.located = gather(elements, lo, hi, moved);
+  if (projection == Projection::automatic) projection = choose_plane(elements.located, lo, hi);
+  rearrange(elements, projection);
 
   // The exchanges moved names: index again, from the previous order. With
   // no exchange the build would change nothing: every bucket already stands
   // at the front of the unfilled tail, so each pass meets its members in
-  // place and exchanges each with itself; the names are already normal and
-  // EC is still all zero.
-  if (moved) hash(mesh.ID, mesh.index, n, capacity.buckets, mesh.EC);
+  // place and exchanges each with itself, and the names are already normal.
+  if (moved) build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
+  elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
 
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower) stop("no conne in MESH");
   read_connections(in, mesh, capacity.connections - 1);
   in.close();
-  return mesh.located;
+  return elements.located;
 }
 
 }  // namespace pz

@@ -19,17 +19,20 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cells/cells.hpp"
-#include "extract/values.hpp"
-#include "mesh/mesh.hpp"
 #include "plot/plot.hpp"
-#include "records/files.hpp"
 
 namespace pz {
+
+// The writer of the VTK files of a run: it writes the empty collection of
+// the printout file at once, and lists every printout's file in it once
+// that file is in place. With a zone file (zones set) a printout's file is
+// a multiblock.
+std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& printout_file, bool zones);
 
 // Base64 of in[0..n) (RFC 4648 alphabet, '=' padding): 4 * ceil(n / 3)
 // characters at out. Returns the end.
@@ -61,16 +64,10 @@ class Base64Writer {
   std::size_t used_ = 0;
 };
 
-// Writes text as XML character data or attribute value: & < > " ' as
-// entities, a tab as a character reference, and bytes XML cannot hold
-// (other control characters, bytes that are not UTF-8) as '?'.
-void put_xml_text(OutFile& out, std::string_view text);
-std::string xml_text(std::string_view text);
-
 // The point-data array names of a printout: each array's name, and where a
 // name repeats an earlier one, the name with "_2", "_3", ... appended (the
 // first suffix not taken yet). An empty name is "slotN", N its first slot.
-std::vector<std::string> unique_array_names(const Values& values);
+std::vector<std::string> unique_array_names(const PrintoutData& data);
 
 // VTK cell type codes.
 namespace vtk_cell {
@@ -82,30 +79,9 @@ inline constexpr unsigned char vertex = 1, line = 3, triangle = 5, quad = 9;
 int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept;
 unsigned char cell_type(int corners) noexcept;
 
-// Writes the unstructured grid of the points and cells (the points of
-// `points` in point order, the cells of `cells`, point numbers as in the
-// zone format) with the printout's values and its time as field data.
-void write_vtu(OutFile& out, const Values& values, const Mesh& mesh, const Points& points, const Cells& cells,
-               double time);
-
-// A multiblock file whose blocks are the grid files given (file names
-// relative to the multiblock file).
-struct Block {
-  std::string name;
-  std::string file;
-};
-void write_vtm(OutFile& out, const std::vector<Block>& blocks);
-
-// A collection file: each entry a file (relative to the collection file)
-// and its time, in order.
-struct CollectionEntry {
-  std::string file;
-  double time;
-};
-void write_pvd(OutFile& out, const std::vector<CollectionEntry>& entries);
-
-// The time of a printout: the first word of its values line read as a
-// table cell, or the printout number n where that word is not a number.
-double printout_time(std::string_view values_line, long n);
+// Writes the unstructured grid of a zone (its points in point order, its
+// cells, point numbers as in the zone format) with the printout's values
+// and its time as field data.
+void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Zone& zone);
 
 }  // namespace pz

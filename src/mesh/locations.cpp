@@ -21,18 +21,19 @@ constexpr Name locat_lower{'l', 'o', 'c', 'a', 't'};
 
 void read_locations(Mesh& mesh, int n, const std::string& location_file) {
   LineReader in;
-  in.open(location_file, Source{unit::locat, location_file}, "rmesh");
+  constexpr Routine routine = Routine::mesh_reader;
+  in.open(location_file, Source{unit::locat, location_file}, routine);
   std::string_view record;
   if (!in.next(record)) stop("Premature EOF on locat");
   const Name keyword = read_keyword(record);
   if (keyword != locat_upper && keyword != locat_lower) stop("no locat in locat");
   for (;;) {
     if (!in.next(record)) stop("Premature EOF on locat");
-    const LocationRecord r = read_location_record(record, in.source(), "rmesh");
+    const LocationRecord r = read_location_record(record, in.source(), routine);
     if (r.name == blank_name) break;
-    if (const int e = ihash(mesh.index, r.name, n)) {
-      mesh.X[e][0] = r.x;
-      mesh.X[e][1] = r.y;
+    if (const int e = find_element(mesh.name_index, r.name, n)) {
+      mesh.elements.centres[e][0] = r.x;
+      mesh.elements.centres[e][1] = r.y;
     }
   }
   in.close();

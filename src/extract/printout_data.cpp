@@ -1,0 +1,57 @@
+#include "extract/printout_data.hpp"
+
+#include <algorithm>
+
+#include "records/layouts.hpp"
+
+namespace pz {
+
+std::string_view coordinate_letters(Projection projection) {
+  switch (projection) {
+    case Projection::yz: return "yz";
+    case Projection::xz: return "xz";
+    case Projection::xy: return "xy";
+    default: return "xyz";
+  }
+}
+
+void PrintoutData::start(Projection p, bool upper) {
+  projection = p;
+  upper_case_letters = upper;
+  coordinate_count = static_cast<int>(coordinate_letters(p).size());
+  header_length = 11 + 2 * coordinate_count;  // "Variables =" and " X" per coordinate
+  array_count = 0;
+}
+
+bool PrintoutData::add_array(std::string_view name, int first_slot, int components) {
+  if (array_count == array_capacity) return false;
+  ValueArray& a = arrays[static_cast<std::size_t>(array_count++)];
+  a.length = static_cast<int>(std::min(name.size(), sizeof a.name));
+  std::copy_n(name.data(), a.length, a.name);
+  a.first_slot = first_slot;
+  a.components = components;
+  return true;
+}
+
+void PrintoutData::add_slots(int count) {
+  const std::size_t size = static_cast<std::size_t>(elements) + 1;
+  for (int j = slot_count; j < slot_count + count; ++j) {
+    if (static_cast<std::size_t>(j) >= slots.size()) slots.emplace_back();
+    auto& column = slots[static_cast<std::size_t>(j)];
+    if (column.size() != size) column.assign(size, 0.0);
+    else std::fill(column.begin(), column.end(), 0.0);
+  }
+  slot_count += count;
+}
+
+double printout_time(std::string_view values_line, long number) {
+  const std::size_t first = values_line.find_first_not_of(' ');
+  if (first == std::string_view::npos) return static_cast<double>(number);
+  std::size_t last = values_line.find(' ', first);
+  if (last == std::string_view::npos) last = values_line.size();
+  double t;
+  if (!read_table_cell(values_line.substr(first, last - first), t)) return static_cast<double>(number);
+  return t;
+}
+
+}  // namespace pz

@@ -1,0 +1,78 @@
+// One printout's data, as its tables fill it: the value slots of every
+// element, the arrays that group the slots by table column and name them,
+// and the printout's number and time. The plot writers read it.
+#pragma once
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "mesh/mesh.hpp"
+
+namespace pz {
+
+// One taken table column: an element-table column owns one slot (a scalar),
+// a connection-table column one slot per plotted coordinate (a vector, its
+// components). The name is the shaped column name, at most 5 characters.
+struct ValueArray {
+  char name[8];
+  int length = 0;      // characters of name
+  int first_slot = 0;  // slots first_slot .. first_slot + components - 1
+  int components = 1;
+  std::string_view view() const { return std::string_view(name, static_cast<std::size_t>(length)); }
+  bool is_vector() const { return components > 1; }
+};
+
+// The plotted coordinates of a projection, in lower case: "yz", "xz", "xy",
+// or "xyz" (also for the automatic projection, which the mesh reader
+// settles before any table is read).
+std::string_view coordinate_letters(Projection projection);
+
+struct PrintoutData {
+  static constexpr int slot_capacity = 120;  // value slots per element and printout
+  // The zone format's header line, "Variables = X Y P T ...", holds at most
+  // 600 characters: a table whose names would take it further is dropped.
+  static constexpr int header_capacity = 600;
+  // Arrays listed at once: those of the slots, and those of a heading's
+  // columns that are added before the table turns out not to fit.
+  static constexpr int array_capacity = slot_capacity + 24;
+
+  long number = 0;   // printouts count from 1
+  double time = 0;   // the first number of the printout's values line
+  Projection projection = Projection::xy;
+  int coordinate_count = 2;
+  bool upper_case_letters = true;  // coordinate letters X Y Z, or x y z
+  int header_length = 0;           // characters of the header line the arrays make
+
+  // slots[j - 1][e]: value slot j of element e (elements from 1). A slot's
+  // column is allocated the first time the run uses it and kept for later
+  // printouts.
+  std::vector<std::vector<double>> slots;
+  int slot_count = 0;  // slots in use
+  std::array<ValueArray, array_capacity> arrays;  // arrays 0..array_count-1, in slot order
+  int array_count = 0;
+  int elements = 0;  // the located count: elements that own values
+
+  explicit PrintoutData(int located = 0) : elements(located) {}
+
+  // Starts the printout's arrays afresh: none yet, coordinate letters of
+  // the projection in upper case when upper is set.
+  void start(Projection p, bool upper);
+
+  // Appends an array of `components` slots from `first_slot`, named by the
+  // first 8 characters of name; false when the list is full.
+  bool add_array(std::string_view name, int first_slot, int components);
+
+  // Makes slots slot_count+1 .. slot_count+count zero for every element and
+  // adds them.
+  void add_slots(int count);
+
+  double* slot(int j) { return slots[static_cast<std::size_t>(j - 1)].data(); }
+  const double* slot(int j) const { return slots[static_cast<std::size_t>(j - 1)].data(); }
+};
+
+// The time of a printout: the first word of its values line read as a
+// table cell, or the printout number where that word is not a number.
+double printout_time(std::string_view values_line, long number);
+
+}  // namespace pz

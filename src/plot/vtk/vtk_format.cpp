@@ -1,0 +1,334 @@
+#include "plot/vtk/vtk_format.hpp"
+
+#include <bit>
+#include <optional>
+#include <cstdint>
+#include <cstring>
+#include <unordered_set>
+
+#include "plot/plot_file.hpp"
+#include "plot/vtk/xml.hpp"
+
+namespace pz {
+
+namespace {
+
+constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The two characters of every 12 bits: a 3-byte group takes two look-ups.
+struct Pairs {
+  char c[4096][2];
+  constexpr Pairs() : c() {
+    for (int i = 0; i < 4096; ++i) {
+      c[i][0] = alphabet[i >> 6];
+      c[i][1] = alphabet[i & 63];
+    }
+  }
+};
+constexpr Pairs pairs;
+
+constexpr std::string_view byte_order =
+    std::endian::native == std::endian::little ? "LittleEndian" : "BigEndian";
+
+// <VTKFile type=".." ...>, the root of every VTK file.
+XmlWriter::Scope open_vtk_file(XmlWriter& xml, std::string_view type) {
+  return xml.open("VTKFile",
+                  {{"type", type}, {"version", "1.0"}, {"byte_order", byte_order}, {"header_type", "UInt64"}});
+}
+
+// A binary data array: the 64-bit byte count of the data, then the data,
+// encoded together in base64 on one line.
+template <class WriteData>
+void data_array(XmlWriter& xml, std::string_view type, std::string_view name, int components,
+                std::uint64_t bytes, WriteData&& write_data) {
+  const std::string count = xml_number(components);
+  auto array = components > 1 ? xml.open("DataArray", {{"type", type}, {"Name", name},
+                                                       {"NumberOfComponents", count}, {"format", "binary"}})
+                              : xml.open("DataArray", {{"type", type}, {"Name", name}, {"format", "binary"}});
+  Base64Writer b64(xml.text());
+  b64.put(&bytes, sizeof bytes);
+  write_data(b64);
+  b64.finish();
+  xml.end_text();
+}
+
+// The cells a grid is written with: the plot cells, each of its distinct
+// corners, or without plot cells a vertex cell per point.
+struct CellList {
+  const Cells& cells;
+  int points;
+  bool vertices() const { return cells.count == 0; }
+  int count() const { return vertices() ? points : cells.count; }
+  // The point numbers (from 1) of cell c (from 1) into out; their count.
+  int corners(int c, int* out) const {
+    if (vertices()) {
+      out[0] = c;
+      return 1;
+    }
+    return distinct_corners(cells.corners[static_cast<std::size_t>(c)], out);
+  }
+};
+
+void write_cells(XmlWriter& xml, const CellList& list) {
+  const int n = list.count();
+  int corners[4];
+  std::uint64_t connectivity = 0;
+  for (int c = 1; c <= n; ++c) connectivity += static_cast<std::uint64_t>(list.corners(c, corners));
+
+  data_array(xml, "Int32", "connectivity", 1, connectivity * 4, [&](Base64Writer& b64) {
+    for (int c = 1; c <= n; ++c) {
+      const int k = list.corners(c, corners);
+      for (int i = 0; i < k; ++i) {
+        const std::int32_t v = corners[i] - 1;
+        b64.put(&v, sizeof v);
+      }
+    }
+  });
+  data_array(xml, "Int32", "offsets", 1, static_cast<std::uint64_t>(n) * 4, [&](Base64Writer& b64) {
+    std::int32_t offset = 0;
+    for (int c = 1; c <= n; ++c) {
+      offset += list.corners(c, corners);
+      b64.put(&offset, sizeof offset);
+    }
+  });
+  data_array(xml, "UInt8", "types", 1, static_cast<std::uint64_t>(n), [&](Base64Writer& b64) {
+    for (int c = 1; c <= n; ++c) {
+      const unsigned char type = cell_type(list.corners(c, corners));
+      b64.put(&type, 1);
+    }
+  });
+}
+
+// A multiblock file whose blocks are grid files (named relative to it).
+struct Block {
+  std::string name;
+  std::string file;
+};
+
+void write_vtm(OutFile& out, const std::vector<Block>& blocks) {
+  XmlWriter xml(out);
+  auto root = open_vtk_file(xml, "vtkMultiBlockDataSet");
+  auto set = xml.open("vtkMultiBlockDataSet");
+  long index = 0;
+  for (const Block& b : blocks) xml.empty("DataSet", {{"index", xml_number(index++)}, {"name", b.name}, {"file", b.file}});
+}
+
+// A collection file: each entry a file (relative to the collection file)
+// and its time, in order.
+struct CollectionEntry {
+  std::string file;
+  double time;
+};
+
+void write_pvd(OutFile& out, const std::vector<CollectionEntry>& entries) {
+  XmlWriter xml(out);
+  auto root = open_vtk_file(xml, "Collection");
+  auto collection = xml.open("Collection");
+  for (const CollectionEntry& e : entries)
+    xml.empty("DataSet", {{"timestep", xml_number(e.time)}, {"group", ""}, {"part", "0"}, {"file", e.file}});
+}
+
+// The run's VTK files: each printout as an unstructured grid (file
+// name.vtu), or with a zone file as a multiblock (name.vtm) of one grid per
+// zone (name_1.vtu, name_2.vtu, ...); and the collection, rewritten under a
+// temporary name and moved into place after every printout, so that it is
+// valid at any moment and lists the printouts written so far, also when
+// the run fails later.
+class VtkWriter : public PlotWriter {
+ public:
+  VtkWriter(const std::string& printout_file, bool zones)
+      : collection_(collection_file_name(printout_file)), zones_(zones) {
+    rewrite_collection();
+  }
+
+  void begin(const std::string& plot_name) override {
+    plot_name_ = plot_name;
+    file_name_ = plot_name + (zones_ ? ".vtm" : ".vtu");
+    file_.emplace(file_name_);
+  }
+
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
+    time_ = data.time;
+    if (!zones_) {
+      write_vtu(file_->out(), data, mesh, zones.zones.front());
+      return;
+    }
+    // The zone grids are moved into place once all are written, before
+    // the multiblock file that lists them.
+    std::vector<Block> blocks;
+    std::vector<FinishedFile> finished;
+    for (const Zone& zone : zones.zones) {
+      const std::string name = plot_name_ + "_" + std::to_string(blocks.size() + 1) + ".vtu";
+      PlotFile grid(name);
+      write_vtu(grid.out(), data, mesh, zone);
+      finished.push_back(grid.finish());
+      blocks.push_back(Block{zone.title, file_name_part(name)});
+    }
+    write_vtm(file_->out(), blocks);
+    for (FinishedFile& f : finished) f.commit();
+  }
+
+  void commit() override {
+    file_->commit();
+    file_.reset();
+    entries_.push_back(CollectionEntry{file_name_part(file_name_), time_});
+    rewrite_collection();
+  }
+
+ private:
+  void rewrite_collection() {
+    PlotFile pvd(collection_);
+    write_pvd(pvd.out(), entries_);
+    pvd.commit();
+  }
+
+  std::string collection_;
+  bool zones_;
+  std::string plot_name_, file_name_;
+  std::optional<PlotFile> file_;
+  double time_ = 0;
+  std::vector<CollectionEntry> entries_;
+};
+
+}  // namespace
+
+char* base64_encode(const unsigned char* in, std::size_t n, char* out) noexcept {
+  std::size_t i = 0;
+  for (; i + 3 <= n; i += 3) {
+    const std::uint32_t v = std::uint32_t{in[i]} << 16 | std::uint32_t{in[i + 1]} << 8 | in[i + 2];
+    std::memcpy(out, pairs.c[v >> 12], 2);
+    std::memcpy(out + 2, pairs.c[v & 0xFFF], 2);
+    out += 4;
+  }
+  if (i < n) {
+    const bool two = i + 1 < n;
+    const std::uint32_t v = std::uint32_t{in[i]} << 16 | (two ? std::uint32_t{in[i + 1]} << 8 : 0);
+    out[0] = alphabet[v >> 18];
+    out[1] = alphabet[(v >> 12) & 63];
+    out[2] = two ? alphabet[(v >> 6) & 63] : '=';
+    out[3] = '=';
+    out += 4;
+  }
+  return out;
+}
+
+void Base64Writer::encode_block() {
+  char* p = out_.reserve(block / 3 * 4);
+  out_.commit_to(base64_encode(pending_, used_, p));
+  used_ = 0;
+}
+
+void Base64Writer::put_long(const void* data, std::size_t n) {
+  const auto* s = static_cast<const unsigned char*>(data);
+  while (n > 0) {
+    const std::size_t k = std::min(n, block - used_);
+    std::memcpy(pending_ + used_, s, k);
+    used_ += k;
+    s += k;
+    n -= k;
+    if (used_ == block) encode_block();
+  }
+}
+
+void Base64Writer::finish() {
+  if (used_ > 0) encode_block();
+}
+
+std::vector<std::string> unique_array_names(const PrintoutData& data) {
+  std::vector<std::string> names;
+  std::unordered_set<std::string> taken;
+  for (int i = 0; i < data.array_count; ++i) {
+    const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
+    std::string base = a.length > 0 ? std::string(a.view()) : "slot" + std::to_string(a.first_slot);
+    std::string name = base;
+    for (int k = 2; taken.count(name) != 0; ++k) name = base + "_" + std::to_string(k);
+    taken.insert(name);
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept {
+  int n = 0;
+  for (int c : corners) {
+    bool seen = false;
+    for (int i = 0; i < n; ++i) seen = seen || out[i] == c;
+    if (!seen) out[n++] = c;
+  }
+  return n;
+}
+
+unsigned char cell_type(int corners) noexcept {
+  switch (corners) {
+    case 4: return vtk_cell::quad;
+    case 3: return vtk_cell::triangle;
+    case 2: return vtk_cell::line;
+    default: return vtk_cell::vertex;
+  }
+}
+
+void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Zone& zone) {
+  const int n = zone.point_count();
+  const auto element = [&](int p) { return static_cast<std::size_t>(zone.elements[static_cast<std::size_t>(p - 1)]); };
+  const CellList list{zone.cells, n};
+
+  XmlWriter xml(out);
+  auto root = open_vtk_file(xml, "UnstructuredGrid");
+  auto grid = xml.open("UnstructuredGrid");
+  {
+    auto field_data = xml.open("FieldData");
+    auto time = xml.open("DataArray",
+                         {{"type", "Float64"}, {"Name", "TimeValue"}, {"NumberOfTuples", "1"}, {"format", "binary"}});
+    Base64Writer b64(xml.text());
+    const std::uint64_t bytes = 8;
+    b64.put(&bytes, sizeof bytes);
+    b64.put_double(data.time);
+    b64.finish();
+    xml.end_text();
+  }
+  auto piece = xml.open("Piece", {{"NumberOfPoints", xml_number(n)}, {"NumberOfCells", xml_number(list.count())}});
+  {
+    auto point_data = xml.open("PointData");
+    const std::vector<std::string> names = unique_array_names(data);
+    for (int i = 0; i < data.array_count; ++i) {
+      const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
+      const std::string& name = names[static_cast<std::size_t>(i)];
+      if (!a.is_vector()) {
+        const double* slot = data.slot(a.first_slot);
+        data_array(xml, "Float64", name, 1, static_cast<std::uint64_t>(n) * 8, [&](Base64Writer& b64) {
+          for (int p = 1; p <= n; ++p) b64.put_double(slot[element(p)]);
+        });
+        continue;
+      }
+      // A vector in the plot's frame: its components, then 0 up to three.
+      const double* slot[3];
+      for (int k = 0; k < 3; ++k) slot[k] = k < a.components ? data.slot(a.first_slot + k) : nullptr;
+      data_array(xml, "Float64", name, 3, static_cast<std::uint64_t>(n) * 24, [&](Base64Writer& b64) {
+        for (int p = 1; p <= n; ++p) {
+          const std::size_t e = element(p);
+          for (int k = 0; k < 3; ++k) b64.put_double(slot[k] != nullptr ? slot[k][e] : 0.0);
+        }
+      });
+    }
+  }
+  {
+    auto points = xml.open("Points");
+    const bool planar = data.coordinate_count == 2;
+    data_array(xml, "Float64", "Points", 3, static_cast<std::uint64_t>(n) * 24, [&](Base64Writer& b64) {
+      for (int p = 1; p <= n; ++p) {
+        const auto& x = mesh.elements.centres[element(p)];
+        b64.put_double(x[0]);
+        b64.put_double(x[1]);
+        b64.put_double(planar ? 0.0 : x[2]);
+      }
+    });
+  }
+  auto cells = xml.open("Cells");
+  write_cells(xml, list);
+}
+
+std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& printout_file, bool zones) {
+  return std::make_unique<VtkWriter>(printout_file, zones);
+}
+
+}  // namespace pz
