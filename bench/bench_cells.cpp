@@ -35,14 +35,14 @@ struct Grid {
   }
 };
 
-void BM_Catalog(benchmark::State& state) {
+void BM_TraceCells(benchmark::State& state) {
   Grid g(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
          static_cast<double>(state.range(2)) / 100.0);
   pz::Cells cells;
   int ncell = 0;
   for (auto _ : state) {
-    ncell = pz::catalog(cells, g.X, g.EC, g.E, g.CC, g.n);
-    benchmark::DoNotOptimize(cells.CAT.data());
+    ncell = pz::trace_cells(cells, {g.X, g.EC, g.E, g.CC, g.n});
+    benchmark::DoNotOptimize(cells.corners.data());
   }
   const auto connections = static_cast<int64_t>(g.E.size() - 1);
   state.SetItemsProcessed(state.iterations() * connections);
@@ -52,7 +52,7 @@ void BM_Catalog(benchmark::State& state) {
 }
 
 // width, height, jitter in hundredths of the spacing
-BENCHMARK(BM_Catalog)
+BENCHMARK(BM_TraceCells)
     ->ArgNames({"w", "h", "jitter%"})
     ->Args({105, 95, 0})
     ->Args({105, 95, 20})

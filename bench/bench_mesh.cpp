@@ -23,6 +23,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "extract/printout_data.hpp"
 #include "mesh/mesh.hpp"
 
 namespace fs = std::filesystem;
@@ -67,18 +68,18 @@ double cat_seconds(const std::string& path) {
 double parse_only_seconds(const std::string& path) {
   return median_seconds(11, [&] {
     pz::LineReader in;
-    in.open(path, {pz::unit::mesh, path}, "bench");
+    in.open(path, {pz::unit::mesh, path}, pz::Routine::mesh_reader);
     std::string_view r;
     double sum = 0;
     in.next(r);
     while (in.next(r)) {
-      const pz::ElementRecord e = pz::read_element_record(r, in.source(), "bench");
+      const pz::ElementRecord e = pz::read_element_record(r, in.source(), pz::Routine::mesh_reader);
       if (e.name == pz::blank_name) break;
       sum += e.x[0];
     }
     in.next(r);
     while (in.next(r)) {
-      const pz::ConnectionRecord c = pz::read_connection_record(r, in.source(), "bench");
+      const pz::ConnectionRecord c = pz::read_connection_record(r, in.source(), pz::Routine::mesh_reader);
       if (c.first == pz::blank_name) break;
       sum += c.value;
     }
@@ -91,77 +92,70 @@ struct Figures {
 };
 
 Figures time_file(const std::string& label, const std::string& path, pz::Mesh& mesh) {
-  int iopt = 0;
-  pz::rmesh(mesh, iopt, {}, path, path + ".locat");  // warm the cache
+  pz::Projection plane = pz::Projection::automatic;
+  pz::read_mesh(mesh, plane, {}, path, path + ".locat");  // warm the cache
   Figures f;
   f.read = median_seconds(11, [&] {  // a fresh mesh each time, as in a run
     pz::Mesh fresh;
-    int o = 0;
-    pz::rmesh(fresh, o, {}, path, path + ".locat");
+    pz::Projection p = pz::Projection::automatic;
+    pz::read_mesh(fresh, p, {}, path, path + ".locat");
   });
   const double best = fastest;
   const double parse = parse_only_seconds(path);
   f.cat = cat_seconds(path);
   f.raw = raw_read_seconds(path);
   const double mb = static_cast<double>(fs::file_size(path)) / 1e6;
-  std::printf("%-10s %6d elements %7d connections  %5.1f MB  plane %d\n", label.c_str(), mesh.elements,
-              mesh.connections, mb, iopt);
-  std::printf("           rmesh %7.2f ms (fastest %6.2f, %4.0f MB/s)   cat %6.2f ms   block read %6.2f ms"
-              "   rmesh/cat %.1f   rmesh/block read %.1f\n",
+  std::printf("%-10s %6d elements %7d connections  %5.1f MB  plane %s\n", label.c_str(), mesh.elements.count,
+              mesh.connections.count, mb, std::string(pz::coordinate_letters(plane)).c_str());
+  std::printf("           read_mesh %7.2f ms (fastest %6.2f, %4.0f MB/s)   cat %6.2f ms   block read %6.2f ms"
+              "   read_mesh/cat %.1f   read_mesh/block read %.1f\n",
               f.read * 1e3, best * 1e3, mb / f.read, f.cat * 1e3, f.raw * 1e3, f.read / f.cat, f.read / f.raw);
   std::printf("           of which reading and converting the records alone: %6.2f ms\n", parse * 1e3);
   return f;
 }
 
 // The bucket passes exactly as written: every pass scans the whole
-// unfilled tail through W1.
-void plain_hash(std::vector<pz::Name>& ID, std::vector<int>& IND, int n, int buckets, std::vector<int>& W1) {
-  for (int i = 1; i <= n; ++i) W1[i] = pz::bucket_of(ID[i] = pz::normalise(ID[i]), buckets);
+// unfilled tail for the members of its bucket.
+void plain_bucket_passes(std::vector<pz::Name>& names, std::vector<int>& order, int n, int buckets) {
+  std::vector<int> bucket(n + 1);
+  for (int i = 1; i <= n; ++i) bucket[i] = pz::bucket_of(names[i] = pz::normalise(names[i]), buckets);
   int c = 0;
   for (int b = 1; b <= buckets; ++b)
     for (int p = c + 1; p <= n; ++p)
-      if (W1[IND[p]] == b) {
-        W1[IND[p]] = 0;
-        std::swap(IND[p], IND[++c]);
-      }
+      if (bucket[order[p]] == b) std::swap(order[p], order[++c]);
 }
 
 void time_index(const std::string& label, const pz::Mesh& mesh) {
-  const int n = mesh.elements;
-  std::vector<pz::Name> ID = mesh.ID;
-  std::vector<int> W1(n + 1, 0);
+  const int n = mesh.elements.count;
+  std::vector<pz::Name> names = mesh.elements.names;
   pz::NameIndex index;
   const double first = median_seconds(7, [&] {
-    index.IND.resize(n + 1);
-    std::iota(index.IND.begin(), index.IND.end(), 0);
-    pz::hash(ID, index, n, 256, W1);
+    index.elements_by_bucket.resize(n + 1);
+    std::iota(index.elements_by_bucket.begin(), index.elements_by_bucket.end(), 0);
+    pz::build_name_index(names, index, n, 256);
   });
   pz::NameIndex again = index;
   const double second = median_seconds(7, [&] {
-    again.IND = index.IND;
-    pz::hash(ID, again, n, 256, W1);
+    again.elements_by_bucket = index.elements_by_bucket;
+    pz::build_name_index(names, again, n, 256);
   });
-  std::vector<int> IND(n + 1);
+  std::vector<int> order(n + 1);
   const double plain = median_seconds(3, [&] {
-    std::iota(IND.begin(), IND.end(), 0);
-    plain_hash(ID, IND, n, 256, W1);
+    std::iota(order.begin(), order.end(), 0);
+    plain_bucket_passes(names, order, n, 256);
   });
-  std::printf("%-10s hash: first build %6.2f ms, second %6.2f ms (the plain bucket passes: %6.2f ms)%s\n",
+  std::printf("%-10s index: first build %6.2f ms, second %6.2f ms (the plain bucket passes: %6.2f ms)%s\n",
               label.c_str(), first * 1e3, second * 1e3, plain * 1e3,
-              IND == index.IND ? "" : "  ORDER DIFFERS");
+              order == index.elements_by_bucket ? "" : "  ORDER DIFFERS");
 
   std::vector<std::string_view> probes;
-  for (int i = 1; i <= n; ++i) probes.emplace_back(ID[i].data(), 5);
+  for (int i = 1; i <= n; ++i) probes.emplace_back(names[i].data(), 5);
   std::shuffle(probes.begin(), probes.end(), std::mt19937(7));
   long sink = 0;
   const double fast = median_seconds(5, [&] {
-    for (auto p : probes) sink += pz::ihash(index, p, n);
+    for (auto p : probes) sink += pz::find_element(index, p, n);
   });
-  const double scan = median_seconds(3, [&] {
-    for (auto p : probes) sink += pz::ihash_scan(index, ID, p, n);
-  });
-  std::printf("           lookups: ihash %6.1f M names/s, bucket scan %6.2f M names/s (x%.0f)%s\n",
-              probes.size() / fast / 1e6, probes.size() / scan / 1e6, scan / fast, sink ? "" : " ");
+  std::printf("           lookups: find_element %6.1f M names/s%s\n", probes.size() / fast / 1e6, sink ? "" : " ");
 }
 
 }  // namespace

@@ -7,41 +7,42 @@
 #include <cmath>
 #include <random>
 
-#include "plot/plot.hpp"
-#include "plot/vtk.hpp"
+#include "plot/vtk/vtk_format.hpp"
+#include "plot/zone/zone_format.hpp"
 
 namespace {
 
 struct Case {
+  static constexpr int nx = 369, nz = 271, n = nx * nz;
   pz::Mesh mesh;
-  pz::Values values;
-  pz::Points points;
-  pz::Cells cells;
+  pz::PrintoutData data{n};
+  pz::PlotZones zones;
 
   Case() {
-    constexpr int nx = 369, nz = 271, n = nx * nz;
-    mesh.X.assign(n + 1, {0, 0, 0});
+    auto& centres = mesh.elements.centres;
+    centres.assign(n + 1, {0, 0, 0});
     for (int k = 0; k < nz; ++k)
-      for (int i = 0; i < nx; ++i) mesh.X[static_cast<std::size_t>(k * nx + i + 1)] = {5.0 + 10 * i, -2.5 - 5 * k, 0};
-    points.identity(n);
-    values = pz::Values(n);
-    values.start_header(2, true);
+      for (int i = 0; i < nx; ++i) centres[static_cast<std::size_t>(k * nx + i + 1)] = {5.0 + 10 * i, -2.5 - 5 * k, 0};
+    mesh.elements.count = mesh.elements.located = n;
+    data.start(pz::Projection::xz, true);
     std::mt19937_64 rng(3);
-    for (int j = 0; j < 12; ++j) values.add_array("C", values.NVAL + 1, 1), values.add_slots(1);
-    for (int j = 0; j < 4; ++j) values.add_array("V", values.NVAL + 1, 2), values.add_slots(2);
-    for (int j = 1; j <= values.NVAL; ++j) {
+    for (int j = 0; j < 12; ++j) data.add_array("C", data.slot_count + 1, 1), data.add_slots(1);
+    for (int j = 0; j < 4; ++j) data.add_array("V", data.slot_count + 1, 2), data.add_slots(2);
+    for (int j = 1; j <= data.slot_count; ++j) {
       for (int e = 1; e <= n; ++e) {
         const double u = static_cast<double>(rng() >> 11) / 9007199254740992.0;
-        values.slot(j)[e] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
+        data.slot(j)[e] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
       }
     }
-    cells.CAT.push_back({0, 0, 0, 0});
+    pz::Cells cells;
+    cells.corners.push_back({0, 0, 0, 0});
     for (int k = 0; k + 1 < nz; ++k)
       for (int i = 0; i + 1 < nx; ++i) {
         const int a = k * nx + i + 1;
-        cells.CAT.push_back({a, a + 1, a + nx + 1, a + nx});
+        cells.corners.push_back({a, a + 1, a + nx + 1, a + nx});
       }
-    cells.NCELL = static_cast<int>(cells.CAT.size()) - 1;
+    cells.count = static_cast<int>(cells.corners.size()) - 1;
+    zones = pz::traced_zone(mesh, std::move(cells));
   }
 };
 
@@ -55,10 +56,10 @@ void BM_zone_format(benchmark::State& state) {
   pz::OutFile out;
   for (auto _ : state) {
     out.create("/dev/null");
-    pz::write_plot(out, c.values, c.mesh, c.points, c.cells);
+    pz::write_zone_format(out, c.data, c.zones, c.mesh);
     out.close();
   }
-  state.SetItemsProcessed(state.iterations() * c.points.NPTS);
+  state.SetItemsProcessed(state.iterations() * Case::n);
 }
 
 void BM_vtk(benchmark::State& state) {
@@ -66,10 +67,10 @@ void BM_vtk(benchmark::State& state) {
   pz::OutFile out;
   for (auto _ : state) {
     out.create("/dev/null");
-    pz::write_vtu(out, c.values, c.mesh, c.points, c.cells, 1.0);
+    pz::write_vtu(out, c.data, c.mesh, c.zones.zones.front());
     out.close();
   }
-  state.SetItemsProcessed(state.iterations() * c.points.NPTS);
+  state.SetItemsProcessed(state.iterations() * Case::n);
 }
 
 void BM_base64(benchmark::State& state) {

@@ -152,7 +152,7 @@ void check_records(std::string_view record) {
     const double x = field_value(record, 51, 10, 4, bad), y = field_value(record, 61, 10, 4, bad),
                  z = field_value(record, 71, 10, 4, bad);
     pz::ElementRecord r{};
-    if (conversion_fails([&] { r = pz::read_element_record(record, src, "t"); }) != bad)
+    if (conversion_fails([&] { r = pz::read_element_record(record, src, pz::Routine::main_program); }) != bad)
       fault("element record acceptance");
     if (!bad && (!same(r.x[0], x) || !same(r.x[1], y) || !same(r.x[2], z) || r.name != pz::make_name(record)))
       fault("element record fields");
@@ -161,7 +161,7 @@ void check_records(std::string_view record) {
     bool bad = false;
     const double a = field_value(record, 51, 10, 0, bad);
     pz::ConnectionRecord r{};
-    if (conversion_fails([&] { r = pz::read_connection_record(record, src, "t"); }) != bad)
+    if (conversion_fails([&] { r = pz::read_connection_record(record, src, pz::Routine::main_program); }) != bad)
       fault("connection record acceptance");
     if (!bad && (!same(r.value, a) || r.first != pz::make_name(pz::columns(record, 1, 5)) ||
                  r.second != pz::make_name(pz::columns(record, 6, 5))))
@@ -171,7 +171,7 @@ void check_records(std::string_view record) {
     bool bad = false;
     const double x = field_value(record, 11, 20, 0, bad), y = field_value(record, 31, 20, 0, bad);
     pz::LocationRecord r{};
-    if (conversion_fails([&] { r = pz::read_location_record(record, src, "t"); }) != bad)
+    if (conversion_fails([&] { r = pz::read_location_record(record, src, pz::Routine::main_program); }) != bad)
       fault("location record acceptance");
     if (!bad && (!same(r.x, x) || !same(r.y, y))) fault("location record fields");
   }
@@ -179,7 +179,7 @@ void check_records(std::string_view record) {
     int want = 0;
     const bool bad = !pz::read_integer(pz::columns(record, 1, 1), want);
     int got = -1;
-    if (conversion_fails([&] { got = pz::read_option_answer(record, src, "t"); }) != bad)
+    if (conversion_fails([&] { got = pz::read_option_answer(record, src, pz::Routine::main_program); }) != bad)
       fault("option answer acceptance");
     if (!bad && (got != want || got < 0 || got > 9)) fault("option answer value");
   }

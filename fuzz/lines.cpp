@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto want = reference(text);
 
   pz::LineReader in;
-  in.open("f", {1, "f"}, "t");
+  in.open("f", {1, "f"}, pz::Routine::main_program);
   for (int pass = 0; pass < 2; ++pass) {
     std::string_view r;
     for (std::size_t i = 0; i < want.size(); ++i) {

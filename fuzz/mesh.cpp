@@ -28,60 +28,71 @@ bool known_stop(const std::string& m) {
          m.starts_with("too many connections in MESH (at most ");
 }
 
+// The element a lookup must find: the first of that name in bucket order
+// (all elements of a name share a bucket), 0 when it lies beyond bound.
+int first_in_bucket_order(const pz::Mesh& mesh, const pz::Name& name, int bound) {
+  const auto& order = mesh.name_index.elements_by_bucket;
+  for (int p = 1; p <= mesh.elements.count; ++p)
+    if (mesh.elements.names[order[p]] == name) return order[p] <= bound ? order[p] : 0;
+  return 0;
+}
+
 void check_index(const pz::Mesh& mesh) {
-  const int n = mesh.elements;
+  const auto& elements = mesh.elements;
+  const int n = elements.count;
   for (int e = 1; e <= n; ++e) {
-    const std::string_view name(mesh.ID[e].data(), 5);
-    for (int bound : {n, mesh.located}) {
-      const int fast = pz::ihash(mesh.index, mesh.ID[e], bound);
-      if (fast != pz::ihash_scan(mesh.index, mesh.ID, name, bound)) fault("fast lookup differs from the scan");
-      if (bound == n && (fast == 0 || mesh.ID[fast] != mesh.ID[e])) fault("an element's name is not found");
+    const std::string_view name(elements.names[e].data(), 5);
+    for (int bound : {n, elements.located}) {
+      const int fast = pz::find_element(mesh.name_index, name, bound);
+      if (fast != first_in_bucket_order(mesh, elements.names[e], bound)) fault("lookup differs from bucket order");
+      if (bound == n && (fast == 0 || elements.names[fast] != elements.names[e])) fault("an element's name is not found");
     }
   }
 }
 
 void check_lists(const pz::Mesh& mesh) {
-  const int located = mesh.located, k_max = mesh.connections;
+  const auto& elements = mesh.elements;
+  const auto& connections = mesh.connections;
+  const int located = elements.located, k_max = connections.count;
   long linked = 0;
   for (int k = 1; k <= k_max; ++k) {
-    const auto [a, b] = mesh.E[k];
+    const auto [a, b] = connections.ends[k];
     if ((a == 0) != (b == 0)) fault("half-resolved connection");
     if (a != 0 && a != b && a <= located && b <= located) ++linked;
   }
   long seen = 0;
-  for (int e = 1; e <= mesh.elements; ++e) {
+  for (int e = 1; e <= elements.count; ++e) {
     if (e > located) {
-      if (mesh.EC[e] != 0) fault("an unlocated element has a list");
+      if (elements.first_connection[e] != 0) fault("an unlocated element has a list");
       continue;
     }
     int steps = 0;
-    for (int k = mesh.EC[e]; k != 0;) {
+    for (int k = elements.first_connection[e]; k != 0;) {
       if (k < 0 || k > k_max || ++steps > k_max) fault("connection list runs away");
-      const auto [a, b] = mesh.E[k];
+      const auto [a, b] = connections.ends[k];
       if ((a != e && b != e) || a == b || a > located || b > located || a == 0) fault("foreign connection in a list");
       ++seen;
-      k = mesh.CC[k][a == e ? 0 : 1];
+      k = connections.next_connection[k][a == e ? 0 : 1];
     }
   }
   if (seen != 2 * linked) fault("a linked connection is missing from a list");
 }
 
-void check_cells(pz::Mesh& mesh, int capacity) {
-  const auto ec = mesh.EC;
-  const auto cc = mesh.CC;
+void check_cells(const pz::Mesh& mesh, int capacity) {
+  const auto& e = mesh.elements;
+  const auto& c = mesh.connections;
   pz::Cells cells;
   int n = -1;
   try {
-    n = pz::catalog(cells, mesh.X, mesh.EC, mesh.E, mesh.CC, mesh.located, capacity);
+    n = pz::trace_cells(cells, {e.centres, e.first_connection, c.ends, c.next_connection, e.located}, capacity);
   } catch (const pz::Stop& s) {
     if (s.message != "too many cells (at most " + std::to_string(capacity) + ")") fault("tracer stop: " + s.message);
   }
-  if (mesh.EC != ec || mesh.CC != cc) fault("the tracer did not restore the lists");
   if (n < 0) return;
-  if (n > capacity || n != cells.NCELL) fault("cell count");
-  for (int c = 1; c <= n; ++c)
-    for (int v : cells.CAT[c])
-      if (v < 1 || v > mesh.located) fault("cell corner is not a located element");
+  if (n > capacity || n != cells.count) fault("cell count");
+  for (int k = 1; k <= n; ++k)
+    for (int v : cells.corners[k])
+      if (v < 1 || v > e.located) fault("cell corner is not a located element");
 }
 
 }  // namespace
@@ -110,12 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   static constexpr int bucket_choice[4] = {256, 1, 7, 300};
   cap.buckets = bucket_choice[(mode >> 6) & 3];
-  int IOPT = static_cast<int>(mode & 7);
-  const int asked = IOPT;
+  static constexpr pz::Projection projection_choice[8] = {
+      pz::Projection::automatic, pz::Projection::yz,  pz::Projection::xz,  pz::Projection::xy,
+      pz::Projection::xyz,       pz::Projection::xyz, pz::Projection::xyz, pz::Projection::xyz};
+  const pz::Projection asked = projection_choice[mode & 7];
+  pz::Projection projection = asked;
 
   pz::Mesh mesh;
   try {
-    pz::rmesh(mesh, IOPT, cap, "MESH", "locat");
+    pz::read_mesh(mesh, projection, cap, "MESH", "locat");
   } catch (const pz::Stop& s) {
     if (!known_stop(s.message)) fault("unexpected stop: " + s.message);
     return 0;
@@ -123,15 +137,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool mesh_field = f.number == 64 && f.unit == 1 && f.file == "MESH";
     const bool locat_field = f.number == 64 && f.unit == 2 && f.file == "locat";
     const bool no_locat = f.number == 29 && f.unit == 2 && f.file == "locat" && !with_locat;
-    if (!mesh_field && !locat_field && !no_locat) fault("unexpected failure: " + f.report());
+    if (!mesh_field && !locat_field && !no_locat) fault("unexpected failure: " + f.first_line());
     return 0;
   }
-  if (mesh.located < 0 || mesh.located > mesh.elements || mesh.elements >= cap.elements ||
-      mesh.connections >= cap.connections)
+  const auto& elements = mesh.elements;
+  if (elements.located < 0 || elements.located > elements.count || elements.count >= cap.elements ||
+      mesh.connections.count >= cap.connections)
     fault("counts");
-  if (asked == 0 ? (IOPT < 1 || IOPT > 3) : IOPT != asked) fault("projection option");
+  const bool settled = projection == pz::Projection::yz || projection == pz::Projection::xz ||
+                       projection == pz::Projection::xy;
+  if (asked == pz::Projection::automatic ? !settled : projection != asked) fault("projection");
   check_index(mesh);
   check_lists(mesh);
-  if (IOPT < 4) check_cells(mesh, (mode & 8) ? 2 : 40);
+  if (pz::is_planar(projection)) check_cells(mesh, (mode & 8) ? 2 : 40);
   return 0;
 }

@@ -52,13 +52,7 @@ class ZoneFormatWriter : public PlotWriter {
   void begin(const std::string& plot_name) override { file_.emplace(plot_name); }
 
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
-    OutFile& out = file_->out();
-    write_header(out, data);
-    for (const Zone& zone : zones.zones) {
-      if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
-      else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
-      write_zone_body(out, data, mesh, zone);
-    }
+    write_zone_format(file_->out(), data, zones, mesh);
   }
 
   void commit() override {
@@ -71,6 +65,15 @@ class ZoneFormatWriter : public PlotWriter {
 };
 
 }  // namespace
+
+void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) {
+  write_header(out, data);
+  for (const Zone& zone : zones.zones) {
+    if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
+    else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
+    write_zone_body(out, data, mesh, zone);
+  }
+}
 
 std::unique_ptr<PlotWriter> make_zone_format_writer() { return std::make_unique<ZoneFormatWriter>(); }
 

@@ -21,4 +21,7 @@ namespace pz {
 
 std::unique_ptr<PlotWriter> make_zone_format_writer();
 
+// Writes a printout's plot in the zone format to out.
+void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh);
+
 }  // namespace pz
