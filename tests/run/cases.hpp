@@ -1,8 +1,13 @@
-// Small hand-made inputs for whole runs: mesh records in their fixed
-// columns, and the 2 x 2 grid most tests use.
+// Hand-made and generated inputs for whole runs, and one run described as
+// a table row: what the directory holds, the command line, and the result.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,13 +34,11 @@ inline std::string mesh_file(const std::vector<std::string>& elements, const std
   for (auto& e : elements) s += e + "\n";
   s += "\nCONNE\n";
   for (auto& c : connections) s += c + "\n";
-  s += "+++\n";
-  return s;
+  return s + "+++\n";
 }
 
-// Four elements at the corners of the unit square, numbered row by row:
-// 1 A1  1 (0,0), 2 A1  2 (1,0), 3 A2  1 (0,1), 4 A2  2 (1,1), with z = 5,
-// and the four sides: one cell (1, 2, 4, 3) in the XY plane.
+// The unit square at z = 5: A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2
+// (1,1), joined along its sides: one cell (1, 2, 4, 3) in the XY plane.
 inline std::string square_mesh() {
   return mesh_file({element("A1  1", 0, 0, 5), element("A1  2", 1, 0, 5), element("A2  1", 0, 1, 5),
                     element("A2  2", 1, 1, 5)},
@@ -43,6 +46,73 @@ inline std::string square_mesh() {
                     connection("A1  2", "A2  2", 2), connection("A2  1", "A2  2", 2)});
 }
 
-inline constexpr const char* terminator = " @@@@@@@@@@@@@@@@@@@@";
+// Joins lines, each followed by "\n".
+inline std::string lines(std::initializer_list<std::string_view> ls) {
+  std::string s;
+  for (auto l : ls) s.append(l).push_back('\n');
+  return s;
+}
+
+inline const std::string terminator = " @@@@@@@@@@@@@@@@@@@@";
+inline const std::string one_table =
+    lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
+// What -xy makes of one_table on the square.
+inline const std::string one_table_plot =
+    lines({"Variables = X Y P", "Zone F=FEPOINT I=    4 J=    1", "  0.000000E+00  0.000000E+00  2.500000E+00",
+           "  1.000000E+00  0.000000E+00  0.000000E+00", "  0.000000E+00  1.000000E+00  0.000000E+00",
+           "  1.000000E+00  1.000000E+00  0.000000E+00", "     1     2     4     3"});
+
+// One whole run: the directory holds p.out, MESH and `files`, then
+// `prepare` may change it; `in_child` runs in the child before the program.
+struct Inputs {
+  std::vector<std::string> args = {"-xy", "p.out"};
+  std::optional<std::string> printout = one_table, mesh = square_mesh();
+  std::vector<std::pair<std::string, std::string>> files = {};
+  std::string input = {};
+  std::function<void(const std::filesystem::path&)> prepare = {};
+  std::function<void()> in_child = {};
+};
+
+struct Case {
+  Inputs run;
+  int status;
+  std::string err;  // all of standard error when empty or ending a line, else its first line
+  // The files the run leaves (and "stdout") with what they hold; "[...]"
+  // stands for any text between a start and an end.
+  std::vector<std::pair<std::string, std::string>> left = {};
+};
+
+inline bool matches(const std::string& text, const std::string& pattern) {
+  const auto cut = pattern.find("[...]");
+  if (cut == std::string::npos) return text == pattern;
+  return text.size() + 5 >= pattern.size() && text.starts_with(pattern.substr(0, cut)) &&
+         text.ends_with(pattern.substr(cut + 5));
+}
+
+// Runs k in a fresh directory; the files there afterwards must be those
+// before and the ones in k.left. A child ending with 126 (it could not drop
+// its privileges) is not checked.
+inline RunResult check(const Case& k) {
+  ScratchDir dir;
+  if (k.run.printout) dir.write("p.out", *k.run.printout);
+  if (k.run.mesh) dir.write("MESH", *k.run.mesh);
+  for (auto& [name, text] : k.run.files) dir.write(name, text);
+  if (k.run.prepare) k.run.prepare(dir.path());
+  std::vector<std::string> files = dir.files();
+  const RunResult r = run_printzone(dir.path(), k.run.args, k.run.input, k.run.in_child);
+  if (r.status == 126) return r;
+  const std::string what = k.err + " from " + testing::PrintToString(k.run.args) + " " + k.run.input;
+  EXPECT_EQ(r.status, k.status) << what << r.err;
+  EXPECT_EQ(k.err.empty() || k.err.ends_with('\n') ? r.err : r.err.substr(0, r.err.find('\n')), k.err) << what;
+  for (auto& [name, text] : k.left) {
+    if (name != "stdout" && name.find('/') == std::string::npos) files.push_back(name);
+    const std::string got = name == "stdout" ? r.out : dir.read(name);
+    EXPECT_TRUE(matches(got, text)) << what << name << ":\n" << got.substr(0, 3000);
+  }
+  std::sort(files.begin(), files.end());
+  files.erase(std::unique(files.begin(), files.end()), files.end());
+  EXPECT_EQ(dir.files(), files) << what;
+  return r;
+}
 
 }  // namespace pz::test

@@ -1,0 +1,39 @@
+// The first words of a line: inspect's lower-case copy and positions, and
+// the time of a printout, read from the first word of its values line.
+#include <gtest/gtest.h>
+
+#include "extract/inspect.hpp"
+#include "extract/printout_data.hpp"
+
+namespace pz {
+namespace {
+
+TEST(Inspect, CopyAndPositions) {
+  const struct { std::string source; std::size_t length; std::string copy; std::array<int, 3> positions; } cases[] = {
+      {"  ELEM1  ELEM2 INDEX", 20, "  elem1  elem2 index", {3, 20, 7}},  // leading blanks
+      {"Index", 5, "index", {1, 5, 5}},                                   // one word
+      {"     ", 8, "        ", {1, 1, 1}}, {"", 4, "    ", {1, 1, 1}},    // blank and empty
+      {"ABCDEFGH", 4, "abcd", {1, 4, 4}},                                 // a destination shorter than the source
+      {"x Y", 6, "x y   ", {1, 3, 1}},                                    // a longer one, padded
+      {"A\tB C", 5, "a\tb c", {1, 5, 3}},                                 // a tab inside a word
+      {" \xC3\x84Z", 4, " \xC3\x84z", {2, 4, 4}}};                        // bytes above 127 are not blanks
+  for (const auto& c : cases) {
+    std::string copy(c.length, '#');
+    const Positions p = inspect(c.source, copy.data(), copy.size());
+    const Positions q = inspect(std::string_view(c.source).substr(0, c.length));  // the positions alone
+    EXPECT_EQ(copy, c.copy);
+    EXPECT_EQ((std::array{p.first, p.last, p.word_end}), c.positions) << c.source;
+    EXPECT_EQ((std::array{q.first, q.last, q.word_end}), c.positions) << c.source;
+  }
+}
+
+TEST(PrintoutTime, FirstWordOfTheValuesLineOrThePrintoutNumber) {
+  const std::tuple<const char*, long, double> cases[] = {
+      {" 0.86400E+05     12      3", 1, 86400}, {"1.5D2", 2, 150}, {"  -2.5-3 x", 2, -0.0025},
+      {" 12345", 2, 12345},  // no implied decimals
+      {" TIME 1.0", 7, 7}, {" 1.0E", 8, 8}, {"", 9, 9}, {"   ", 10, 10}};
+  for (const auto& [line, number, time] : cases) EXPECT_EQ(printout_time(line, number), time) << line;
+}
+
+}  // namespace
+}  // namespace pz

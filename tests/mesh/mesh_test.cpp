@@ -1,0 +1,160 @@
+// The element-name index through its lookups, and the mesh reader's results
+// on small files.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <numeric>
+#include <random>
+#include <span>
+
+#include "mesh/mesh.hpp"
+#include "run/cases.hpp"
+
+namespace pz {
+namespace {
+
+using test::connection, test::element, test::mesh_file;
+
+// An index over names 1..n, built from an element order (read order when none is given).
+struct Index {
+  std::vector<Name> names{blank_name};
+  NameIndex index;
+  Index(const std::vector<std::string>& list, int buckets, std::vector<int> order = {}) {
+    for (const std::string& s : list) names.push_back(make_name(s));
+    if (order.empty()) order.resize(names.size()), std::iota(order.begin(), order.end(), 0);
+    index.elements_by_bucket = order;
+    build_name_index(names, index, static_cast<int>(list.size()), buckets);
+  }
+};
+
+// A "0" in the fourth character equals a blank; of several elements of one
+// name the first in bucket order is found, or 0 when it lies beyond the
+// bound. Buckets: "A1  1" 121 of 256 or 33 of 300, "B" 3 or 215: B's pass,
+// when it comes first, puts element 2 before element 1.
+TEST(NameIndex, NormalisedNamesFirstInBucketOrderAndTheBound) {
+  const std::vector<std::string> ab{"A1  1", "A1 01", "B"}, ba{"A1 01", "B", "A1  1"}, zeros{"A0B01", "0000 "};
+  const std::tuple<const std::vector<std::string>&, int, std::vector<int>, const char*, int, int> cases[] = {
+      {ab, 256, {}, "A1  1", 3, 2}, {ab, 256, {}, "A1 01", 1, 0}, {ab, 256, {}, "b", 3, 0}, {ab, 256, {}, "A1 0", 3, 0},
+      {ab, 300, {}, "A1  1", 3, 1}, {ab, 300, {}, "B    extra", 3, 3},  // cut to 5 characters
+      {ba, 256, {0, 2, 3, 1}, "A1  1", 3, 3}, {ba, 256, {0, 2, 3, 1}, "B", 1, 0}, {zeros, 256, {}, "A0B 1", 2, 1},
+      {zeros, 256, {}, "A B 1", 2, 0}, {zeros, 256, {}, "000  ", 2, 2}, {zeros, 1, {}, "0000 ", 2, 2}};
+  for (const auto& [names, buckets, order, probe, bound, found] : cases)
+    EXPECT_EQ(find_element(Index(names, buckets, order).index, probe, bound), found) << buckets << ' ' << probe;
+  EXPECT_EQ(Index(ab, 256).names[2], make_name("A1  1"));  // normalised in place
+  EXPECT_EQ(find_element(NameIndex{}, "A", 5), 0);           // never built
+}
+
+// Many names over a tiny alphabet (many equal once normalised), from a
+// shuffled order, one by one and in batches.
+TEST(NameIndex, ManyNames) {
+  for (int buckets : {256, 300, 7}) {
+    const int n = 3000;
+    std::mt19937 rng(buckets);
+    std::vector<std::string> list(n, "     ");
+    for (std::string& s : list)
+      for (char& ch : s) ch = "AB0 a"[rng() % 5];
+    std::vector<int> order(n + 1);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin() + 1, order.end(), rng);
+    const Index x(list, buckets, order);
+    std::map<Name, int> first;  // of each name in bucket order
+    for (int e : std::span(x.index.elements_by_bucket).subspan(1)) first.emplace(x.names[e], e);
+    std::vector<Name> probes(n + 1, make_name("zzzzz"));
+    for (int i = 0; i < n; ++i) probes[i] = make_name(list[i]);
+    std::vector<int> many(n + 1);
+    find_elements(x.index, probes.data(), n + 1, n / 2, many.data());
+    for (int i = 0; i <= n; ++i) {
+      const int want = i < n ? first.at(normalise(probes[i])) : 0;  // every name is found
+      for (int bound : {0, n / 3, n})
+        ASSERT_EQ(find_element(x.index, probes[i], bound), want <= bound ? want : 0) << buckets << ' ' << i;
+      ASSERT_EQ(many[i], want <= n / 2 ? want : 0) << buckets << ' ' << i;
+    }
+  }
+}
+
+struct MeshRun : ::testing::Test {
+  test::ScratchDir dir;
+  Mesh mesh;
+  Projection projection = Projection::automatic;
+  const Elements& elements = mesh.elements;
+  int run(const std::vector<std::string>& element_records, const std::vector<std::string>& connection_records = {}) {
+    dir.write("MESH", mesh_file(element_records, connection_records));
+    return read_mesh(mesh, projection, {}, (dir.path() / "MESH").string(), (dir.path() / "locat").string());
+  }
+  std::string names() const {
+    std::string s;
+    for (int e = 1; e <= elements.count; ++e) s.append(elements.names[e].data(), 5);
+    return s;
+  }
+};
+
+TEST_F(MeshRun, UnlocatedElementsAreGatheredBehindTheLocatedOnes) {
+  EXPECT_EQ(run({element("a", -999, -999, 5), element("b", 1, 2), element("c", -999, -999), element("d", 3, 0)}), 2);
+  EXPECT_EQ(names(), "d    b    c    a    ");
+  EXPECT_EQ(find_element(mesh.name_index, "a", 4), 4);  // the index follows the moves
+  EXPECT_EQ(find_element(mesh.name_index, "a", elements.located), 0);
+}
+
+TEST_F(MeshRun, PlaneChoiceAndRearrangement) {
+  using enum Projection;
+  const struct { Projection asked; double x, y, z; Projection chosen; std::array<double, 3> after; } cases[] = {
+      {automatic, 2, 2, 3, xz, {1, 3, 3}}, {automatic, 1, 2, 3, yz, {2, 3, 3}},  // dx = dy < dz; dx smallest
+      {automatic, 3, 3, 3, xy, {1, 2, 3}},                                        // all equal
+      {yz, 9, 9, 0, yz, {2, 3, 3}}, {xz, 9, 9, 0, xz, {1, 3, 3}}, {xyz, 9, 9, 0, xyz, {1, 2, 3}}};  // as asked
+  for (const auto& c : cases) {
+    projection = c.asked;
+    run({element("o", 0, 0, 0), element("p", c.x, c.y, c.z), element("q", 1, 2, 3)});
+    EXPECT_TRUE(projection == c.chosen && elements.centres[3] == c.after) << c.x << c.y << c.z;
+  }
+  projection = automatic;  // the box is that of the elements, not of the origin
+  run({element("m", 50, 1, 7), element("n", 51, 9, 10)});
+  EXPECT_EQ(projection, yz);
+}
+
+TEST_F(MeshRun, ConnectionsAreNumberedAndLinkedNewestFirst) {
+  run({element("A1  1", 1, 0), element("A1  2", 2, 0), element("A1  3", -999, -999), element("A1  4", 4, 0)},
+      {connection("A1 01", "A1  2", 10), connection("A1  1", "nope "), connection("A1  2", "A1  3"),
+       connection("A1  4", "A1  4"), connection("A1  4", "A1  1", 40), connection("+++AB", "A1  1"), "+++  ",
+       connection("A1  1", "A1  2")});
+  using P = std::array<int, 2>;
+  const Connections& c = mesh.connections;
+  ASSERT_EQ(c.count, 6);
+  ASSERT_EQ(names(), "A1  1A1  2A1  4A1  3");
+  // Unresolved (2, 6: "+++AB" is a name), an unlocated end (3), one element
+  // at both ends (4): stored or not, never linked.
+  EXPECT_EQ(c.ends, (std::vector<P>{{0, 0}, {1, 2}, {0, 0}, {2, 4}, {3, 3}, {3, 1}, {0, 0}}));
+  EXPECT_EQ(c.next_connection, (std::vector<P>{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 0}}));
+  EXPECT_EQ(elements.first_connection, (std::vector<int>{0, 5, 1, 5, 0}));
+  EXPECT_EQ(c.areas, (std::vector<double>{0, 10, 1, 1, 1, 40, 1}));
+  // A long block, read in batches, keeps the record order.
+  std::vector<std::string> chain, links;
+  for (int i = 1; i <= 100; ++i) chain.push_back(element("E" + std::to_string(i + 100), i, 0));
+  for (int k = 1; k <= 99; ++k) links.push_back(connection(chain[k - 1], k % 7 ? chain[k] : "none"));
+  run(chain, links);
+  ASSERT_EQ(c.count, 99);
+  for (int k = 1; k <= 99; ++k) EXPECT_EQ(c.ends[k], (P{k % 7 ? k : 0, k % 7 ? k + 1 : 0})) << k;
+  for (int j = 1; j <= 100; ++j) EXPECT_EQ(elements.first_connection[j], j <= 99 && j % 7 ? j : j - 1) << j;
+}
+
+TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
+  // "(a5,5x,2f20.0)"; the last record of a name wins, those after the end are not read.
+  const auto at = [](const char* name, std::string x, const char* y) {
+    return name + ("     " + x.append(20 - x.size(), ' ')) + y + "\n";
+  };
+  dir.write("locat", "locat\n" + at("AB001", "1.5-3", "125") + at("zzzzz", "1", "2") + at("AB0 2", "7", "8") +
+                         at("AB0 2", "-2.5d1", "4") + "\n" + at("AB0 3", "1", "1"));
+  EXPECT_EQ(run({element("AB0 1", 0, 0), element("AB0 2", 0, 0), element("AB0 3", 0, 0)}), 2);
+  EXPECT_EQ(elements.centres,
+            (std::vector<std::array<double, 3>>{{0, 0, 0}, {0.0015, 125, 0}, {-25, 4, 0}, {-999, -999, 0}}));
+  dir.write("locat", "not read");
+  EXPECT_EQ(run({element("a", 0, 0), element("b", 0, 0, 1e-3)}), 2);
+  // An empty element block still reads the location file and needs CONNE;
+  // with nothing located the plane is XY.
+  dir.write("locat", "LOCAT\nA         1 1\n\n");
+  projection = Projection::automatic;
+  EXPECT_EQ(run({}, {connection("a", "b")}), 0);
+  EXPECT_TRUE(projection == Projection::xy && mesh.connections.count == 1);
+}
+
+}  // namespace
+}  // namespace pz
