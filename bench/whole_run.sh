@@ -8,13 +8,14 @@
 # Cases: the 99 999-element 2-D grid with 5 printouts (element table of 12
 # columns, connection table of 4 columns, page breaks); the dense 3-D block
 # with 1 199 636 connections as 3-D points, 2 printouts of both tables, and 2
-# printouts of its connection table alone for the time per connection row.
+# printouts of its connection table alone for the time per connection row;
+# then three adversarial shapes (below).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/printzone-bench}
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRINTZONE_BENCH=ON -DPRINTZONE_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target printzone gen_mesh gen_printout >/dev/null
+cmake --build "$build" -j2 --target printzone gen_mesh gen_printout gen_adversarial >/dev/null
 mkdir -p "$work"
 cd "$work"
 
@@ -55,3 +56,24 @@ PY
 run_case grid2d 2d 5 -xz
 run_case dense dense 2 -xyz
 run_case dense-connections dense 2 -xyz connections
+
+# Shapes that once cost quadratic time: names crafted to share the name
+# index's slots, an element at the first end of 80 000 connections, and
+# 16 000 printouts written with -vtk (the collection file).
+adversarial() {  # shape option
+  local shape=$1 option=$2
+  rm -rf "adversarial-$shape" && mkdir "adversarial-$shape" && cd "adversarial-$shape"
+  "$build/bench/gen_adversarial" "$shape" .
+  cat case.out MESH >/dev/null
+  local t0 t1
+  t0=$(seconds)
+  /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null
+  t1=$(seconds)
+  python3 -c "import sys; print(f'adversarial {sys.argv[1]} ({sys.argv[2]}): printzone {float(sys.argv[4]) - float(sys.argv[3]):.3f} s, peak RSS {int(sys.argv[5]) / 1024:.1f} MiB')" \
+    "$shape" "$option" "$t0" "$t1" "$(cat rss.txt)"
+  cd ..
+  rm -rf "adversarial-$shape"
+}
+adversarial names -xy
+adversarial star -xyz
+adversarial printouts "-vtk -xy"

@@ -20,6 +20,7 @@
 #include "plot/plot.hpp"
 #include "plot/plot_file.hpp"
 #include "plot/vtk/vtk_format.hpp"
+#include "plot/vtk/xml.hpp"
 #include "plot/zone/zone_format.hpp"
 #include "records/failure.hpp"
 
@@ -45,25 +46,11 @@ bool next_line(LineReader& in, ScanLine& line) {
 struct Run {
   Settings settings;
   Mesh mesh;
-  Cells traced;  // the cells traced from the mesh, without a zone file
-  std::optional<PlotZones> zones;
+  PlotZones zones;
   std::unique_ptr<PrintoutData> data;
 
   void printouts();
-  const PlotZones& plot_zones();
 };
-
-// The zones of the plot. A zone file is read at the end of the first
-// printout, when its first plot is written; its messages are repeated
-// with every plot.
-const PlotZones& Run::plot_zones() {
-  if (!zones) {
-    zones = settings.use_zone_file ? read_zone_file(settings.zone_file, mesh) : traced_zone(mesh, std::move(traced));
-  } else if (!zones->messages.empty()) {
-    write_console(zones->messages, false);
-  }
-  return *zones;
-}
 
 void Run::printouts() {
   LineReader in;
@@ -110,7 +97,9 @@ void Run::printouts() {
     }
 
     data->time = printout_time(values_line.view(), number);
-    writer->write(*data, plot_zones(), mesh);
+    // The messages of the zone file's unknown names come with every plot.
+    write_console(zones.messages, false);
+    writer->write(*data, zones, mesh);
     flush_console();
     writer->commit();
     if (at_end) return;
@@ -125,14 +114,25 @@ int main_program(int argc, char** argv) {
       print_usage();
       return 0;
     }
+    remove_temporaries_on_signals();
     auto run = std::make_unique<Run>();
-    take_settings(run->settings, argc, argv);
+    Settings& settings = run->settings;
+    take_settings(settings, argc, argv);
+    // The collection of VTK files names them in XML.
+    if (settings.vtk && !xml_can_hold(settings.printout_file))
+      stop("the printout file name is not UTF-8 text without control characters, as -vtk needs");
     Mesh& mesh = run->mesh;
-    read_mesh(mesh, run->settings.projection);
-    if (is_planar(run->settings.projection) && !run->settings.use_zone_file) {
-      const Elements& e = mesh.elements;
-      const Connections& c = mesh.connections;
-      trace_cells(run->traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+    read_mesh(mesh, settings.projection);
+    if (settings.use_zone_file) {
+      run->zones = read_zone_file(settings.zone_file, mesh);
+    } else {
+      Cells traced;
+      if (is_planar(settings.projection)) {
+        const Elements& e = mesh.elements;
+        const Connections& c = mesh.connections;
+        trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+      }
+      run->zones = traced_zone(mesh, std::move(traced));
     }
     run->data = std::make_unique<PrintoutData>(mesh.elements.located);
     run->printouts();

@@ -12,10 +12,9 @@ namespace {
 
 constexpr Routine routine = Routine::main_program;
 
-// An argument or a file name as a 240-column text holds it, trailing
-// blanks cut.
+// An argument or a typed file name, whole but for trailing blanks (a name
+// padded by a script, an answer with blanks after it).
 std::string argument(std::string_view a) {
-  a = a.substr(0, line_width);
   while (!a.empty() && a.back() == ' ') a.remove_suffix(1);
   return std::string(a);
 }
@@ -39,7 +38,7 @@ Projection projection_of(int answer) {
 }
 
 void dialogue(Settings& s) {
-  LineReader in;
+  LineReader in(LineReader::console_max_record);
   in.attach(STDIN_FILENO, console_in, routine);
   write_console("Input file name: ");
   // The answer as a C string: it ends at a NUL byte, if any.

@@ -1,6 +1,7 @@
 #include "extract/tables.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -13,12 +14,12 @@ namespace {
 
 constexpr int max_columns = 20;  // column names per heading line
 constexpr Routine routine = Routine::table_reader;
-constexpr int width = static_cast<int>(line_width);
-
-// A row as read: its first 240 columns, blank-padded, with blanks beyond so
-// that value windows reaching past column 240 read as blank. Rows are
-// neither lower-cased nor stripped of column 1.
-using Row = Line;
+// A row as read: the whole record (the reader's limit), blank-padded, with
+// blanks beyond, so that a value window reads what stands in its columns,
+// also past column 240. Rows are neither lower-cased nor stripped of
+// column 1.
+using Row = FixedText<LineReader::max_record>;
+constexpr int row_width = static_cast<int>(Row::width);
 
 // The terminator line: twenty at signs in columns 2 to 21.
 bool is_terminator(const Row& row) { return row.cols(2, 21) == "@@@@@@@@@@@@@@@@@@@@"; }
@@ -129,12 +130,18 @@ int shape_connection_name(std::string_view word, char* out) {
   return n - 1;
 }
 
+// The limits a table may exceed: it is then left out, and with it the rest
+// of the printout.
+constexpr std::string_view too_many_columns = "more than 20 column names in a heading";
+constexpr std::string_view too_many_names = "more than 600 characters of variable names in a plot file's header";
+constexpr std::string_view too_many_values = "more than 120 values per element and printout";
+
 // Adds the array of a column (the t.taken-th taken column of the table)
-// under its shaped name; false when it would not fit. Its names take the
+// under its shaped name; the limit it would exceed, or nothing. Its names take the
 // zone format's header line " NAME" for an element-table column and
 // " NAMEx NAMEy" (a letter per coordinate) for a connection-table column.
 // A name of two words is shaped as one word, without the blank.
-bool append_array(const Table& t, std::string_view text, PrintoutData& data) {
+std::string_view append_array(const Table& t, std::string_view text, PrintoutData& data) {
   char word_buffer[line_width + 1];
   std::size_t word_length = 0;
   for (char ch : text)
@@ -143,14 +150,22 @@ bool append_array(const Table& t, std::string_view text, PrintoutData& data) {
 
   char shaped[line_width + 1];
   const int components = t.connection ? data.coordinate_count : 1;
-  const int len = t.connection ? shape_connection_name(word, shaped) : shape_element_name(word, shaped);
+  const int first_slot = data.slot_count + (t.taken - 1) * components + 1;
+  int len = t.connection ? shape_connection_name(word, shaped) : shape_element_name(word, shaped);
+  if (len == 0) {
+    // A word that shapes to nothing ("X(") is named by its place among the
+    // variables, so that the header names every value of a point.
+    std::string name = std::to_string(data.coordinate_count + first_slot);
+    name.insert(name.begin(), 'V');
+    name.copy(shaped, name.size());
+    len = static_cast<int>(name.size());
+  }
   const int header_added = t.connection ? components * (len + 2) : len + 1;
-  if (data.header_length + header_added > PrintoutData::header_capacity) return false;
-  if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)),
-                      data.slot_count + (t.taken - 1) * components + 1, components))
-    return false;
+  if (data.header_length + header_added > PrintoutData::header_capacity) return too_many_names;
+  if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), first_slot, components))
+    return too_many_values;
   data.header_length += header_added;
-  return true;
+  return {};
 }
 
 // The column names: the heading's words after the index word, or, joined,
@@ -165,16 +180,18 @@ int join_words(const Table& t, bool joined, Word* names) {
 }
 
 // Lays out the table's columns from its heading names, adds their arrays
-// to the printout and their slots (zero for every element). False when they
-// do not fit: the printout's arrays then stand as before the table.
-bool plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings, PrintoutData& data) {
+// to the printout and their slots (zero for every element). When they do
+// not fit, the printout's arrays stand as before the table, and the limit
+// exceeded is returned.
+std::string_view plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings,
+                              PrintoutData& data) {
   Word names[max_columns + 1];
   const int count = join_words(t, joined, names);
   t.joined = joined;
   t.column_count = 0;
   t.taken = 0;
-  bool fits = count <= max_columns;
-  for (int i = 0; fits && i < count; ++i) {
+  std::string_view exceeded = count > max_columns ? too_many_columns : std::string_view();
+  for (int i = 0; exceeded.empty() && i < count; ++i) {
     const Word& w = names[i];
     Column& c = t.col[++t.column_count];
     c.first = w.first;
@@ -187,18 +204,19 @@ bool plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSet
     }
     if (heading.lower.cols(w.first, w.first + 2) == "vel") c.use = ColumnUse::take_velocity;
     ++t.taken;
-    fits = append_array(t, heading.text.cols(w.first, w.last), data);
+    exceeded = append_array(t, heading.text.cols(w.first, w.last), data);
   }
   // Capacity: the table is dropped whole when its slots would not fit.
   const int added = t.connection ? t.taken * data.coordinate_count : t.taken;
-  if (!fits || data.slot_count + added > PrintoutData::slot_capacity) {
+  if (exceeded.empty() && data.slot_count + added > PrintoutData::slot_capacity) exceeded = too_many_values;
+  if (!exceeded.empty()) {
     data.header_length = t.header_before;
     data.array_count = t.arrays_before;
-    return false;
+    return exceeded;
   }
   t.slots_before = data.slot_count;
   data.add_slots(added);
-  return true;
+  return {};
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -216,7 +234,7 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // under " ELEM.  INDEX"), and a window that began under the X would drop the
 // minus sign of a negative value ("-.597704E+07") in a later row.
 int index_end(const Row& row, const Word& heading_index) {
-  const Positions r = inspect(row.cols(heading_index.first, width));
+  const Positions r = inspect(row.cols(heading_index.first, row_width));
   const int word_first = heading_index.first - 1 + r.first;
   const int word_last = heading_index.first - 1 + r.word_end;
   int d = word_first;
@@ -236,7 +254,7 @@ int index_end(const Row& row, const Word& heading_index) {
 // 1, marking nothing, when the word is something else (then it stays one
 // field, to be read, and fail, as it stands).
 int split_glued(const Row& row, int first, int last, bool* glued_end) {
-  int ends[line_width];
+  int ends[row_width];
   int count = 0;
   for (int p = first; p <= last;) {
     const std::size_t n = glued_number_length(row.cols(p, last));
@@ -274,10 +292,10 @@ int split_numbers(const Row& row, int first, int last, bool* glued_end) {
 // ends, searching no further than the end of the next column's heading name.
 void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
                  PrintoutData& data) {
-  const Positions r = inspect(row.cols(t.index.first, width));
+  const Positions r = inspect(row.cols(t.index.first, row_width));
   const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
   int p = index_end(row, t.index);
-  bool glued_end[line_width + 2] = {};
+  bool glued_end[row_width + 2] = {};
   const int numbers = split_numbers(row, p + 1, row_end, glued_end);
 
   // Names of two words: one column per pair when that matches the row.
@@ -324,16 +342,15 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   return value;
 }
 
-// The connection of the mesh from e1 to e2: sought in e1's list only.
-int find_connection(const Mesh& mesh, int e1, int e2) {
-  const Connections& connections = mesh.connections;
-  int c = mesh.elements.first_connection[static_cast<std::size_t>(e1)];
-  while (c != 0) {
-    const auto& ends = connections.ends[static_cast<std::size_t>(c)];
-    if (ends[1] == e2) return c;
-    c = connections.next_connection[static_cast<std::size_t>(c)][ends[0] == e1 ? 0 : 1];
-  }
-  stop("no connection");
+// A number in the shortest text that reads back as the same value.
+std::string shortest_text(double v) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string where(long printout, long long line) {
+  return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
 }
 
 // Keeps the names of the table's first row, for the warning when no row
@@ -399,35 +416,47 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   double d2 = dx * dx + dy * dy;
   if (coordinates == 3) d2 += dz * dz;
   if (d2 <= 0) return true;  // centres coincide in the plotted coordinates
+  // The mesh must list the pair in this order.
   const int c = find_connection(mesh, e1, e2);
+  if (c == 0) stop("no connection");
   const double twice_distance = 2 * std::sqrt(d2);
   const double f[3] = {dx / twice_distance, dy / twice_distance, dz / twice_distance};
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
   int s = t.slots_before;
+  bool left_out = false;
   for (int k = 1; k <= t.column_count; ++k) {
     const ColumnUse use = t.col[k].use;
     if (use == ColumnUse::skip) continue;
     const double w = cell(row, t.col[k], in);
     // A connection of area 0 gives flows no velocity: rather than an
-    // infinity or NaN spreading into the plot, it adds nothing.
+    // infinity or NaN spreading into the plot, it adds nothing; nor does a
+    // contribution that comes out infinite or not a number otherwise (a
+    // tiny area, huge coordinates), with a warning.
     const bool velocity = use == ColumnUse::take_velocity;
     if (velocity || area != 0) {
       const double divisor = velocity ? 1.0 : area;
+      double add[3];
+      bool finite = true;
       for (int i = 0; i < coordinates; ++i) {
-        const double add = f[i] * w / divisor;
-        double* slot = data.slot(s + 1 + i);
-        slot[e1] += add;
-        slot[e2] += add;
+        add[i] = f[i] * w / divisor;
+        finite = finite && std::isfinite(add[i]);
       }
+      for (int i = 0; finite && i < coordinates; ++i) {
+        double* slot = data.slot(s + 1 + i);
+        slot[e1] += add[i];
+        slot[e2] += add[i];
+      }
+      left_out = left_out || !finite;
     }
     s += coordinates;
   }
+  if (left_out) {
+    warn(where(data.number, in.line_number()) + ": the connection \"" +
+         std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" + std::string(row.cols(t.name2.first, t.name2.last)) +
+         "\" (area " + shortest_text(area) + ") gives a value that is not a finite number; it is left out");
+  }
   return true;
-}
-
-std::string where(long printout, long long line) {
-  return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
 }
 
 // At the end of a table that adds values: a warning when none of its rows
@@ -463,15 +492,17 @@ bool is_header_line(std::string_view line) {
 
 void ScanLine::assign(std::string_view record) {
   text.assign(record);
-  text.c[0] = ' ';
-  pos = inspect(text.view(), lower.c, line_width);
+  text.set(1, ' ');
+  pos = inspect(text.view(), lower.write_all(), line_width);
 }
 
 WantedList::WantedList(std::string_view first_line) {
   FixedText<list_line_width> line;
   line.assign(first_line);
-  std::memcpy(text_.c + 1, line.c, list_line_width);
-  inspect(text_.view(), text_.c, text_.width);
+  char* text = text_.write_all();
+  text[0] = ' ';
+  std::memcpy(text + 1, line.view().data(), list_line_width);
+  inspect(text_.view(), text, text_.width);
 }
 
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
@@ -505,7 +536,11 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     t.words[t.word_count++] = w;
   t.header_before = data.header_length;
   t.arrays_before = data.array_count;
-  if (!plan_columns(t, false, line, settings, data)) return TableOutcome::overflow;
+  if (const std::string_view exceeded = plan_columns(t, false, line, settings, data); !exceeded.empty()) {
+    warn(where(data.number, t.witness.heading_line) + ": the table is left out, with the rest of the printout: " +
+         std::string(exceeded));
+    return TableOutcome::overflow;
+  }
 
   // Rows, up to the terminator line.
   Row row;
@@ -539,7 +574,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     // A row passed over (a table without columns adds nothing): a unit
     // line, a page break, or a header line that ends a table printed
     // without its terminator.
-    if (is_header_line(row.view())) {
+    if (is_header_line(row.view().substr(0, line_width))) {
       warn_if_nothing_matched(t, data.number);
       warn(where(data.number, in.line_number()) + ": a header line ends the table headed at line " +
            std::to_string(t.witness.heading_line) + ", which has no terminator line");

@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <random>
 
 #include "mesh/mesh.hpp"
+#include "records/failure.hpp"
 
 namespace pz {
 
@@ -26,9 +28,16 @@ std::uint64_t pack(const Name& n) {
   return v;
 }
 
-std::uint64_t mix(std::uint64_t key) {
-  key *= 0x9E3779B97F4A7C15ull;
-  return key ^ (key >> 29);
+// The slot of a key: a full avalanche of the key and the table's seed,
+// drawn anew for every run, so that names crafted to share slots cannot
+// crowd the table (the answers never depend on the seed).
+std::uint64_t mix(std::uint64_t key, std::uint64_t seed) {
+  key ^= seed;
+  key ^= key >> 30;
+  key *= 0xBF58476D1CE4E5B9ull;
+  key ^= key >> 27;
+  key *= 0x94D049BB133111EBull;
+  return key ^ (key >> 31);
 }
 
 // Position of the first entry equal to value in at[from..to), or to.
@@ -78,6 +87,11 @@ void partition(std::vector<int>& list, std::vector<int>& bucket_end, const std::
   }
 }
 
+std::uint64_t random_seed() {
+  std::random_device device;
+  return std::uint64_t{device()} << 32 | device();
+}
+
 }  // namespace
 
 Name normalise(Name name) {
@@ -110,13 +124,14 @@ void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buc
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
   index.slots.assign(size, 0);
   index.mask = size - 1;
+  index.seed = random_seed();
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
     if (p + ahead <= n)
-      __builtin_prefetch(&index.slots[mix(pack(names[index.elements_by_bucket[p + ahead]])) & index.mask], 1);
+      __builtin_prefetch(&index.slots[mix(pack(names[index.elements_by_bucket[p + ahead]]), index.seed) & index.mask], 1);
     const int e = index.elements_by_bucket[p];
     const std::uint64_t key = pack(names[e]);
-    std::size_t s = mix(key) & index.mask;
+    std::size_t s = mix(key, index.seed) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
     if (index.slots[s] == 0) index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
   }
@@ -137,7 +152,7 @@ int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
 int find_element(const NameIndex& index, const Name& name, int bound) {
   if (index.slots.empty()) return 0;
   const std::uint64_t key = pack(normalise(name));
-  const int e = find(index, key, mix(key) & index.mask);
+  const int e = find(index, key, mix(key, index.seed) & index.mask);
   return e <= bound ? e : 0;
 }
 
@@ -153,7 +168,7 @@ void find_elements(const NameIndex& index, const Name* names, int count, int bou
     const int m = std::min(chunk, count - base);
     for (int i = 0; i < m; ++i) {
       key[i] = pack(normalise(names[base + i]));
-      slot[i] = mix(key[i]) & index.mask;
+      slot[i] = mix(key[i], index.seed) & index.mask;
       __builtin_prefetch(&index.slots[slot[i]]);
     }
     for (int i = 0; i < m; ++i) {
@@ -165,6 +180,53 @@ void find_elements(const NameIndex& index, const Name* names, int count, int bou
 
 int find_element(const NameIndex& index, std::string_view name, int bound) {
   return find_element(index, make_name(name), bound);
+}
+
+// ---- the connection index ------------------------------------------------
+
+namespace {
+// A slot: the pair's two element numbers (20 bits each) above the
+// connection's number (24 bits); 0 is an empty slot.
+constexpr int pair_bits = 20, connection_bits = 24;
+constexpr std::uint64_t connection_mask = (std::uint64_t{1} << connection_bits) - 1;
+
+std::uint64_t pair_key(int first, int second) {
+  return static_cast<std::uint64_t>(first) << pair_bits | static_cast<std::uint64_t>(second);
+}
+
+// The slot of a pair: where it stands, or the empty slot where it belongs.
+std::size_t pair_slot(const ConnectionIndex& index, std::uint64_t key) {
+  std::size_t s = mix(key, index.seed) & index.mask;
+  while (index.slots[s] != 0 && (index.slots[s] >> connection_bits) != key) s = (s + 1) & index.mask;
+  return s;
+}
+}  // namespace
+
+void build_connection_index(Mesh& mesh) {
+  const Connections& connections = mesh.connections;
+  const int located = mesh.elements.located;
+  if (mesh.elements.count >= (1 << pair_bits) || connections.count >= (1 << connection_bits))
+    stop("too large a mesh for the connection index");
+  ConnectionIndex& index = mesh.connection_index;
+  const std::size_t size =
+      std::bit_ceil(std::max<std::size_t>(16, static_cast<std::size_t>(connections.count) * 3 / 2));
+  index.slots.assign(size, 0);
+  index.mask = size - 1;
+  index.seed = random_seed();
+  // Lists are walked from the newest connection: the last record of a pair
+  // is the one a walk meets first.
+  for (int k = 1; k <= connections.count; ++k) {
+    const auto [a, b] = connections.ends[static_cast<std::size_t>(k)];
+    if (a == 0 || a == b || a > located || b > located) continue;  // not in the lists
+    const std::uint64_t key = pair_key(a, b);
+    index.slots[pair_slot(index, key)] = key << connection_bits | static_cast<std::uint64_t>(k);
+  }
+}
+
+int find_connection(const Mesh& mesh, int first, int second) {
+  const ConnectionIndex& index = mesh.connection_index;
+  if (index.slots.empty()) return 0;
+  return static_cast<int>(index.slots[pair_slot(index, pair_key(first, second))] & connection_mask);
 }
 
 }  // namespace pz

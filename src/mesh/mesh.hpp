@@ -49,6 +49,17 @@ struct NameIndex {
   static constexpr std::uint64_t element_mask = (std::uint64_t{1} << element_bits) - 1;
   std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
+  std::uint64_t seed = 0;  // of the slots' hash, drawn for every build
+};
+
+// The connections by their ends: for each pair (first, second) of a
+// connection in the lists, the one that a walk of the first element's
+// list meets first, the last such record. One slot per pair, open
+// addressing over the pair and the connection packed in 64 bits.
+struct ConnectionIndex {
+  std::vector<std::uint64_t> slots;
+  std::uint64_t mask = 0;
+  std::uint64_t seed = 0;
 };
 
 // The element table: entries 1..count, the located ones (those with a
@@ -78,6 +89,7 @@ struct Mesh {
   Elements elements;
   Connections connections;
   NameIndex name_index;
+  ConnectionIndex connection_index;
 };
 
 // The name as the index compares it: a "0" in the fourth character is a
@@ -103,6 +115,14 @@ int find_element(const NameIndex& index, const Name& name, int bound);
 // entries of all of them are requested from memory before the first is
 // compared, so the cache misses of a batch overlap instead of queueing.
 void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found);
+
+// Builds the connection index over the connections in the lists.
+void build_connection_index(Mesh& mesh);
+
+// The connection from element first to element second in first's list
+// (the mesh's record of that pair in that order; the last record when it
+// is listed twice), or 0 when there is none. Constant time.
+int find_connection(const Mesh& mesh, int first, int second);
 
 // Applies the location file to elements 1..n of the mesh (their x and y
 // already set to -999 and the index built over them): each listed name that

@@ -249,6 +249,7 @@ int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, 
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower) stop("no conne in MESH");
   read_connections(in, mesh, capacity.connections - 1);
+  build_connection_index(mesh);
   in.close();
   return elements.located;
 }

@@ -43,11 +43,11 @@ struct PlotZones {
 // cells traced from the mesh (none for three-dimensional points).
 PlotZones traced_zone(const Mesh& mesh, Cells cells);
 
-// Reads the zone file: every cell line whose four corners are located
-// elements (a corner that is not is reported on standard output, " Unknown
-// element "NAME " in zone file", and drops its line), grouped into zones;
-// zones without points are left out. More cells in a zone than the cell
-// capacity stop the run.
+// Reads the zone file, once for the run: every cell line whose four corners
+// are located elements, grouped into zones; zones without points are left
+// out. A corner that is not a located element drops its line and gives the
+// message " Unknown element "NAME " in zone file", kept in messages. More
+// cells in a zone than the cell capacity stop the run.
 PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
 
 // A plot file format. For each printout: begin() when it starts, write()

@@ -1,10 +1,14 @@
 #include "plot/plot_file.hpp"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "records/failure.hpp"
 #include "records/layouts.hpp"
@@ -12,6 +16,66 @@
 namespace pz {
 
 namespace {
+
+// The temporary files of the run, for a signal to remove: the one piece of
+// state outside the tables that the run owns, since a signal handler can
+// reach nothing else. It changes only while the handled signals are
+// blocked, so the handler never sees it half-changed.
+constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+
+class Temporaries {
+ public:
+  void add(const std::string& path) {
+    const Blocked blocked;
+    paths_.push_back(path);
+  }
+  void remove(const std::string& path) {
+    const Blocked blocked;
+    const auto it = std::find(paths_.begin(), paths_.end(), path);
+    if (it != paths_.end()) paths_.erase(it);
+  }
+  // In a signal handler: only unlink, which is safe there.
+  void unlink_all() const noexcept {
+    for (const std::string& p : paths_) ::unlink(p.c_str());
+  }
+
+ private:
+  struct Blocked {
+    sigset_t old;
+    Blocked() {
+      sigset_t set;
+      sigemptyset(&set);
+      for (int s : cleanup_signals) sigaddset(&set, s);
+      sigprocmask(SIG_BLOCK, &set, &old);
+    }
+    ~Blocked() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+  };
+  std::vector<std::string> paths_;
+};
+
+Temporaries temporaries;
+
+extern "C" void remove_temporaries_and_end(int signal_number) {
+  temporaries.unlink_all();
+  // The handler was reset to the default action on entry and the signal is
+  // not blocked: raising it again ends the run as the signal would.
+  ::raise(signal_number);
+}
+
+// A temporary name beside the file: ".name.<pid>.<n>.tmp", or where that
+// would be too long a name ".printzone.<pid>.<n>.tmp".
+std::string temporary_name(std::string_view dir, std::string_view name, long n) {
+  std::string suffix = ".";
+  suffix += std::to_string(::getpid());
+  suffix += '.';
+  suffix += std::to_string(n);
+  suffix += ".tmp";
+  std::string temp(dir);
+  temp += '.';
+  temp += 1 + name.size() + suffix.size() <= NAME_MAX ? name : std::string_view("printzone");
+  temp += suffix;
+  return temp;
+}
 
 std::size_t name_start(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -45,8 +109,14 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
       fail(failure::permission, source, Routine::main_program);
   }
   const std::size_t start = name_start(name_);
-  temp_ = name_.substr(0, start) + "." + name_.substr(start) + ".tmp";
-  const int err = out_.create(temp_);
+  static long created = 0;  // temporary files of this run so far
+  int err = EEXIST;
+  for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
+    temp_ = temporary_name(std::string_view(name_).substr(0, start), std::string_view(name_).substr(start), created++);
+    temporaries.add(temp_);
+    err = out_.create_new(temp_);
+    if (err != 0) temporaries.remove(temp_);
+  }
   if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program);
   out_.set_source(source, Routine::main_program);
 }
@@ -55,10 +125,18 @@ PlotFile::~PlotFile() {
   if (!committed_) {
     out_.abandon();
     ::unlink(temp_.c_str());
+    temporaries.remove(temp_);
   }
 }
 
 void PlotFile::commit() { finish().commit(); }
+
+int PlotFile::commit_open() {
+  const int fd = out_.release();
+  committed_ = true;
+  FinishedFile(temp_, name_).commit();
+  return fd;
+}
 
 FinishedFile PlotFile::finish() {
   out_.close();
@@ -72,12 +150,28 @@ FinishedFile::FinishedFile(FinishedFile&& other) noexcept
 }
 
 FinishedFile::~FinishedFile() {
-  if (pending_) ::unlink(temp_.c_str());
+  if (pending_) {
+    ::unlink(temp_.c_str());
+    temporaries.remove(temp_);
+  }
 }
 
 void FinishedFile::commit() {
   if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
   pending_ = false;
+  temporaries.remove(temp_);
+}
+
+void remove_temporaries_on_signals() {
+  for (int s : cleanup_signals) {
+    struct sigaction old;
+    if (sigaction(s, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = remove_temporaries_and_end;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigaction(s, &action, nullptr);
+  }
 }
 
 }  // namespace pz

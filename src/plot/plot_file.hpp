@@ -1,7 +1,10 @@
-// A printout's plot file. It is written under a temporary name in the same
-// directory and renamed into place when complete, so that a run that ends
-// inside a printout leaves no empty or partial plot file behind; a plot
-// file finished earlier stays as written.
+// A printout's plot file. It is written under a temporary name of its own
+// in the same directory, created new (never through an existing file or
+// link), and renamed over the plot file's name when complete, so that a run
+// that ends inside a printout leaves no empty or partial plot file behind,
+// a plot file finished earlier stays as written, and two runs at once in
+// one folder never mix their output. A signal that ends the run (SIGINT,
+// SIGTERM, SIGHUP, SIGXFSZ) removes the temporary files first.
 #pragma once
 
 #include <string>
@@ -41,12 +44,20 @@ class PlotFile {
   // Flushes and closes the file, and hands over the moving into place: for
   // the files of a printout that are moved together once all are written.
   FinishedFile finish();
+  // Flushes the file and moves it into place, keeping it open: returns its
+  // descriptor, for a file that is then changed in place.
+  int commit_open();
 
  private:
   std::string name_, temp_;
   OutFile out_;
   bool committed_ = false;
 };
+
+// Makes the signals that end a run remove its temporary files first, then
+// end it as they would have (a signal ignored when the program started
+// stays ignored).
+void remove_temporaries_on_signals();
 
 // The plot file name of printout n: the printout file name with the name
 // proper (not its directory part) lower-cased, then "." and n.

@@ -73,7 +73,7 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
   std::string_view record;
   while (zone_file.next(record)) {
     line.assign(record);
-    const Positions pos = inspect(line.view(), lower.c, line_width);
+    const Positions pos = inspect(line.view(), lower.write_all(), line_width);
     if (lower.cols(pos.first, pos.first + 4) == "zone ") {
       zone.finish(title, plot.zones);
       title.assign(line.cols(pos.first, pos.last));
@@ -85,9 +85,7 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
       const auto name = line.cols(corner_columns[i], corner_columns[i] + 4);
       elements[i] = find_element(mesh.name_index, name, mesh.elements.located);
       if (elements[i] == 0) {
-        const std::string message = " Unknown element \"" + std::string(name) + "\" in zone file\n";
-        write_console(message, false);
-        plot.messages += message;
+        plot.messages += " Unknown element \"" + std::string(name) + "\" in zone file\n";
         known = false;
       }
     }

@@ -28,6 +28,7 @@ std::string_view failure_message(int number) {
     case failure::not_found: return "file not found";
     case failure::open: return "open failure";
     case failure::write: return "error during write";
+    case failure::read: return "error during read";
     case failure::conversion: return "input conversion error";
     default: return "run-time failure";
   }

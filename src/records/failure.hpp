@@ -42,6 +42,7 @@ inline constexpr int end_of_file = 24;  // "end-of-file during read"
 inline constexpr int not_found = 29;    // "file not found"
 inline constexpr int open = 30;         // "open failure"
 inline constexpr int write = 38;        // "error during write"
+inline constexpr int read = 39;         // "error during read"
 inline constexpr int conversion = 64;   // "input conversion error"
 }  // namespace failure
 

@@ -11,7 +11,6 @@ namespace pz {
 
 namespace {
 constexpr std::size_t read_block = 1 << 18;
-constexpr std::size_t buffer_size = read_block + LineReader::max_record + 1;
 }  // namespace
 
 LineReader::~LineReader() { close(); }
@@ -34,7 +33,7 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   skipping_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -48,7 +47,7 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   skipping_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(buffer_size);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
 }
 
 void LineReader::close() {
@@ -73,12 +72,13 @@ bool LineReader::fill() {
     begin_ = 0;
   }
   for (;;) {
-    ssize_t got = ::read(fd_, buf_.get() + end_, buffer_size - end_);
+    ssize_t got = ::read(fd_, buf_.get() + end_, read_block + record_limit_ + 1 - end_);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       return true;
     }
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) fail(failure::read, source_, routine_);
     eof_ = true;
     return false;
   }
@@ -111,13 +111,13 @@ bool LineReader::next(std::string_view& record) {
       std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
       std::size_t len = stop - begin_;
       if (len > 0 && base[stop - 1] == '\r') --len;
-      record = std::string_view(base + begin_, len > max_record ? max_record : len);
+      record = std::string_view(base + begin_, len > record_limit_ ? record_limit_ : len);
       begin_ = stop + 1;
       return true;
     }
-    if (end_ - begin_ > max_record) {
-      record = std::string_view(base + begin_, max_record);
-      begin_ += max_record;
+    if (end_ - begin_ > record_limit_) {
+      record = std::string_view(base + begin_, record_limit_);
+      begin_ += record_limit_;
       skipping_ = true;
       return true;
     }
@@ -146,9 +146,13 @@ std::string_view LineReader::next_required() {
 
 OutFile::~OutFile() { abandon(); }
 
-int OutFile::create(const std::string& path) {
+int OutFile::create(const std::string& path) { return open_file(path, O_TRUNC); }
+
+int OutFile::create_new(const std::string& path) { return open_file(path, O_EXCL | O_NOFOLLOW); }
+
+int OutFile::open_file(const std::string& path, int flags) {
   abandon();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   if (fd < 0) return errno;
   fd_ = fd;
   used_ = 0;
@@ -192,6 +196,13 @@ void OutFile::close() {
   int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_);
+}
+
+int OutFile::release() {
+  flush();
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
 }
 
 void OutFile::abandon() {

@@ -3,9 +3,11 @@
 // LineReader hands out the records (lines) of a file as views into its
 // block buffer: a view stays valid until the next call. A line end is "\n";
 // a carriage return just before it is not part of the record. A record
-// longer than max_record is cut to its first max_record characters (no
-// layout of the system reads beyond column 599), so memory does not grow
-// with the length of a line or the size of the file.
+// longer than the reader's record limit is cut to that many characters
+// (files: 1024, beyond every column a layout reads; the console: 64 KiB,
+// beyond the longest path the system takes), so memory does not grow with
+// the length of a line or the size of the file. A failed read is the
+// run-time failure "error during read" of the file.
 //
 // OutFile collects one file's output in a buffer and writes it in large
 // blocks; a failed write or close is the run-time failure "error during
@@ -26,9 +28,10 @@ namespace pz {
 
 class LineReader {
  public:
-  static constexpr std::size_t max_record = 1024;
+  static constexpr std::size_t max_record = 1024;             // the files' record limit
+  static constexpr std::size_t console_max_record = 1 << 16;  // the console's
 
-  LineReader() = default;
+  explicit LineReader(std::size_t record_limit = max_record) : record_limit_(record_limit) {}
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -61,6 +64,7 @@ class LineReader {
   bool eof_ = false;
   bool skipping_ = false;
   std::unique_ptr<char[]> buf_;
+  std::size_t record_limit_;
   std::size_t begin_ = 0, end_ = 0;
   long long line_number_ = 0;
   std::string name_;
@@ -79,6 +83,9 @@ class OutFile {
 
   // Creates or truncates path. Returns 0 or the errno of the failed open.
   int create(const std::string& path);
+  // Creates path as a new file, never through an existing file or link.
+  // Returns 0 or the errno of the failed open (EEXIST when path exists).
+  int create_new(const std::string& path);
   void set_source(const Source& source, Routine routine);
 
   // Room for n more characters (n at most block); the caller fills them and
@@ -101,9 +108,12 @@ class OutFile {
   void close();
   // Closes without flushing or reporting (on a failure path).
   void abandon();
+  // Flushes and hands the open descriptor over to the caller.
+  int release();
   bool is_open() const { return fd_ >= 0; }
 
  private:
+  int open_file(const std::string& path, int flags);
   int fd_ = -1;
   std::unique_ptr<char[]> buf_;
   std::size_t used_ = 0;

@@ -70,13 +70,25 @@ template <std::size_t N>
 struct FixedText {
   static constexpr std::size_t width = N;
   static constexpr std::size_t slack = 80;
-  char c[N + slack];
   FixedText() { std::memset(c, ' ', sizeof c); }
-  // Copies the record's first N characters and pads with blanks.
+  // Copies the record's first N characters and pads with blanks. Only the
+  // columns an earlier text may have filled are blanked again, so that a
+  // wide text costs what its records hold, not its width.
   void assign(std::string_view record) {
     std::size_t n = record.size() < N ? record.size() : N;
     if (n != 0) std::memcpy(c, record.data(), n);
-    std::memset(c + n, ' ', N - n);
+    if (filled_ > n) std::memset(c + n, ' ', filled_ - n);
+    filled_ = n;
+  }
+  // The N columns, to be written whole by the caller (with blanks where
+  // nothing stands).
+  char* write_all() {
+    filled_ = N;
+    return c;
+  }
+  void set(std::size_t col, char ch) {
+    c[col - 1] = ch;
+    if (filled_ < col) filled_ = col;
   }
   // Columns first..last (1-based, inclusive); last at most N + slack.
   std::string_view cols(std::size_t first, std::size_t last) const {
@@ -84,6 +96,10 @@ struct FixedText {
   }
   char at(std::size_t col) const { return c[col - 1]; }
   std::string_view view() const { return std::string_view(c, N); }
+
+ private:
+  char c[N + slack];
+  std::size_t filled_ = 0;  // columns beyond it are blank
 };
 
 using Line = FixedText<line_width>;

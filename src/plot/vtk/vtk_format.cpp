@@ -1,5 +1,7 @@
 #include "plot/vtk/vtk_format.hpp"
 
+#include <unistd.h>
+
 #include <bit>
 #include <optional>
 #include <cstdint>
@@ -113,33 +115,66 @@ void write_vtm(OutFile& out, const std::vector<Block>& blocks) {
   for (const Block& b : blocks) xml.empty("DataSet", {{"index", xml_number(index++)}, {"name", b.name}, {"file", b.file}});
 }
 
-// A collection file: each entry a file (relative to the collection file)
-// and its time, in order.
-struct CollectionEntry {
-  std::string file;
-  double time;
-};
+// The collection file: each printout's file (named relative to it) with
+// its time, in printout order.
+//
+//   <?xml version="1.0"?>
+//   <VTKFile type="Collection" ...>
+//     <Collection>
+//       <DataSet timestep="86400" group="" part="0" file="run.out.1.vtu"/>
+//     </Collection>
+//   </VTKFile>
+//
+// It is written whole once, empty, under a temporary name and moved into
+// place; each printout then writes its entry over the closing lines and
+// the closing lines after it, in one write: a bounded cost per printout,
+// and a file that is complete at every moment.
+class Collection {
+ public:
+  explicit Collection(const std::string& name) : name_(name) {
+    PlotFile pvd(name);
+    {
+      XmlWriter xml(pvd.out());
+      auto root = open_vtk_file(xml, "Collection");
+      auto collection = xml.open("Collection");
+    }
+    fd_ = pvd.commit_open();
+    const off_t size = ::lseek(fd_, 0, SEEK_END);
+    if (size < 0) fail(failure::write, Source{unit::plot, name_}, Routine::main_program);
+    tail_ = size - static_cast<off_t>(closing.size());
+  }
+  ~Collection() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Collection(const Collection&) = delete;
+  Collection& operator=(const Collection&) = delete;
 
-void write_pvd(OutFile& out, const std::vector<CollectionEntry>& entries) {
-  XmlWriter xml(out);
-  auto root = open_vtk_file(xml, "Collection");
-  auto collection = xml.open("Collection");
-  for (const CollectionEntry& e : entries)
-    xml.empty("DataSet", {{"timestep", xml_number(e.time)}, {"group", ""}, {"part", "0"}, {"file", e.file}});
-}
+  void add(std::string_view file, double time) {
+    std::string entry = "    <DataSet timestep=\"" + xml_number(time) + "\" group=\"\" part=\"0\" file=\"";
+    append_xml_text(entry, file);
+    entry += "\"/>\n";
+    const std::string text = entry + std::string(closing);
+    if (::pwrite(fd_, text.data(), text.size(), tail_) != static_cast<ssize_t>(text.size()))
+      fail(failure::write, Source{unit::plot, name_}, Routine::main_program);
+    tail_ += static_cast<off_t>(entry.size());
+  }
+
+ private:
+  static constexpr std::string_view closing = "  </Collection>\n</VTKFile>\n";
+  std::string name_;
+  int fd_ = -1;
+  off_t tail_ = 0;  // where the closing lines begin
+};
 
 // The run's VTK files: each printout as an unstructured grid (file
 // name.vtu), or with a zone file as a multiblock (name.vtm) of one grid per
-// zone (name_1.vtu, name_2.vtu, ...); and the collection, rewritten under a
-// temporary name and moved into place after every printout, so that it is
-// valid at any moment and lists the printouts written so far, also when
-// the run fails later.
+// zone (name_1.vtu, name_2.vtu, ...). All of a printout's files are written
+// under temporary names and moved into place together once the printout is
+// complete; then the collection lists it.
 class VtkWriter : public PlotWriter {
  public:
   VtkWriter(const std::string& printout_file, bool zones)
-      : collection_(collection_file_name(printout_file)), zones_(zones) {
-    rewrite_collection();
-  }
+      : collection_(collection_file_name(printout_file)), zones_(zones) {}
 
   void begin(const std::string& plot_name) override {
     plot_name_ = plot_name;
@@ -153,41 +188,33 @@ class VtkWriter : public PlotWriter {
       write_vtu(file_->out(), data, mesh, zones.zones.front());
       return;
     }
-    // The zone grids are moved into place once all are written, before
-    // the multiblock file that lists them.
     std::vector<Block> blocks;
-    std::vector<FinishedFile> finished;
     for (const Zone& zone : zones.zones) {
       const std::string name = plot_name_ + "_" + std::to_string(blocks.size() + 1) + ".vtu";
       PlotFile grid(name);
       write_vtu(grid.out(), data, mesh, zone);
-      finished.push_back(grid.finish());
+      zone_files_.push_back(grid.finish());
       blocks.push_back(Block{zone.title, file_name_part(name)});
     }
     write_vtm(file_->out(), blocks);
-    for (FinishedFile& f : finished) f.commit();
   }
 
   void commit() override {
-    file_->commit();
+    FinishedFile main = file_->finish();
     file_.reset();
-    entries_.push_back(CollectionEntry{file_name_part(file_name_), time_});
-    rewrite_collection();
+    for (FinishedFile& f : zone_files_) f.commit();
+    zone_files_.clear();
+    main.commit();
+    collection_.add(file_name_part(file_name_), time_);
   }
 
  private:
-  void rewrite_collection() {
-    PlotFile pvd(collection_);
-    write_pvd(pvd.out(), entries_);
-    pvd.commit();
-  }
-
-  std::string collection_;
+  Collection collection_;
   bool zones_;
   std::string plot_name_, file_name_;
   std::optional<PlotFile> file_;
+  std::vector<FinishedFile> zone_files_;
   double time_ = 0;
-  std::vector<CollectionEntry> entries_;
 };
 
 }  // namespace

@@ -63,6 +63,25 @@ void put_xml_text(OutFile& out, std::string_view text) {
   xml_escape(text, [&](std::string_view s) { out.put(s); });
 }
 
+bool xml_can_hold(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0; i < text.size();) {
+    if (s[i] >= 0x80) {
+      const std::size_t len = utf8_length(s + i, text.size() - i);
+      if (len == 0) return false;
+      i += len;
+    } else {
+      if (s[i] < 0x20 || s[i] == 0x7F) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+void append_xml_text(std::string& out, std::string_view text) {
+  xml_escape(text, [&](std::string_view s) { out.append(s); });
+}
+
 XmlWriter::XmlWriter(OutFile& out) : out_(out) { out_.put("<?xml version=\"1.0\"?>\n"); }
 
 void XmlWriter::indent() {

@@ -16,6 +16,9 @@ namespace pz {
 // entities, a tab as a character reference, and bytes XML cannot hold
 // (other control characters, bytes that are not UTF-8) as '?'.
 void put_xml_text(OutFile& out, std::string_view text);
+void append_xml_text(std::string& out, std::string_view text);
+// Whether text is UTF-8 without control characters: XML holds it as it is.
+bool xml_can_hold(std::string_view text);
 
 // A number as XML text; a real in the shortest form that reads back to the
 // same 64-bit value.
