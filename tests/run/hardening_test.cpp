@@ -244,9 +244,15 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
        too_big, {{"p.out.1", plot1}}},
       {{.printout = no_table + wide_printout(6, big_name(1)), .mesh = mesh, .in_child = size_limit(128 << 10)}, 38,
        too_big, {{"p.out.1", plot1}}},
-      // The temporary file of printout 1 leads to a full device.
-      {{.prepare = [](const fs::path& d) { fs::create_symlink("/dev/full", d / ".p.out.1.tmp"); }}, 38,
-       "forrtl: severe (38): error during write, unit 2, file p.out.1"},
+      // Links at a temporary's old name and at the plot file's own name are
+      // never written through: the plot file replaces its link.
+      {{.files = {{"victim", "mine"}},
+        .prepare =
+            [](const fs::path& d) {
+              fs::create_symlink("victim", d / ".p.out.1.tmp");
+              fs::create_symlink("victim", d / "p.out.1");
+            }},
+       0, "", {{"victim", "mine"}, {"p.out.1", one_table_plot}}},
       {full_console, 38, console,
        {{"console", "[...]"},
         {"p.out.1", lines({"Variables = X Y", "Zone F=FEPOINT I=    4 J=    1", "  0.000000E+00  0.000000E+00",
@@ -301,8 +307,16 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
   };
   const std::string zeros = "  0.000000E+00  0.000000E+00  0.000000E+00";
   const std::string zone = "Zone F=FEPOINT I=    4 J=    1\n", plain = "Variables = X Y\n" + zone + "[...]";
-  const std::string no_rows = "printzone: warning: printout 1, line 3: no row of this table names an element of the "
-                              "mesh; its columns hold zeros";
+  auto no_rows = [](int line) {
+    return "printzone: warning: printout 1, line " + std::to_string(line) +
+           ": no row of this table names an element of the mesh; its columns hold zeros\n";
+  };
+  auto left_out = [](int line, std::string_view limit) {
+    return "printzone: warning: printout 1, line " + std::to_string(line) +
+           ": the table is left out, with the rest of the printout: more than " + std::string(limit) + "\n";
+  };
+  const std::string values = "120 values per element and printout", columns = "20 column names in a heading",
+                    header = "600 characters of variable names in a plot file's header";
   std::vector<std::pair<std::string, std::string>> numbered = {
       {"stdout", "[...] Found printout(10001):                   \n"}};
   // In three dimensions the square has no cell.
@@ -332,18 +346,21 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
                                       "  1.000000E+00  0.000000E+00", "  1.000000E+00  1.000000E+00",
                                       "  0.000000E+00  1.000000E+00", "     1     2     3     4"})}}},
       // A seventh table is dropped whole, with the rest of its printout; the next starts afresh.
-      {{.printout = wide_printout(7) + wide_table(1, 900) + no_table + wide_table(1, 50)}, 0, "",
+      {{.printout = wide_printout(7) + wide_table(1, 900) + no_table + wide_table(1, 50)}, 0, left_out(21, values),
        {{"p.out.1", slots + "\n" + zone + point1 + "\n[...]"}, {"p.out.2", "Variables = X Y C1\n" + zone + "[...]"}}},
       // So is a table of more than 20 names.
-      {{.printout = no_table + wide_table(2, 0) + wide_table(21, 0) + wide_table(1, 0)}, 0, "",
+      {{.printout = no_table + wide_table(2, 0) + wide_table(21, 0) + wide_table(1, 0)}, 0, left_out(6, columns),
        {{"p.out.1", "Variables = X Y C1 C2\n" + zone + "[...]"}}},
-      {{.printout = long_names(2)}, 0, no_rows, {{"p.out.1", four + names[4] + " LL\n" + zone + "[...]"}}},
-      {{.printout = long_names(3)}, 0, no_rows, {{"p.out.1", four + "\n" + zone + "[...]"}}},
+      // (the tables without rows are named too)
+      {{.printout = long_names(2)}, 0, no_rows(3) + no_rows(5) + no_rows(7) + no_rows(9) + no_rows(11) + left_out(13, header),
+       {{"p.out.1", four + names[4] + " LL\n" + zone + "[...]"}}},
+      {{.printout = long_names(3)}, 0, no_rows(3) + no_rows(5) + no_rows(7) + no_rows(9) + left_out(11, header),
+       {{"p.out.1", four + "\n" + zone + "[...]"}}},
       {{.printout = connection_table(20)}, 0, "", {{"p.out.1", vectors + "\n" + zone + vector_point1 + "\n[...]"}}},
-      {{.printout = connection_table(21)}, 0, "", {{"p.out.1", plain}}},
+      {{.printout = connection_table(21)}, 0, left_out(3, columns), {{"p.out.1", plain}}},
       // even when the list takes only one of its names
-      {{.args = {"-w", "list", "-xy", "p.out"}, .printout = connection_table(21), .files = {{"list", "c1\n"}}}, 0, "",
-       {{"p.out.1", plain}}},
+      {{.args = {"-w", "list", "-xy", "p.out"}, .printout = connection_table(21), .files = {{"list", "c1\n"}}}, 0,
+       left_out(3, columns), {{"p.out.1", plain}}},
       // Printouts past 9999 are numbered in full.
       {{.args = {"-xyz", "p.out"}, .printout = repeated(" TOTAL TIME\n v\n", 10001)}, 0, "", numbered},
   });
