@@ -5,9 +5,13 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "run/cases.hpp"
 
@@ -363,6 +367,87 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
        left_out(3, columns), {{"p.out.1", plain}}},
       // Printouts past 9999 are numbered in full.
       {{.args = {"-xyz", "p.out"}, .printout = repeated(" TOTAL TIME\n v\n", 10001)}, 0, "", numbered},
+  });
+}
+
+TEST(Inputs, NamesOfAnyLengthAndAZoneFileFromAPipe) {
+  const std::string folder(200, 'd'), name(200, 'N'), lower(200, 'n');
+  auto long_path = [&](const fs::path& d) {
+    fs::create_directory(d / folder);
+    std::ofstream(d / folder / name) << one_table;
+  };
+  const std::string cell_plot = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n[...]";
+  expect_all({
+      {{.args = {"-xy", folder + "/" + name}, .printout = {}, .prepare = long_path}, 0, "",
+       {{folder + "/" + lower + ".1", one_table_plot}}},
+      // typed at the prompt, with blanks after it
+      {{.args = {}, .printout = {}, .input = folder + "/" + name + "   \n3\n", .prepare = long_path}, 0, "",
+       {{folder + "/" + lower + ".1", one_table_plot}}},
+      // A zone file that cannot be read twice serves every printout.
+      {{.args = {"-z", "/dev/stdin", "-xy", "p.out"}, .printout = one_table + one_table, .input = cell_line}, 0, "",
+       {{"p.out.1", cell_plot}, {"p.out.2", cell_plot}}},
+  });
+}
+
+TEST(Temporaries, TwoRunsAtOnceNeverMixTheirFiles) {
+  std::string printouts;
+  for (int i = 0; i < 300; ++i) printouts += one_table;
+  ScratchDir alone_xy, alone_xyz, shared;
+  for (const ScratchDir* d : {&alone_xy, &alone_xyz, &shared}) {
+    d->write("MESH", square_mesh());
+    d->write("p.out", printouts);
+  }
+  ASSERT_EQ(run_printzone(alone_xy.path(), {"-xy", "p.out"}).status, 0);
+  ASSERT_EQ(run_printzone(alone_xyz.path(), {"-xyz", "p.out"}).status, 0);
+  std::thread other([&] { EXPECT_EQ(run_printzone(shared.path(), {"-xyz", "p.out"}).status, 0); });
+  EXPECT_EQ(run_printzone(shared.path(), {"-xy", "p.out"}).status, 0);
+  other.join();
+  EXPECT_EQ(shared.files(), alone_xy.files());
+  for (int n = 1; n <= 300; ++n) {
+    const std::string name = "p.out." + std::to_string(n), got = shared.read(name);
+    EXPECT_TRUE(got == alone_xy.read(name) || got == alone_xyz.read(name)) << name;
+  }
+}
+
+TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
+  ScratchDir dir;
+  dir.write("MESH", square_mesh());
+  ASSERT_EQ(::mkfifo((dir.path() / "p.out").c_str(), 0600), 0);
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+      ::execl(PRINTZONE_EXE, "printzone", "-xy", "p.out", static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    // A printout begun, its plot file under its temporary name, a table open.
+    std::ofstream fifo(dir.path() / "p.out");
+    fifo << lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P", " A1  1     1  2.5"}) << std::flush;
+    // (the files are MESH and the temporary: the pipe is no regular file)
+    for (int wait = 0; dir.files().size() < 2 && wait < 1000; ++wait) ::usleep(5000);
+    EXPECT_EQ(dir.files().size(), 2u) << "no temporary file";
+    ::kill(pid, signal_number);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"MESH"});
+  }
+}
+
+TEST(VtkOutput, AFailedPrintoutLeavesNoneOfItsFilesAndNamesMustBeXmlText) {
+  const std::string two_zones = cell_line + "Zone T=\"second\"\n" + cell_line;
+  const std::string bad = lines({" TOTAL TIME", " 2.0", " ELEM.  INDEX  P", " A1  1     1  2.5x", terminator});
+  const std::string stop = "the printout file name is not UTF-8 text without control characters, as -vtk needs\n";
+  expect_all({
+      // Printout 2 fails: its grids, its multiblock and the old copy of one
+      // of them stay as they were; the collection lists printout 1.
+      {{.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = one_table + bad,
+        .files = {{"zones", two_zones}, {"p.out.2_1.vtu", "old"}}},
+       64, "forrtl: severe (64): input conversion error, unit 1, file p.out",
+       {{"p.out.1.vtm", "[...]"}, {"p.out.1_1.vtu", "[...]"}, {"p.out.1_2.vtu", "[...]"}, {"p.out.2_1.vtu", "old"},
+        {"p.out.pvd", "[...]file=\"p.out.1.vtm\"/>\n  </Collection>\n</VTKFile>\n"}}},
+      {{.args = {"-vtk", "-xy", "p\x01.out"}}, 1, stop},
+      {{.args = {"-vtk", "-xy", "p\xff.out"}}, 1, stop},
   });
 }
 
