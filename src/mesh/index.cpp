@@ -205,9 +205,21 @@ std::size_t pair_slot(const ConnectionIndex& index, std::uint64_t key) {
 void build_connection_index(Mesh& mesh) {
   const Connections& connections = mesh.connections;
   const int located = mesh.elements.located;
+  ConnectionIndex& index = mesh.connection_index;
+  index.slots.clear();
+  // Lists of a few dozen connections, as every real mesh has, are walked:
+  // quicker than a hash probe that misses the cache. Only a mesh with a
+  // longer list gets the index.
+  std::vector<int> listed(static_cast<std::size_t>(located) + 1, 0);
+  int longest = 0;
+  for (int k = 1; k <= connections.count; ++k) {
+    const auto [a, b] = connections.ends[static_cast<std::size_t>(k)];
+    if (a == 0 || a == b || a > located || b > located) continue;  // not in the lists
+    longest = std::max({longest, ++listed[static_cast<std::size_t>(a)], ++listed[static_cast<std::size_t>(b)]});
+  }
+  if (longest <= ConnectionIndex::longest_walk) return;
   if (mesh.elements.count >= (1 << pair_bits) || connections.count >= (1 << connection_bits))
     stop("too large a mesh for the connection index");
-  ConnectionIndex& index = mesh.connection_index;
   const std::size_t size =
       std::bit_ceil(std::max<std::size_t>(16, static_cast<std::size_t>(connections.count) * 3 / 2));
   index.slots.assign(size, 0);
@@ -225,8 +237,16 @@ void build_connection_index(Mesh& mesh) {
 
 int find_connection(const Mesh& mesh, int first, int second) {
   const ConnectionIndex& index = mesh.connection_index;
-  if (index.slots.empty()) return 0;
-  return static_cast<int>(index.slots[pair_slot(index, pair_key(first, second))] & connection_mask);
+  if (!index.slots.empty())
+    return static_cast<int>(index.slots[pair_slot(index, pair_key(first, second))] & connection_mask);
+  // The walk of first's list, newest connection first.
+  const Connections& connections = mesh.connections;
+  for (int c = mesh.elements.first_connection[static_cast<std::size_t>(first)]; c != 0;) {
+    const auto& ends = connections.ends[static_cast<std::size_t>(c)];
+    if (ends[1] == second) return c;
+    c = connections.next_connection[static_cast<std::size_t>(c)][ends[0] == first ? 0 : 1];
+  }
+  return 0;
 }
 
 }  // namespace pz

@@ -52,11 +52,14 @@ struct NameIndex {
   std::uint64_t seed = 0;  // of the slots' hash, drawn for every build
 };
 
-// The connections by their ends: for each pair (first, second) of a
-// connection in the lists, the one that a walk of the first element's
-// list meets first, the last such record. One slot per pair, open
-// addressing over the pair and the connection packed in 64 bits.
+// The connections by their ends, for a mesh whose connection lists are
+// long (an element at an end of more than longest_walk connections): for
+// each pair (first, second) of a connection in the lists, the one that a
+// walk of the first element's list meets first, the last such record. One
+// slot per pair, open addressing over the pair and the connection packed
+// in 64 bits. Empty for a mesh whose lists are all short.
 struct ConnectionIndex {
+  static constexpr int longest_walk = 64;
   std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;
@@ -116,12 +119,14 @@ int find_element(const NameIndex& index, const Name& name, int bound);
 // compared, so the cache misses of a batch overlap instead of queueing.
 void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found);
 
-// Builds the connection index over the connections in the lists.
+// Builds the connection index over the connections in the lists, when
+// some list is longer than ConnectionIndex::longest_walk.
 void build_connection_index(Mesh& mesh);
 
 // The connection from element first to element second in first's list
 // (the mesh's record of that pair in that order; the last record when it
-// is listed twice), or 0 when there is none. Constant time.
+// is listed twice), or 0 when there is none. Constant time: a walk of at
+// most ConnectionIndex::longest_walk connections, or one index probe.
 int find_connection(const Mesh& mesh, int first, int second);
 
 // Applies the location file to elements 1..n of the mesh (their x and y

@@ -136,6 +136,29 @@ TEST_F(MeshRun, ConnectionsAreNumberedAndLinkedNewestFirst) {
   for (int j = 1; j <= 100; ++j) EXPECT_EQ(elements.first_connection[j], j <= 99 && j % 7 ? j : j - 1) << j;
 }
 
+// A connection is found by its ends in that order, the last record of a
+// pair listed twice, by a walk of short lists and by the index when an
+// element heads a list longer than the walk's limit.
+TEST_F(MeshRun, ConnectionsAreFoundByTheirEnds) {
+  for (int spokes : {3, ConnectionIndex::longest_walk + 1}) {
+    std::vector<std::string> els{element("HUB 0", 0, 0)}, links;
+    for (int i = 1; i <= spokes; ++i) {
+      const std::string name = "S" + std::to_string(1000 + i);
+      els.push_back(element(name, i, 1));
+      links.push_back(connection("HUB 0", name));
+    }
+    links.push_back(connection("HUB 0", "S1002"));  // record spokes + 1: the same pair again
+    run(els, links);
+    EXPECT_EQ(mesh.connection_index.slots.empty(), spokes <= ConnectionIndex::longest_walk);
+    const int hub = find_element(mesh.name_index, "HUB 0", elements.located);
+    for (int i = 1; i <= spokes; ++i) {
+      const int spoke = find_element(mesh.name_index, "S" + std::to_string(1000 + i), elements.located);
+      EXPECT_EQ(find_connection(mesh, hub, spoke), i == 2 ? spokes + 1 : i) << spokes << " " << i;
+      EXPECT_EQ(find_connection(mesh, spoke, hub), 0);
+    }
+  }
+}
+
 TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
   // "(a5,5x,2f20.0)"; the last record of a name wins, those after the end are not read.
   const auto at = [](const char* name, std::string x, const char* y) {
