@@ -1,7 +1,6 @@
 #include "extract/tables.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -342,13 +341,6 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   return value;
 }
 
-// A number in the shortest text that reads back as the same value.
-std::string shortest_text(double v) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 std::string where(long printout, long long line) {
   return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
 }
@@ -454,7 +446,7 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   if (left_out) {
     warn(where(data.number, in.line_number()) + ": the connection \"" +
          std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" + std::string(row.cols(t.name2.first, t.name2.last)) +
-         "\" (area " + shortest_text(area) + ") gives a value that is not a finite number; it is left out");
+         "\" (area " + number_text(area) + ") gives a value that is not a finite number; it is left out");
   }
   return true;
 }

@@ -18,8 +18,10 @@
 // "+ddd" without the letter when it needs three digits.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace pz {
@@ -38,6 +40,15 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept;
 // without a letter ("-100"). What follows it, a sign or a digit, begins the
 // next number. Returns 0 when text does not begin with a number.
 std::size_t glued_number_length(std::string_view text) noexcept;
+
+// A number as free text (messages, XML attributes): an integer in full, a
+// real in the shortest form that reads back to the same 64-bit value.
+template <class Number>
+std::string number_text(Number v) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
 
 // Reads an integer field (sign and digits only). Returns false when the
 // field is not an integer or does not fit 32 bits.

@@ -43,7 +43,7 @@ XmlWriter::Scope open_vtk_file(XmlWriter& xml, std::string_view type) {
 template <class WriteData>
 void data_array(XmlWriter& xml, std::string_view type, std::string_view name, int components,
                 std::uint64_t bytes, WriteData&& write_data) {
-  const std::string count = xml_number(components);
+  const std::string count = number_text(components);
   auto array = components > 1 ? xml.open("DataArray", {{"type", type}, {"Name", name},
                                                        {"NumberOfComponents", count}, {"format", "binary"}})
                               : xml.open("DataArray", {{"type", type}, {"Name", name}, {"format", "binary"}});
@@ -112,7 +112,7 @@ void write_vtm(OutFile& out, const std::vector<Block>& blocks) {
   auto root = open_vtk_file(xml, "vtkMultiBlockDataSet");
   auto set = xml.open("vtkMultiBlockDataSet");
   long index = 0;
-  for (const Block& b : blocks) xml.empty("DataSet", {{"index", xml_number(index++)}, {"name", b.name}, {"file", b.file}});
+  for (const Block& b : blocks) xml.empty("DataSet", {{"index", number_text(index++)}, {"name", b.name}, {"file", b.file}});
 }
 
 // The collection file: each printout's file (named relative to it) with
@@ -150,7 +150,7 @@ class Collection {
   Collection& operator=(const Collection&) = delete;
 
   void add(std::string_view file, double time) {
-    std::string entry = "    <DataSet timestep=\"" + xml_number(time) + "\" group=\"\" part=\"0\" file=\"";
+    std::string entry = "    <DataSet timestep=\"" + number_text(time) + "\" group=\"\" part=\"0\" file=\"";
     append_xml_text(entry, file);
     entry += "\"/>\n";
     const std::string text = entry + std::string(closing);
@@ -313,7 +313,7 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
     b64.finish();
     xml.end_text();
   }
-  auto piece = xml.open("Piece", {{"NumberOfPoints", xml_number(n)}, {"NumberOfCells", xml_number(list.count())}});
+  auto piece = xml.open("Piece", {{"NumberOfPoints", number_text(n)}, {"NumberOfCells", number_text(list.count())}});
   {
     auto point_data = xml.open("PointData");
     const std::vector<std::string> names = unique_array_names(data);

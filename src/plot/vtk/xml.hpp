@@ -3,12 +3,12 @@
 // parent, and attribute values are escaped.
 #pragma once
 
-#include <charconv>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "records/files.hpp"
+#include "records/numbers.hpp"
 
 namespace pz {
 
@@ -19,15 +19,6 @@ void put_xml_text(OutFile& out, std::string_view text);
 void append_xml_text(std::string& out, std::string_view text);
 // Whether text is UTF-8 without control characters: XML holds it as it is.
 bool xml_can_hold(std::string_view text);
-
-// A number as XML text; a real in the shortest form that reads back to the
-// same 64-bit value.
-template <class Number>
-std::string xml_number(Number v) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, static_cast<std::size_t>(r.ptr - buf));
-}
 
 class XmlWriter {
  public:
