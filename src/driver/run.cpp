@@ -76,7 +76,6 @@ void Run::printouts() {
     writer->begin(plot_file_name(settings.printout_file, number));
 
     data->number = number;
-    data->slot_count = 0;
     data->start(settings.projection, true);
     bool at_end = false;
     for (;;) {

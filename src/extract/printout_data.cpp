@@ -21,6 +21,7 @@ void PrintoutData::start(Projection p, bool upper) {
   coordinate_count = static_cast<int>(coordinate_letters(p).size());
   header_length = 11 + 2 * coordinate_count;  // "Variables =" and " X" per coordinate
   array_count = 0;
+  slot_count = 0;
 }
 
 bool PrintoutData::add_array(std::string_view name, int first_slot, int components) {

@@ -55,8 +55,8 @@ struct PrintoutData {
 
   explicit PrintoutData(int located = 0) : elements(located) {}
 
-  // Starts the printout's arrays afresh: none yet, coordinate letters of
-  // the projection in upper case when upper is set.
+  // Starts the printout's arrays afresh: no array and no slot yet,
+  // coordinate letters of the projection in upper case when upper is set.
   void start(Projection p, bool upper);
 
   // Appends an array of `components` slots from `first_slot`, named by the
