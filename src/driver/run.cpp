@@ -113,6 +113,10 @@ int main_program(int argc, char** argv) {
       print_usage();
       return 0;
     }
+    if (wants_version(argc, argv)) {
+      print_version();
+      return 0;
+    }
     remove_temporaries_on_signals();
     auto run = std::make_unique<Run>();
     Settings& settings = run->settings;

@@ -50,8 +50,9 @@ void dialogue(Settings& s) {
 }
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
-                 [-partial] printoutfile
+                 [-partial] [-o folder] [-m meshfile] [-q] printoutfile
        printzone -h | --help
+       printzone --version
 
 Writes one plot file per printout of a simulator's printout file. Options,
 compared exactly, stand before the printout file name, in any order:
@@ -64,23 +65,33 @@ compared exactly, stand before the printout file name, in any order:
   -partial       a printout file that ends inside a table (a run still going,
                  a cut file): write that printout from the rows read, with a
                  warning, instead of ending with failure 24
+  -o folder      write the plot files into that folder (created when missing)
+                 instead of beside the printout file
+  -m meshfile    read the mesh from that file instead of MESH in the working
+                 directory, and locat, when needed, from the same folder
+  -q             leave out the " Found printout" lines and the progress line
   -h, --help     print this help and end
+  --version      print the version and end
 Without a printout file name the program asks for it and for the plane.
 
-Files read: MESH (in the working directory), locat (when every coordinate in
-MESH is zero), the printout file, and the zone and list files named above.
+Files read: MESH (in the working directory, or the -m file), locat (beside
+it, when every coordinate in the mesh is zero), the printout file, and the
+zone and list files named above.
 
 Files written, named after the printout file with its name lower-cased
-(run.out for Run.Out):
+(run.out for Run.Out), beside it or in the -o folder:
   run.out.1, run.out.2, ...  one zone-format plot file per printout; with -vtk:
   run.out.1.vtu, ...         one VTK unstructured grid per printout; with -z,
                              run.out.1.vtm, a block per zone (run.out.1_1.vtu)
   run.out.pvd                with -vtk, the time series of them all
 
+While a printout file over 50 MB is read, a progress line is redrawn on
+standard error when it is a terminal.
+
 Exit status: 0 normal end; 1 a stop (its message on standard error); a
 run-time failure ends with its number: 9 permission denied, 24 end of file
 during read, 29 file not found, 30 open failure, 38 error during write,
-64 input conversion error.
+39 error during read, 64 input conversion error.
 )";
 
 }  // namespace
@@ -93,7 +104,16 @@ bool wants_help(int argc, char** argv) {
   return false;
 }
 
+bool wants_version(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argument(argv[i]) == "--version") return true;
+  }
+  return false;
+}
+
 void print_usage() { write_console(usage); }
+
+void print_version() { write_console("printzone " PRINTZONE_VERSION "\n"); }
 
 void take_settings(Settings& s, int argc, char** argv) {
   const int last = argc - 1;

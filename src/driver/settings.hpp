@@ -30,8 +30,12 @@ struct Settings {
 
 // Whether an argument is -h or --help: the run then only prints the usage.
 bool wants_help(int argc, char** argv);
+// Whether an argument is --version: the run then only prints the version.
+bool wants_version(int argc, char** argv);
 // The usage, on standard output.
 void print_usage();
+// "printzone <version>", on standard output.
+void print_version();
 
 // Takes the settings from the arguments (argv[1..argc-1]) and, when no
 // printout file name is among them, from the console dialogue.
