@@ -2,10 +2,7 @@
 // on small files.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <numeric>
-#include <random>
-#include <span>
 
 #include "mesh/mesh.hpp"
 #include "run/cases.hpp"
@@ -42,34 +39,6 @@ TEST(NameIndex, NormalisedNamesFirstInBucketOrderAndTheBound) {
     EXPECT_EQ(find_element(Index(names, buckets, order).index, probe, bound), found) << buckets << ' ' << probe;
   EXPECT_EQ(Index(ab, 256).names[2], make_name("A1  1"));  // normalised in place
   EXPECT_EQ(find_element(NameIndex{}, "A", 5), 0);           // never built
-}
-
-// Many names over a tiny alphabet (many equal once normalised), from a
-// shuffled order, one by one and in batches.
-TEST(NameIndex, ManyNames) {
-  for (int buckets : {256, 300, 7}) {
-    const int n = 3000;
-    std::mt19937 rng(buckets);
-    std::vector<std::string> list(n, "     ");
-    for (std::string& s : list)
-      for (char& ch : s) ch = "AB0 a"[rng() % 5];
-    std::vector<int> order(n + 1);
-    std::iota(order.begin(), order.end(), 0);
-    std::shuffle(order.begin() + 1, order.end(), rng);
-    const Index x(list, buckets, order);
-    std::map<Name, int> first;  // of each name in bucket order
-    for (int e : std::span(x.index.elements_by_bucket).subspan(1)) first.emplace(x.names[e], e);
-    std::vector<Name> probes(n + 1, make_name("zzzzz"));
-    for (int i = 0; i < n; ++i) probes[i] = make_name(list[i]);
-    std::vector<int> many(n + 1);
-    find_elements(x.index, probes.data(), n + 1, n / 2, many.data());
-    for (int i = 0; i <= n; ++i) {
-      const int want = i < n ? first.at(normalise(probes[i])) : 0;  // every name is found
-      for (int bound : {0, n / 3, n})
-        ASSERT_EQ(find_element(x.index, probes[i], bound), want <= bound ? want : 0) << buckets << ' ' << i;
-      ASSERT_EQ(many[i], want <= n / 2 ? want : 0) << buckets << ' ' << i;
-    }
-  }
 }
 
 struct MeshRun : ::testing::Test {
