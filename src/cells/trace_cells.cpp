@@ -146,7 +146,10 @@ class Tracer {
     corners[c] = cell;
   }
 
-  [[noreturn]] void overflow() { stop("too many cells (at most " + std::to_string(capacity_) + ")"); }
+  [[noreturn]] void overflow() {
+    stop("too many cells (at most " + std::to_string(capacity_) + ")",
+         "plot points alone with -xyz, or take fewer cells from a zone file with -z");
+  }
 
   Cells& cells_;
   const ConnectionGraph& graph_;

@@ -123,7 +123,8 @@ int main_program(int argc, char** argv) {
     take_settings(settings, argc, argv);
     // The collection of VTK files names them in XML.
     if (settings.vtk && !xml_can_hold(settings.printout_file))
-      stop("the printout file name is not UTF-8 text without control characters, as -vtk needs");
+      stop("the printout file name is not UTF-8 text without control characters, as -vtk needs",
+           "rename the printout file, or write zone-format plot files (without -vtk)");
     Mesh& mesh = run->mesh;
     read_mesh(mesh, settings.projection);
     if (settings.use_zone_file) {

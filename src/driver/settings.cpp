@@ -120,7 +120,9 @@ void take_settings(Settings& s, int argc, char** argv) {
   for (int i = 1; i <= last; ++i) {
     const std::string arg = argument(argv[i]);
     if (arg.empty() || arg[0] != '-') {
-      if (i < last) stop("too many arguments");
+      if (i < last)
+        stop("too many arguments", "'" + argument(argv[i + 1]) + "' stands after the printout file name '" + arg +
+                                       "'; the printout file name comes last");
       s.printout_file = arg;
       return;  // the printout file name: no dialogue
     }
@@ -136,8 +138,10 @@ void take_settings(Settings& s, int argc, char** argv) {
       s.zone_file.open(name, Source{unit::zone, name}, routine);
     } else if (arg == "-w" && i < last) {
       read_list(s, argument(argv[++i]));
+    } else if (arg == "-z" || arg == "-w") {
+      stop("unknown argument", "'" + arg + "' needs a file name after it; try 'printzone --help'");
     } else {
-      stop("unknown argument");
+      stop("unknown argument", "'" + arg + "' is not an option; try 'printzone --help'");
     }
   }
   dialogue(s);

@@ -376,6 +376,17 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   return true;
 }
 
+// A connection row names two elements the mesh does not connect in that
+// order (a connection joins its first element to its second).
+[[noreturn, gnu::cold, gnu::noinline]] void no_connection(const Mesh& mesh, int first, int second,
+                                                          const LineReader& in, long printout) {
+  const auto name = [&](int e) { return std::string(mesh.elements.names[static_cast<std::size_t>(e)].data(), 5); };
+  std::string context = "printout " + std::to_string(printout) + ", line " + std::to_string(in.line_number()) +
+                        ": the mesh has no connection from \"" + name(first) + "\" to \"" + name(second) + "\"";
+  if (find_connection(mesh, second, first) != 0) context += " (it lists them the other way round)";
+  stop("no connection", std::move(context));
+}
+
 // Reads a connection-table row; false when it does not name two elements
 // of the mesh and is passed over.
 bool connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
@@ -410,7 +421,7 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   if (d2 <= 0) return true;  // centres coincide in the plotted coordinates
   // The mesh must list the pair in this order.
   const int c = find_connection(mesh, e1, e2);
-  if (c == 0) stop("no connection");
+  if (c == 0) no_connection(mesh, e1, e2, in, data.number);
   const double twice_distance = 2 * std::sqrt(d2);
   const double f[3] = {dx / twice_distance, dy / twice_distance, dz / twice_distance};
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];

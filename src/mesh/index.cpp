@@ -219,7 +219,9 @@ void build_connection_index(Mesh& mesh) {
   }
   if (longest <= ConnectionIndex::longest_walk) return;
   if (mesh.elements.count >= (1 << pair_bits) || connections.count >= (1 << connection_bits))
-    stop("too large a mesh for the connection index");
+    stop("too large a mesh for the connection index",
+         std::to_string(mesh.elements.count) + " elements and " + std::to_string(connections.count) +
+             " connections, one element in " + std::to_string(longest) + " of them");
   const std::size_t size =
       std::bit_ceil(std::max<std::size_t>(16, static_cast<std::size_t>(connections.count) * 3 / 2));
   index.slots.assign(size, 0);

@@ -19,17 +19,34 @@ constexpr Name locat_upper{'L', 'O', 'C', 'A', 'T'};
 constexpr Name locat_lower{'l', 'o', 'c', 'a', 't'};
 }  // namespace
 
+std::string location_file_beside(const std::string& mesh_file) {
+  const auto slash = mesh_file.rfind('/');
+  return (slash == std::string::npos ? std::string() : mesh_file.substr(0, slash + 1)) + "locat";
+}
+
 void read_locations(Mesh& mesh, int n, const std::string& location_file) {
   LineReader in;
   constexpr Routine routine = Routine::mesh_reader;
-  in.open(location_file, Source{unit::locat, location_file}, routine);
+  in.open(location_file, Source{unit::locat, location_file}, routine,
+          "locat is read from the folder of the mesh file when every coordinate in the mesh is zero");
+  const auto where = [&] { return full_path(location_file) + ", line " + std::to_string(in.line_number()); };
+  const auto premature_end = [&] {
+    stop("Premature EOF on locat", in.end_of_file_context() + "; a blank record ends the locations");
+  };
   std::string_view record;
-  if (!in.next(record)) stop("Premature EOF on locat");
+  if (!in.next(record)) premature_end();
   const Name keyword = read_keyword(record);
-  if (keyword != locat_upper && keyword != locat_lower) stop("no locat in locat");
+  if (keyword != locat_upper && keyword != locat_lower)
+    stop("no locat in locat", where() + ": a location file begins with LOCAT");
   for (;;) {
-    if (!in.next(record)) stop("Premature EOF on locat");
-    const LocationRecord r = read_location_record(record, in.source(), routine);
+    if (!in.next(record)) premature_end();
+    LocationRecord r;
+    try {
+      r = read_location_record(record, in.source(), routine);
+    } catch (Failure& bad_field) {
+      bad_field.at_line(in.line_number());
+      throw;
+    }
     if (r.name == blank_name) break;
     if (const int e = find_element(mesh.name_index, r.name, n)) {
       mesh.elements.centres[e][0] = r.x;

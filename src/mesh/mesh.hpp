@@ -144,7 +144,11 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file);
 // connection records than the capacity leaves room for stop the run ("too
 // many elements in MESH (at most N)", "too many connections in MESH (at
 // most N)").
+inline const std::string default_mesh_file = "MESH";
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity = {},
-              const std::string& mesh_file = "MESH", const std::string& location_file = "locat");
+              const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat");
+
+// The location file read with a mesh file: "locat" in the mesh file's folder.
+std::string location_file_beside(const std::string& mesh_file);
 
 }  // namespace pz

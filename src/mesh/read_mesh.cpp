@@ -51,19 +51,29 @@ std::size_t expected_records(std::uintmax_t bytes, int limit) {
 class MeshInput {
  public:
   explicit MeshInput(const std::string& path) {
-    in_.open(path, Source{unit::mesh, path}, routine);
+    in_.open(path, Source{unit::mesh, path}, routine,
+             path == default_mesh_file ? "MESH is read from the working directory; name another mesh file with -m"
+                                       : "");
     std::error_code ec;
     bytes_ = std::filesystem::file_size(path, ec);
     if (ec) bytes_ = 0;
   }
   std::string_view next() {
     std::string_view record;
-    if (!in_.next(record)) stop("Premature EOF on MESH");
+    if (!in_.next(record))
+      stop("Premature EOF on MESH", in_.end_of_file_context() +
+                                        "; a blank record ends the ELEME block, CONNE follows it at once and a blank "
+                                        "record or +++ ends that");
     consumed_ += record.size() + 1;
     return record;
   }
   std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
   const Source& source() const { return in_.source(); }
+  long long line_number() const { return in_.line_number(); }
+  // "<full path>, line N": the record last read.
+  std::string where() const {
+    return full_path(in_.source().file) + ", line " + std::to_string(in_.line_number());
+  }
   void close() { in_.close(); }
 
  private:
@@ -87,7 +97,8 @@ bool read_elements(MeshInput& in, Elements& elements, int limit) {
   for (;;) {
     const ElementRecord r = read_element_record(in.next(), in.source(), routine);
     if (r.name == blank_name) break;
-    if (n >= limit) stop("too many elements in MESH (at most " + std::to_string(limit) + ")");
+    if (n >= limit)
+      stop("too many elements in MESH (at most " + std::to_string(limit) + ")", in.where() + ": one element too many");
     ++n;
     elements.names.push_back(r.name);
     elements.centres.push_back({r.x[0], r.x[1], r.x[2]});
@@ -183,7 +194,9 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
         more = false;
         break;
       }
-      if (k + m >= limit) stop("too many connections in MESH (at most " + std::to_string(limit) + ")");
+      if (k + m >= limit)
+        stop("too many connections in MESH (at most " + std::to_string(limit) + ")",
+             in.where() + ": one connection too many");
       names[2 * m] = r.first;
       names[2 * m + 1] = r.second;
       connections.areas.push_back(r.value);
@@ -211,15 +224,15 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   connections.count = k;
 }
 
-}  // namespace
-
-int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
-              const std::string& location_file) {
-  MeshInput in(mesh_file);
+// Reads both blocks of MESH, and the location file when the mesh has no
+// coordinates.
+void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
+                 const std::string& location_file) {
   Elements& elements = mesh.elements;
-
   const Name first = read_keyword(in.next());
-  if (first != eleme_upper && first != eleme_lower) stop("no eleme in MESH");
+  if (first != eleme_upper && first != eleme_lower)
+    stop("no eleme in MESH", in.where() + ": a mesh file begins with ELEME");
+
   const bool all_zero = read_elements(in, elements, capacity.elements - 1);
   const int n = elements.count;
 
@@ -247,11 +260,25 @@ int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, 
   elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
 
   const Name second = read_keyword(in.next());
-  if (second != conne_upper && second != conne_lower) stop("no conne in MESH");
+  if (second != conne_upper && second != conne_lower)
+    stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
   read_connections(in, mesh, capacity.connections - 1);
   build_connection_index(mesh);
+}
+
+}  // namespace
+
+int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
+              const std::string& location_file) {
+  MeshInput in(mesh_file);
+  try {
+    read_blocks(in, mesh, projection, capacity, location_file);
+  } catch (Failure& bad_field) {
+    if (bad_field.number == failure::conversion && bad_field.unit == unit::mesh) bad_field.at_line(in.line_number());
+    throw;
+  }
   in.close();
-  return elements.located;
+  return mesh.elements.located;
 }
 
 }  // namespace pz

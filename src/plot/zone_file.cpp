@@ -18,9 +18,9 @@ class ZoneBuilder {
  public:
   explicit ZoneBuilder(int located) : point_of_(static_cast<std::size_t>(located) + 1, 0) {}
 
-  void add_cell(const std::array<int, 4>& elements) {
-    if (zone_.cells.count == cell_capacity)
-      stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")");
+  // Adds a cell of four elements; false when the zone is full.
+  bool add_cell(const std::array<int, 4>& elements) {
+    if (zone_.cells.count == cell_capacity) return false;
     std::array<int, 4> corners;
     for (int i = 0; i < 4; ++i) {
       int& point = point_of_[static_cast<std::size_t>(elements[i])];
@@ -34,6 +34,7 @@ class ZoneBuilder {
     if (list.empty()) list.emplace_back();  // cells count from 1
     list.push_back(corners);
     ++zone_.cells.count;
+    return true;
   }
 
   // Ends the zone under its title: kept when it has points.
@@ -89,7 +90,10 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
         known = false;
       }
     }
-    if (known) zone.add_cell(elements);
+    if (known && !zone.add_cell(elements))
+      stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")",
+           full_path(zone_file.source().file) + ", line " + std::to_string(zone_file.line_number()) +
+               ": start another zone (a line beginning \"Zone\") before it");
   }
   zone.finish(title, plot.zones);
   return plot;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace pz {
@@ -19,7 +21,26 @@ void write_error(const std::string& text) {
   std::fflush(stdout);
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
+
+// The report's text: the first line, then the context line when there is one.
+std::string with_context(std::string text, const std::string& context) {
+  if (!context.empty()) text += "\nprintzone: " + context;
+  return text;
+}
 }  // namespace
+
+std::string full_path(std::string_view path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), ec);
+  return ec ? std::string(path) : absolute.lexically_normal().string();
+}
+
+std::string file_error(std::string_view path, int error) {
+  std::string text = full_path(path);
+  text += ": ";
+  text += std::strerror(error);
+  return text;
+}
 
 std::string_view failure_message(int number) {
   switch (number) {
@@ -52,8 +73,7 @@ std::string Failure::first_line() const {
 int Failure::report() const {
   // Then the listing of active routines: the routine that met the failure,
   // then the main program that called it.
-  std::string text = first_line();
-  if (!context.empty()) text += "\nprintzone: " + context;
+  std::string text = with_context(first_line(), context);
   text += "\n  in ";
   text += routine_name(routine);
   if (routine != Routine::main_program) text += "\n  in printzone";
@@ -62,12 +82,16 @@ int Failure::report() const {
   return number;
 }
 
+void Failure::at_line(long long line) {
+  if (!context.empty()) context = "line " + std::to_string(line) + ", " + context;
+}
+
 int Stop::report() const {
-  write_error(message + '\n');
+  write_error(with_context(message, context) + '\n');
   return 1;
 }
 
-void stop(std::string_view message) { throw Stop(std::string(message)); }
+void stop(std::string_view message, std::string context) { throw Stop(std::string(message), std::move(context)); }
 
 void fail(int number, const Source& source, Routine routine, std::string context) {
   throw Failure(number, source, routine, std::move(context));

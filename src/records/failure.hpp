@@ -3,9 +3,11 @@
 // Two kinds of ending exist, both thrown as a RunEnd and reported once, by
 // the program's main:
 //  * a stop: the program's own fatal condition ("no eleme in MESH", "unknown
-//    argument", ...). The message alone is written as one line on standard
-//    error and the run ends with status 1: a stop is a failed run, and
-//    scripts that call the program must be able to tell it from success.
+//    argument", ...). The message is written as one line on standard error,
+//    followed, where the program knows more, by one line of context
+//        printzone: <what, where, and what to do>
+//    and the run ends with status 1: a stop is a failed run, and scripts
+//    that call the program must be able to tell it from success.
 //  * a run-time failure: a missing file, an end of file where a record is
 //    required, a field that is not a number, a file that cannot be opened or
 //    written. It is reported as
@@ -69,8 +71,9 @@ class RunEnd {
 };
 
 struct Stop : RunEnd {
-  explicit Stop(std::string m) : message(std::move(m)) {}
+  explicit Stop(std::string m, std::string c = {}) : message(std::move(m)), context(std::move(c)) {}
   std::string message;
+  std::string context;  // what, where and what to do, when known: a line of its own
   int report() const override;
 };
 
@@ -86,13 +89,23 @@ struct Failure : RunEnd {
   // "forrtl: severe (N): <message>, unit U, file F"
   std::string first_line() const;
   int report() const override;
+  // Puts "line N, " before the context (a record reader knows the columns
+  // of a bad field, its caller the line).
+  void at_line(long long line);
 };
 
-[[noreturn]] void stop(std::string_view message);
+[[noreturn]] void stop(std::string_view message, std::string context = {});
 [[noreturn]] void fail(int number, const Source& source, Routine routine, std::string context = {});
 
 // Writes "printzone: warning: <message>" as one line on standard error.
 void warn(std::string_view message);
+
+// A path made absolute (without following links), for messages that must
+// say which file they mean wherever the run was started.
+std::string full_path(std::string_view path);
+// "<absolute path>: <the system's text of error>", for the context of a
+// failure to open, read or write a file.
+std::string file_error(std::string_view path, int error);
 
 // The text of a failure number ("file not found", ...).
 std::string_view failure_message(int number);

@@ -15,17 +15,23 @@ constexpr std::size_t read_block = 1 << 18;
 
 LineReader::~LineReader() { close(); }
 
-void LineReader::open(const std::string& path, const Source& source, Routine routine) {
+void LineReader::open(const std::string& path, const Source& source, Routine routine, std::string_view hint) {
   close();
   name_ = path;
   source_ = Source{source.unit, name_};
   routine_ = routine;
+  const auto open_failure = [&](int number, int error) {
+    std::string context = file_error(path, error);
+    if (!hint.empty()) context.append("; ").append(hint);
+    fail(number, source_, routine_, std::move(context));
+  };
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail(failure_for_open_error(errno, true), source_, routine_);
+  if (fd < 0) open_failure(failure_for_open_error(errno, true), errno);
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
     ::close(fd);
-    fail(failure::open, source_, routine_);
+    open_failure(failure::open, error);
   }
   fd_ = fd;
   owned_ = true;
@@ -78,7 +84,7 @@ bool LineReader::fill() {
       return true;
     }
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) fail(failure::read, source_, routine_);
+    if (got < 0) fail(failure::read, source_, routine_, file_error(name_, errno));
     eof_ = true;
     return false;
   }
@@ -140,8 +146,16 @@ bool LineReader::next(std::string_view& record) {
 
 std::string_view LineReader::next_required() {
   std::string_view r;
-  if (!next(r)) fail(failure::end_of_file, source_, routine_);
+  if (!next(r)) {
+    fail(failure::end_of_file, source_, routine_,
+         owned_ ? end_of_file_context() : "standard input ended before the answer");
+  }
   return r;
+}
+
+std::string LineReader::end_of_file_context() const {
+  return full_path(name_) +
+         (line_number_ == 0 ? ": the file is empty" : ": the file ends after line " + std::to_string(line_number_));
 }
 
 OutFile::~OutFile() { abandon(); }
@@ -182,8 +196,9 @@ void OutFile::flush() {
     ssize_t w = ::write(fd_, buf_.get() + done, used_ - done);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
+      const int error = w < 0 ? errno : ENOSPC;
       used_ = 0;
-      fail(failure::write, Source{unit_, name_}, routine_);
+      fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, error));
     }
     done += static_cast<std::size_t>(w);
   }
@@ -195,7 +210,7 @@ void OutFile::close() {
   flush();
   int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_);
+  if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
 }
 
 int OutFile::release() {
@@ -213,7 +228,8 @@ void OutFile::abandon() {
 
 void write_console(std::string_view text, bool flush) {
   const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  if (!written || (flush && std::fflush(stdout) != 0)) fail(failure::write, console_out, Routine::main_program);
+  if (!written || (flush && std::fflush(stdout) != 0))
+    fail(failure::write, console_out, Routine::main_program, std::string("standard output: ") + std::strerror(errno));
 }
 
 }  // namespace pz

@@ -38,8 +38,9 @@ class LineReader {
 
   // Opens an existing file for reading; a failure to open it ends the run
   // with failure 29 (no such file), 9 (no permission) or 30 (anything else,
-  // a directory for example), reported against source.
-  void open(const std::string& path, const Source& source, Routine routine);
+  // a directory for example), reported against source, with the file's
+  // full path, the reason and the hint (where the file is looked for).
+  void open(const std::string& path, const Source& source, Routine routine, std::string_view hint = {});
   // Reads from an already open descriptor (standard input); not closed.
   void attach(int fd, const Source& source, Routine routine);
 
@@ -55,6 +56,9 @@ class LineReader {
   const Source& source() const { return source_; }
   // Number of the record last handed out (1 for the first); 0 before any.
   long long line_number() const { return line_number_; }
+  // Where the file ended, for messages: "<full path>: the file is empty" or
+  // "<full path>: the file ends after line N".
+  std::string end_of_file_context() const;
 
  private:
   bool fill();

@@ -6,7 +6,12 @@ namespace {
 double real_field(std::string_view record, std::size_t first, std::size_t width, int decimals,
                   const Source& source, Routine routine) {
   double v;
-  if (!read_real(columns(record, first, width), decimals, v)) fail(failure::conversion, source, routine);
+  const std::string_view field = columns(record, first, width);
+  if (!read_real(field, decimals, v)) {
+    fail(failure::conversion, source, routine,
+         "columns " + std::to_string(first) + "-" + std::to_string(first + width - 1) + ": \"" +
+             std::string(field) + "\" is not a number");
+  }
   return v;
 }
 }  // namespace
@@ -38,7 +43,8 @@ LocationRecord read_location_record(std::string_view record, const Source& sourc
 
 int read_option_answer(std::string_view record, const Source& source, Routine routine) {
   int v;
-  if (!read_integer(columns(record, 1, 1), v)) fail(failure::conversion, source, routine);
+  if (!read_integer(columns(record, 1, 1), v))
+    fail(failure::conversion, source, routine, "the answer \"" + std::string(record) + "\" does not begin with a digit");
   return v;
 }
 

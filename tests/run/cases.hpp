@@ -99,8 +99,12 @@ inline RunResult check(const Case& k) {
   for (auto& [name, text] : k.run.files) dir.write(name, text);
   if (k.run.prepare) k.run.prepare(dir.path());
   std::vector<std::string> files = dir.files();
-  const RunResult r = run_printzone(dir.path(), k.run.args, k.run.input, k.run.in_child);
+  RunResult r = run_printzone(dir.path(), k.run.args, k.run.input, k.run.in_child);
   if (r.status == 126) return r;
+  // Messages name files by their full paths: the run's folder reads "DIR".
+  const std::string folder = dir.path().string();
+  for (auto at = r.err.find(folder); at != std::string::npos; at = r.err.find(folder, at))
+    r.err.replace(at, folder.size(), "DIR");
   const std::string what = k.err + " from " + testing::PrintToString(k.run.args) + " " + k.run.input;
   EXPECT_EQ(r.status, k.status) << what << r.err;
   EXPECT_EQ(k.err.empty() || k.err.ends_with('\n') ? r.err : r.err.substr(0, r.err.find('\n')), k.err) << what;

@@ -105,28 +105,32 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
   const std::string flows = no_table + " ELEM1 ELEM2 INDEX  FLOH\n";
   const std::vector<std::string> zones = {"-z", "zones", "-xy", "p.out"};
   std::vector<Case> cases = {
-      {{.args = {"p.out", "-yz"}}, 1, "too many arguments\n"},
-      {{.args = {"a", "p.out"}}, 1, "too many arguments\n"},
-      {{.args = {"-z"}}, 1, "unknown argument\n"},
-      {{.args = {"-xy", "-w"}}, 1, "unknown argument\n"},
-      {{.mesh = "Eleme\n" + el + "\n" + conns}, 1, "no eleme in MESH\n"},
-      {{.mesh = "ELEME\n" + el + "\nConne\n+++\n"}, 1, "no conne in MESH\n"},
-      {{.mesh = "ELEME\n" + el + "\n\n" + conns}, 1, "no conne in MESH\n"},  // nothing may stand between the blocks
-      {{.mesh = ""}, 1, "Premature EOF on MESH\n"},
-      {{.mesh = "ELEME\n" + el}, 1, "Premature EOF on MESH\n"},
-      {{.mesh = "ELEME\n" + el + "\n"}, 1, "Premature EOF on MESH\n"},
-      {{.mesh = "ELEME\n" + el + "\nCONNE\n" + connection("A1  1", "A1  1") + "\n"}, 1, "Premature EOF on MESH\n"},
-      {{.mesh = zero + conns, .files = {{"locat", "Locat\n" + located + "\n"}}}, 1, "no locat in locat\n"},
-      {{.mesh = zero + conns, .files = {{"locat", ""}}}, 1, "Premature EOF on locat\n"},
-      {{.mesh = zero + conns, .files = {{"locat", "LOCAT\n" + located}}}, 1, "Premature EOF on locat\n"},
+      {{.args = {"p.out", "-yz"}}, 1, "too many arguments\nprintzone: '-yz' stands after the printout file name 'p.out'; "
+                                     "the printout file name comes last\n"},
+      {{.args = {"a", "p.out"}}, 1, "too many arguments"},
+      {{.args = {"-z"}}, 1, "unknown argument\nprintzone: '-z' needs a file name after it; try 'printzone --help'\n"},
+      {{.args = {"-xy", "-w"}}, 1, "unknown argument"},
+      {{.mesh = "Eleme\n" + el + "\n" + conns}, 1, "no eleme in MESH\nprintzone: DIR/MESH, line 1: a mesh file begins with ELEME\n"},
+      {{.mesh = "ELEME\n" + el + "\nConne\n+++\n"}, 1, "no conne in MESH"},
+      {{.mesh = "ELEME\n" + el + "\n\n" + conns}, 1, "no conne in MESH"},  // nothing may stand between the blocks
+      {{.mesh = ""}, 1, "Premature EOF on MESH"},
+      {{.mesh = "ELEME\n" + el}, 1, "Premature EOF on MESH\nprintzone: DIR/MESH: the file ends after line 2; a blank record "
+                                            "ends the ELEME block, CONNE follows it at once and a blank record or +++ ends that\n"},
+      {{.mesh = "ELEME\n" + el + "\n"}, 1, "Premature EOF on MESH"},
+      {{.mesh = "ELEME\n" + el + "\nCONNE\n" + connection("A1  1", "A1  1") + "\n"}, 1, "Premature EOF on MESH"},
+      {{.mesh = zero + conns, .files = {{"locat", "Locat\n" + located + "\n"}}}, 1, "no locat in locat"},
+      {{.mesh = zero + conns, .files = {{"locat", ""}}}, 1, "Premature EOF on locat"},
+      {{.mesh = zero + conns, .files = {{"locat", "LOCAT\n" + located}}}, 1, "Premature EOF on locat"},
       // The square joins A1  1 to A1  2, not A1  2 to A1  1.
       {{.printout = flows + " A1  1 A1  2     1  4.0\n" + terminator + "\n" + flows + " A1  2 A1  1     1  4.0\n"}, 1,
-       "no connection\n", {{"p.out.1", "[...]"}}},
-      {{.args = {"-xyz", "p.out"}, .mesh = row_mesh(100000)}, 1, "too many elements in MESH (at most 99999)\n"},
-      {{.mesh = connection_mesh(1200000)}, 1, "too many connections in MESH (at most 1199999)\n"},
-      {{.printout = no_table, .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)\n"},
+       "no connection\nprintzone: printout 2, line 9: the mesh has no connection from \"A1  2\" to \"A1  1\" (it lists "
+       "them the other way round)\n",
+       {{"p.out.1", "[...]"}}},
+      {{.args = {"-xyz", "p.out"}, .mesh = row_mesh(100000)}, 1, "too many elements in MESH (at most 99999)"},
+      {{.mesh = connection_mesh(1200000)}, 1, "too many connections in MESH (at most 1199999)"},
+      {{.printout = no_table, .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)"},
       {{.args = zones, .printout = no_table, .files = {{"zones", repeated(cell_line, 140001)}}}, 1,
-       "too many cells in a zone of the zone file (at most 140000)\n"},
+       "too many cells in a zone of the zone file (at most 140000)"},
 #if !defined(__SANITIZE_ADDRESS__)  // which needs more address space than the limit leaves
       // 99 999 elements with 120 value slots need 96 MB for the values alone; the child may map 48 MB.
       {{.args = {"-xyz", "p.out"}, .printout = wide_printout(6, big_name(0)), .mesh = row_mesh(99999),
@@ -138,10 +142,17 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
 #endif
   };
   for (const char* word : {"-XY", "-xy1", "--xy", "-VTK", "-vtk1", "--vtk", "-help", "--h", "-H", "--HELP"})
-    cases.push_back({{.args = {word, "p.out"}}, 1, "unknown argument\n"});
-  for (const Case& k : cases) {  // standard output holds the catalogue alone
-    std::istringstream out(check(k).out);
+    cases.push_back({{.args = {word, "p.out"}}, 1, "unknown argument\nprintzone: '" + std::string(word) +
+                                                   "' is not an option; try 'printzone --help'\n"});
+  for (const Case& k : cases) {
+    const RunResult r = check(k);
+    std::istringstream out(r.out);  // standard output holds the catalogue alone
     for (std::string line; std::getline(out, line);) EXPECT_TRUE(line.starts_with(" Found printout(")) << line;
+    // The message, then one line of context (but where memory ran out).
+    const auto context = r.err.find('\n') + 1;
+    EXPECT_TRUE(k.err == "out of memory\n" ||
+                (r.err.substr(context).starts_with("printzone: ") && r.err.find('\n', context) + 1 == r.err.size()))
+        << r.err;
   }
 }
 
@@ -174,10 +185,13 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   expect_all({
       {all_inputs({}), 0, "", {{"p.out.1", "[...]"}}},
       {all_inputs([](const fs::path& d) { fs::remove(d / "locat"); }), 29,
-       "forrtl: severe (29): file not found, unit 2, file locat\n  in rmesh\n  in printzone\n"},
+       "forrtl: severe (29): file not found, unit 2, file locat\nprintzone: DIR/locat: No such file or directory; locat is "
+       "read from the folder of the mesh file when every coordinate in the mesh is zero\n  in rmesh\n  in printzone\n"},
       {{.prepare = [](const fs::path& d) { fs::remove(d / "MESH"); }}, 29,
-       "forrtl: severe (29): file not found, unit 1, file MESH"},
-      {{.args = {"missing.out"}}, 29, "forrtl: severe (29): file not found, unit 1, file missing.out"},
+       "forrtl: severe (29): file not found, unit 1, file MESH\nprintzone: DIR/MESH: No such file or directory; MESH is read "
+       "from the working directory; name another mesh file with -m\n  in rmesh\n  in printzone\n"},
+      {{.args = {"missing.out"}}, 29, "forrtl: severe (29): file not found, unit 1, file missing.out\nprintzone: "
+                                     "DIR/missing.out: No such file or directory\n  in printzone\n"},
       {{.args = {"-w", "nolist", "p.out"}}, 29, "forrtl: severe (29): file not found, unit 1, file nolist"},
       {{.args = {"-z", "nozones", "p.out"}}, 29, "forrtl: severe (29): file not found, unit 3, file nozones"},
       {{.args = {"-w", "empty", "p.out"}, .files = {{"empty", ""}}}, 24,
@@ -197,11 +211,13 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
       {unreadable("list"), 9, "forrtl: severe (9): permission to access file denied, unit 1, file list"},
       // Fields that are not numbers: an element's x, the terminator's y, a location, a table cell.
       {{.mesh = "ELEME\n" + a.substr(0, 50) + "  1.0x    " + a.substr(60) + "\n\nCONNE\n+++\n"}, 64,
-       "forrtl: severe (64): input conversion error, unit 1, file MESH\n  in rmesh\n  in printzone\n"},
+       "forrtl: severe (64): input conversion error, unit 1, file MESH\nprintzone: line 2, columns 51-60: \"  1.0x    \" "
+       "is not a number\n  in rmesh\n  in printzone\n"},
       {{.mesh = "ELEME\n" + a + "\n\nCONNE\n+++" + std::string(47, ' ') + "--1\n"}, 64,
        "forrtl: severe (64): input conversion error, unit 1, file MESH"},
       {{.mesh = zero, .files = {{"locat", "LOCAT\nA1  1     1.0.0\n\n"}}}, 64,
-       "forrtl: severe (64): input conversion error, unit 2, file locat\n  in rmesh\n  in printzone\n"},
+       "forrtl: severe (64): input conversion error, unit 2, file locat\nprintzone: line 2, columns 11-30: \"1.0.0\" is not "
+       "a number\n  in rmesh\n  in printzone\n"},
       {{.printout = no_table + lines({" ELEM1 ELEM2 INDEX  FLOH  FLOF", " A1  1 A1  2     1  4.0  4,0", terminator})},
        64, "forrtl: severe (64): input conversion error, unit 1, file p.out\nprintzone: line 4, columns 24-28: "
            "\"  4,0\" is not a number\n  in read_table\n  in printzone\n"},
@@ -224,7 +240,8 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
   // (it fails amid the points).
   const std::string mesh = row_mesh(700);
   const std::string plot1 = "Variables = X Y\nZone F=POINT I=  700\n[...]\n  6.990000E+02  0.000000E+00\n";
-  const std::string too_big = "forrtl: severe (38): error during write, unit 2, file p.out.2\n  in printzone\n";
+  const std::string too_big = "forrtl: severe (38): error during write, unit 2, file p.out.2\nprintzone: DIR/p.out.2: "
+                              "File too large\n  in printzone\n";
   // Printout 1 writes its catalogue line and four zone-file messages (191
   // bytes), printout 2 passes the 300 bytes the console may take.
   Inputs full_console{.args = {"-z", "zones", "-xy", "p.out"}, .printout = no_table + no_table,
@@ -241,7 +258,7 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
     ::dup2(fds[1], 1);
     ::signal(SIGPIPE, SIG_DFL);
   };
-  const std::string console = "forrtl: severe (38): error during write, unit 6, file CONOUT$\n  in printzone\n";
+  const std::string console = "forrtl: severe (38): error during write, unit 6, file CONOUT$";
   const std::string denied = "forrtl: severe (9): permission to access file denied, unit 2, file p.out.1";
   expect_all({
       {{.printout = no_table + wide_printout(3, big_name(1)), .mesh = mesh, .in_child = size_limit(128 << 10)}, 38,
@@ -437,7 +454,8 @@ TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
 TEST(VtkOutput, AFailedPrintoutLeavesNoneOfItsFilesAndNamesMustBeXmlText) {
   const std::string two_zones = cell_line + "Zone T=\"second\"\n" + cell_line;
   const std::string bad = lines({" TOTAL TIME", " 2.0", " ELEM.  INDEX  P", " A1  1     1  2.5x", terminator});
-  const std::string stop = "the printout file name is not UTF-8 text without control characters, as -vtk needs\n";
+  const std::string stop = "the printout file name is not UTF-8 text without control characters, as -vtk needs\n"
+                           "printzone: rename the printout file, or write zone-format plot files (without -vtk)\n";
   expect_all({
       // Printout 2 fails: its grids, its multiblock and the old copy of one
       // of them stay as they were; the collection lists printout 1.
