@@ -8,6 +8,9 @@
 //     " Found printout(" n "): " and columns 3-20 of its values line,
 // and written to its own plot file when it ends. Inside a printout, lines
 // whose first word begins with "elem" may head tables.
+#include <algorithm>
+#include <array>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -57,9 +60,9 @@ void Run::printouts() {
   in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
   const TableSettings table_settings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                      settings.partial};
-  const std::unique_ptr<PlotWriter> writer = settings.vtk
-                                                 ? make_vtk_writer(settings.printout_file, settings.use_zone_file)
-                                                 : make_zone_format_writer();
+  const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
+  const std::unique_ptr<PlotWriter> writer =
+      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer();
 
   ScanLine line;
   Line values_line;
@@ -72,8 +75,8 @@ void Run::printouts() {
     if (!in.next(record)) return;  // a header line ending the file starts no printout
     values_line.assign(record);
     ++number;
-    catalogue(number, values_line.cols(3, 20));
-    writer->begin(plot_file_name(settings.printout_file, number));
+    if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
+    writer->begin(plot_file_name(base_name, number));
 
     data->number = number;
     data->start(settings.projection, true);
@@ -105,6 +108,44 @@ void Run::printouts() {
   }
 }
 
+// The number of distinct places of the located elements' centres in the
+// plotted plane (their first two coordinates).
+int distinct_places(const Elements& elements) {
+  std::vector<std::array<double, 2>> places;
+  places.reserve(static_cast<std::size_t>(elements.located));
+  for (int i = 1; i <= elements.located; ++i) places.push_back({elements.centres[i][0], elements.centres[i][1]});
+  std::sort(places.begin(), places.end());
+  return static_cast<int>(std::unique(places.begin(), places.end()) - places.begin());
+}
+
+// Warns of a plane the user chose in which the mesh shows badly (no cell
+// traced, or elements on top of one another) when it is not the plane
+// across the mesh's smallest extent: a row or a column of elements has no
+// cell in any plane, a stack of layers overlaps in its own.
+void warn_of_empty_view(Projection plane, const Mesh& mesh, const Cells& traced) {
+  const Elements& elements = mesh.elements;
+  if (elements.located == 0 || plane == mesh.flattest_plane) return;
+  const std::string in_plane =
+      std::string("in the ") + (plane == Projection::yz ? "YZ" : plane == Projection::xz ? "XZ" : "XY") + " plane";
+  if (traced.count == 0)
+    warn(in_plane + " no cell can be traced from the mesh connections: the plot files hold points alone");
+  const int places = distinct_places(elements);
+  if (places < elements.located) {
+    warn(in_plane + " the " + std::to_string(elements.located) + " elements fall on " + std::to_string(places) +
+         " places: try another plane, or none for the plane across the smallest extent");
+  }
+}
+
+// The -o folder, with its parents, when missing.
+void make_output_folder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    fail(failure_for_open_error(error.value(), false), Source{unit::plot, folder}, Routine::main_program,
+         file_error(folder, error.value()) + "; the plot files' folder (-o) cannot be made");
+  }
+}
+
 }  // namespace
 
 int main_program(int argc, char** argv) {
@@ -125,8 +166,10 @@ int main_program(int argc, char** argv) {
     if (settings.vtk && !xml_can_hold(settings.printout_file))
       stop("the printout file name is not UTF-8 text without control characters, as -vtk needs",
            "rename the printout file, or write zone-format plot files (without -vtk)");
+    if (!settings.output_folder.empty()) make_output_folder(settings.output_folder);
     Mesh& mesh = run->mesh;
-    read_mesh(mesh, settings.projection);
+    const Projection asked = settings.projection;
+    read_mesh(mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
     if (settings.use_zone_file) {
       run->zones = read_zone_file(settings.zone_file, mesh);
     } else {
@@ -135,6 +178,7 @@ int main_program(int argc, char** argv) {
         const Elements& e = mesh.elements;
         const Connections& c = mesh.connections;
         trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+        if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
       }
       run->zones = traced_zone(mesh, std::move(traced));
     }

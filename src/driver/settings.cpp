@@ -132,13 +132,18 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (arg == "-xyz") s.projection = Projection::xyz;
     else if (arg == "-vtk") s.vtk = true;
     else if (arg == "-partial") s.partial = true;
+    else if (arg == "-q") s.quiet = true;
     else if (arg == "-z" && i < last) {
       s.use_zone_file = true;
       const std::string name = argument(argv[++i]);
       s.zone_file.open(name, Source{unit::zone, name}, routine);
     } else if (arg == "-w" && i < last) {
       read_list(s, argument(argv[++i]));
-    } else if (arg == "-z" || arg == "-w") {
+    } else if (arg == "-o" && i < last) {
+      s.output_folder = argument(argv[++i]);
+    } else if (arg == "-m" && i < last) {
+      s.mesh_file = argument(argv[++i]);
+    } else if (arg == "-z" || arg == "-w" || arg == "-o" || arg == "-m") {
       stop("unknown argument", "'" + arg + "' needs a file name after it; try 'printzone --help'");
     } else {
       stop("unknown argument", "'" + arg + "' is not an option; try 'printzone --help'");

@@ -1,8 +1,10 @@
 // Run settings, from the command line or, when it names no printout file,
 // from the console dialogue.
 //
-//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] [-partial] printoutfile
+//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] [-partial]
+//             [-o folder] [-m meshfile] [-q] printoutfile
 //   printzone -h | --help
+//   printzone --version
 //
 // Option words are compared exactly; the printout file name must be the
 // last argument. The zone file is opened here and stays open for the run;
@@ -26,6 +28,9 @@ struct Settings {
   std::optional<WantedList> wanted;    // -w: only the columns it names
   bool vtk = false;      // -vtk: VTK files and a collection instead of zone-format plot files
   bool partial = false;  // -partial: the end of the file inside a table ends the printout
+  std::string output_folder;                // -o: the plot files go there (made when missing)
+  std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
+  bool quiet = false;  // -q: no catalogue lines, no progress line
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.

@@ -93,6 +93,9 @@ struct Mesh {
   Connections connections;
   NameIndex name_index;
   ConnectionIndex connection_index;
+  // The plane across the located elements' smallest extent: what an
+  // automatic projection becomes.
+  Projection flattest_plane = Projection::xy;
 };
 
 // The name as the index compares it: a "0" in the fourth character is a

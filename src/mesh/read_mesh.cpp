@@ -249,7 +249,8 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   std::array<double, 3> lo{}, hi{};
   bool moved = false;
   elements.located = gather(elements, lo, hi, moved);
-  if (projection == Projection::automatic) projection = choose_plane(elements.located, lo, hi);
+  mesh.flattest_plane = choose_plane(elements.located, lo, hi);
+  if (projection == Projection::automatic) projection = mesh.flattest_plane;
   rearrange(elements, projection);
 
   // The exchanges moved names: index again, from the previous order. With

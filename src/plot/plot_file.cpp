@@ -82,21 +82,22 @@ std::size_t name_start(const std::string& path) {
   return slash == std::string::npos ? 0 : slash + 1;
 }
 
-// The printout file name with its name proper lower-cased.
-std::string lower_case_name(const std::string& printout_file) {
-  std::string name = printout_file;
-  for (std::size_t i = name_start(name); i < name.size(); ++i) name[i] = lower_case(name[i]);
-  return name;
-}
 }  // namespace
 
-std::string plot_file_name(const std::string& printout_file, long n) {
-  return lower_case_name(printout_file) + "." + std::to_string(n);
+std::string plot_base_name(const std::string& printout_file, const std::string& output_folder) {
+  const std::size_t start = name_start(printout_file);
+  std::string name = output_folder.empty()                ? printout_file.substr(0, start)
+                     : output_folder.ends_with('/') ? output_folder
+                                                              : output_folder + "/";
+  const std::size_t lower_from = name.size();
+  name.append(printout_file, start);
+  for (std::size_t i = lower_from; i < name.size(); ++i) name[i] = lower_case(name[i]);
+  return name;
 }
 
-std::string collection_file_name(const std::string& printout_file) {
-  return lower_case_name(printout_file) + ".pvd";
-}
+std::string plot_file_name(const std::string& base_name, long n) { return base_name + "." + std::to_string(n); }
+
+std::string collection_file_name(const std::string& base_name) { return base_name + ".pvd"; }
 
 std::string file_name_part(const std::string& path) { return path.substr(name_start(path)); }
 

@@ -59,13 +59,16 @@ class PlotFile {
 // stays ignored).
 void remove_temporaries_on_signals();
 
-// The plot file name of printout n: the printout file name with the name
-// proper (not its directory part) lower-cased, then "." and n.
-std::string plot_file_name(const std::string& printout_file, long n);
+// What the plot files are named after: the printout file name with the
+// name proper (not its directory part) lower-cased, in output_folder
+// instead of its own when one is given.
+std::string plot_base_name(const std::string& printout_file, const std::string& output_folder = {});
 
-// The collection file of the -vtk output: the printout file name, its name
-// proper lower-cased, and ".pvd".
-std::string collection_file_name(const std::string& printout_file);
+// The plot file name of printout n: the base name, "." and n.
+std::string plot_file_name(const std::string& base_name, long n);
+
+// The collection file of the -vtk output: the base name and ".pvd".
+std::string collection_file_name(const std::string& base_name);
 
 // The name proper of a path: what follows its last "/".
 std::string file_name_part(const std::string& path);

@@ -18,15 +18,20 @@ TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
                                 "  0.000000E+00  5.000000E+00  0.000000E+00",
                                 "  1.000000E+00  5.000000E+00  0.000000E+00",
                                 "  1.000000E+00  5.000000E+00 -2.025000E+01"});
-  auto answer = [&](const std::string& option, const std::string& plot) {
+  // (which a chosen plane other than the flattest one warns of)
+  const std::string in_yz = "printzone: warning: in the YZ plane ";
+  const std::string edgewise = in_yz + "no cell can be traced from the mesh connections: the plot files hold points "
+                               "alone\n" + in_yz + "the 4 elements fall on 2 places: try another plane, or none for "
+                               "the plane across the smallest extent\n";
+  auto answer = [&](const std::string& option, const std::string& plot, const std::string& err = "") {
     return Case{{.args = {"-xz"}, .files = {{"Runs/Case.OUT", printout}}, .input = "Runs/Case.OUT\n" + option + "\n"},
-                0, "", {{"stdout", prompts}, {"Runs/case.out.1", plot}}};
+                0, err, {{"stdout", prompts}, {"Runs/case.out.1", plot}}};
   };
-  for (const Case& k : {answer("3", "Variables = X Y T\n[...]"), answer("12", yz),  // column 1 alone
+  for (const Case& k : {answer("3", "Variables = X Y T\n[...]"), answer("12", yz, edgewise),  // column 1 alone
                         answer(" 3", "Variables = X Y T\n[...]"),  // blank: automatic, the flat square gives XY
                         answer("", "Variables = X Y T\n[...]"), answer("7", "Variables = X Y Z T\n[...]"),  // 4
                         // Without the dialogue the last projection option counts.
-                        Case{{.args = {"-xy", "-yz", "p.out"}, .printout = printout}, 0, "", {{"p.out.1", yz}}}})
+                        Case{{.args = {"-xy", "-yz", "p.out"}, .printout = printout}, 0, edgewise, {{"p.out.1", yz}}}})
     check(k);
 }
 
@@ -53,6 +58,36 @@ TEST(VtkOption, TakesThePlaceOfThePlotFileAnywhereAmongTheOptions) {
                            {"-w", "list", "-vtk", "p.out"}})
     check({{.args = args, .printout = printout, .files = {{"list", "p\n"}}}, 0, "",
            {{"p.out.1.vtu", "[...]"}, {"p.out.pvd", pvd}}});
+}
+
+TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
+  // A mesh without coordinates: locat is read beside it.
+  const std::string at = "                 ";
+  const std::string unplaced = mesh_file({element("A1  1", 0, 0), element("A1  2", 0, 0), element("A2  1", 0, 0),
+                                          element("A2  2", 0, 0)},
+                                         {connection("A1  1", "A1  2"), connection("A1  1", "A2  1"),
+                                          connection("A1  2", "A2  2"), connection("A2  1", "A2  2")});
+  const std::string locat = lines({"LOCAT", "A1  1     0.0" + at + "0.0", "A1  2     1.0" + at + "0.0",
+                                   "A2  1     0.0" + at + "1.0", "A2  2     1.0" + at + "1.0", ""});
+  const std::string plot = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n[...]";
+  for (const Case& k : {
+           Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", "Runs/P.OUT"}, .printout = {}, .mesh = {},
+                 .files = {{"case/MESH", unplaced}, {"case/locat", locat}, {"Runs/P.OUT", one_table}}},
+                0, "", {{"stdout", ""}, {"out/deep/p.out.1", plot}}},
+           Case{{.args = {"-vtk", "-o", "out", "-xy", "p.out"}}, 0, "",
+                {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", "[...]file=\"p.out.1.vtu\"/>\n  </Collection>\n</VTKFile>\n"}}},
+           // A file where the folder should be, and a mesh file that is not there.
+           Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30,
+                "forrtl: severe (30): open failure, unit 2, file p.out\nprintzone: DIR/p.out: Not a directory; the plot "
+                "files' folder (-o) cannot be made\n  in printzone\n"},
+           Case{{.args = {"-m", "case/MESH", "-xy", "p.out"}}, 29,
+                "forrtl: severe (29): file not found, unit 1, file case/MESH\nprintzone: DIR/case/MESH: No such file or "
+                "directory\n  in rmesh\n  in printzone\n"}})
+    check(k);
+  ScratchDir dir;
+  const RunResult version = run_printzone(dir.path(), {"--version"});
+  EXPECT_EQ(version.out, "printzone " PRINTZONE_VERSION "\n");
+  EXPECT_EQ(version.status, 0);
 }
 
 }  // namespace

@@ -173,8 +173,7 @@ class Collection {
 // complete; then the collection lists it.
 class VtkWriter : public PlotWriter {
  public:
-  VtkWriter(const std::string& printout_file, bool zones)
-      : collection_(collection_file_name(printout_file)), zones_(zones) {}
+  VtkWriter(const std::string& base_name, bool zones) : collection_(collection_file_name(base_name)), zones_(zones) {}
 
   void begin(const std::string& plot_name) override {
     plot_name_ = plot_name;
@@ -354,8 +353,8 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
   write_cells(xml, list);
 }
 
-std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& printout_file, bool zones) {
-  return std::make_unique<VtkWriter>(printout_file, zones);
+std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& base_name, bool zones) {
+  return std::make_unique<VtkWriter>(base_name, zones);
 }
 
 }  // namespace pz

@@ -32,7 +32,7 @@ namespace pz {
 // the printout file at once, and lists every printout's file in it once
 // that file is in place. With a zone file (zones set) a printout's file is
 // a multiblock.
-std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& printout_file, bool zones);
+std::unique_ptr<PlotWriter> make_vtk_writer(const std::string& base_name, bool zones);
 
 // Base64 of in[0..n) (RFC 4648 alphabet, '=' padding): 4 * ceil(n / 3)
 // characters at out. Returns the end.
