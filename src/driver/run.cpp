@@ -17,6 +17,7 @@
 
 #include "cells/cells.hpp"
 #include "driver/driver.hpp"
+#include "driver/progress.hpp"
 #include "driver/settings.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
@@ -58,6 +59,13 @@ struct Run {
 void Run::printouts() {
   LineReader in;
   in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
+  std::error_code no_size;
+  const std::uint64_t bytes = std::filesystem::file_size(settings.printout_file, no_size);
+  std::optional<Progress> progress;
+  if (!settings.quiet && !no_size && Progress::wanted(bytes)) {
+    progress.emplace(bytes);
+    in.watch(&*progress);
+  }
   const TableSettings table_settings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                      settings.partial};
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
@@ -75,6 +83,7 @@ void Run::printouts() {
     if (!in.next(record)) return;  // a header line ending the file starts no printout
     values_line.assign(record);
     ++number;
+    if (progress) progress->printout_started(number);
     if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
     writer->begin(plot_file_name(base_name, number));
 

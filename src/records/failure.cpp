@@ -17,7 +17,10 @@ std::string_view routine_name(Routine r) {
   }
 }
 
+StatusLine* status_line = nullptr;
+
 void write_error(const std::string& text) {
+  erase_status_line();
   std::fflush(stdout);
   std::fwrite(text.data(), 1, text.size(), stderr);
 }
@@ -95,6 +98,12 @@ void stop(std::string_view message, std::string context) { throw Stop(std::strin
 
 void fail(int number, const Source& source, Routine routine, std::string context) {
   throw Failure(number, source, routine, std::move(context));
+}
+
+void set_status_line(StatusLine* line) { status_line = line; }
+
+void erase_status_line() {
+  if (status_line) status_line->erase();
 }
 
 void warn(std::string_view message) {

@@ -100,6 +100,18 @@ struct Failure : RunEnd {
 // Writes "printzone: warning: <message>" as one line on standard error.
 void warn(std::string_view message);
 
+// A line drawn on standard error and redrawn in place (a progress report).
+// Any other console output, on standard output or error, erases it first;
+// its owner draws it again at its next update.
+class StatusLine {
+ public:
+  virtual ~StatusLine() = default;
+  virtual void erase() = 0;
+};
+// The status line of the run, or none (nullptr).
+void set_status_line(StatusLine* line);
+void erase_status_line();
+
 // A path made absolute (without following links), for messages that must
 // say which file they mean wherever the run was started.
 std::string full_path(std::string_view path);

@@ -39,6 +39,7 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   skipping_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
+  bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
 }
 
@@ -53,6 +54,7 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   skipping_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
+  bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
 }
 
@@ -67,6 +69,7 @@ void LineReader::rewind() {
   skipping_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
+  bytes_read_ = 0;
 }
 
 // Moves the unread rest to the front and reads another block behind it.
@@ -81,6 +84,8 @@ bool LineReader::fill() {
     ssize_t got = ::read(fd_, buf_.get() + end_, read_block + record_limit_ + 1 - end_);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
+      bytes_read_ += static_cast<std::uint64_t>(got);
+      if (watcher_) watcher_->block_read(bytes_read_);
       return true;
     }
     if (got < 0 && errno == EINTR) continue;
@@ -227,6 +232,7 @@ void OutFile::abandon() {
 }
 
 void write_console(std::string_view text, bool flush) {
+  if (!text.empty()) erase_status_line();
   const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   if (!written || (flush && std::fflush(stdout) != 0))
     fail(failure::write, console_out, Routine::main_program, std::string("standard output: ") + std::strerror(errno));

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,13 @@
 #include "records/failure.hpp"
 
 namespace pz {
+
+// Told of each block a LineReader reads, with the bytes read so far.
+class ReadWatcher {
+ public:
+  virtual ~ReadWatcher() = default;
+  virtual void block_read(std::uint64_t bytes_so_far) = 0;
+};
 
 class LineReader {
  public:
@@ -52,6 +60,8 @@ class LineReader {
 
   void rewind();
   void close();
+  // The watcher told of each block from now on (nullptr: none).
+  void watch(ReadWatcher* watcher) { watcher_ = watcher; }
   bool is_open() const { return fd_ >= 0; }
   const Source& source() const { return source_; }
   // Number of the record last handed out (1 for the first); 0 before any.
@@ -71,6 +81,8 @@ class LineReader {
   std::size_t record_limit_;
   std::size_t begin_ = 0, end_ = 0;
   long long line_number_ = 0;
+  std::uint64_t bytes_read_ = 0;
+  ReadWatcher* watcher_ = nullptr;
   std::string name_;
   Source source_{0, {}};
   Routine routine_ = Routine::main_program;

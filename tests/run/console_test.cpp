@@ -1,5 +1,10 @@
-// Whole runs: the console dialogue, the usage help and the -vtk option word.
+// Whole runs: the console dialogue, the usage help, the -vtk option word,
+// the output and mesh paths, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
+#include <pty.h>
+#include <unistd.h>
+
+#include "driver/progress.hpp"
 #include "run/cases.hpp"
 
 namespace pz::test {
@@ -88,6 +93,40 @@ TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
   const RunResult version = run_printzone(dir.path(), {"--version"});
   EXPECT_EQ(version.out, "printzone " PRINTZONE_VERSION "\n");
   EXPECT_EQ(version.status, 0);
+}
+
+TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
+  EXPECT_EQ(Progress::text(1'234'000'000, 4'300'000'000, 15, 3), "printzone: 1.2 GB of 4.3 GB (28%), 15 printouts, "
+                                                                   "411 MB/s, 7 s left");
+  EXPECT_EQ(Progress::text(812'000, 60'000'000, 1, 0), "printzone: 812 kB of 60 MB (1%), 1 printout");
+  // 60 MB in two printouts: the catalogue lines go to a pipe, the progress
+  // line to a terminal, then nothing is left on it. With -q neither.
+  ScratchDir dir;
+  dir.write("MESH", square_mesh());
+  const std::string filler = std::string(99, '.') + "\n";
+  std::string printout = one_table;
+  for (int i = 0; i < 600'000; ++i) printout += filler;
+  dir.write("p.out", printout + one_table);
+  for (const bool quiet : {false, true}) {
+    int terminal = -1, child_end = -1;
+    ASSERT_EQ(::openpty(&terminal, &child_end, nullptr, nullptr, nullptr), 0);
+    std::vector<std::string> args = {"-xy", "p.out"};
+    if (quiet) args.insert(args.begin(), "-q");
+    const RunResult r = run_printzone(dir.path(), args, {}, [child_end] { ::dup2(child_end, 2); });
+    ::close(child_end);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, static_cast<std::size_t>(n));
+    ::close(terminal);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, quiet ? "" : " Found printout(1): .0                \n Found printout(2): .0                \n");
+    if (quiet) {
+      EXPECT_EQ(shown, "");
+    } else {
+      EXPECT_TRUE(shown.starts_with("\rprintzone: ") && shown.ends_with("\r\033[K")) << shown;
+      EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
+    }
+  }
 }
 
 }  // namespace
