@@ -64,9 +64,11 @@ class Base64Writer {
   std::size_t used_ = 0;
 };
 
-// The point-data array names of a printout: each array's name, and where a
-// name repeats an earlier one, the name with "_2", "_3", ... appended (the
-// first suffix not taken yet). An empty name is "slotN", N its first slot.
+// The point-data array names of a printout: each array's whole name
+// ("XAIR(L)"), or its shaped name where it has none (a connection-table
+// vector, "FGAS"), and where a name repeats an earlier one, the name with
+// "_2", "_3", ... appended (the first suffix not taken yet). An empty name
+// is "slotN", N its first slot.
 std::vector<std::string> unique_array_names(const PrintoutData& data);
 
 // VTK cell type codes.
