@@ -194,7 +194,7 @@ class VtkWriter : public PlotWriter {
       PlotFile grid(name);
       write_vtu(grid.out(), data, mesh, zone);
       zone_files_.push_back(grid.finish());
-      blocks.push_back(Block{zone.title, file_name_part(name)});
+      blocks.push_back(Block{std::string(zone_title_name(zone.title)), file_name_part(name)});
     }
     write_vtm(file_->out(), blocks);
   }
