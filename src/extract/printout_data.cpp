@@ -32,9 +32,11 @@ bool PrintoutData::add_array(std::string_view name, int first_slot, int componen
   std::size_t kept = whole.size();
   if (kept > sizeof a.whole) {
     // Not inside a character: back over the continuation bytes (10xxxxxx)
-    // to the byte that begins the character cut off.
+    // to the byte that begins the character cut off, three at most (a
+    // UTF-8 character has four bytes at most; text that is not UTF-8 is cut
+    // where it is).
     kept = sizeof a.whole;
-    while (kept > 0 && (static_cast<unsigned char>(whole[kept]) & 0xC0) == 0x80) --kept;
+    for (int back = 0; back < 3 && (static_cast<unsigned char>(whole[kept]) & 0xC0) == 0x80; ++back) --kept;
   }
   a.whole_length = static_cast<int>(kept);
   std::copy_n(whole.data(), kept, a.whole);
