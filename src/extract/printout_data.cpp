@@ -24,11 +24,22 @@ void PrintoutData::start(Projection p, bool upper) {
   slot_count = 0;
 }
 
-bool PrintoutData::add_array(std::string_view name, int first_slot, int components) {
+bool PrintoutData::add_array(std::string_view name, int first_slot, int components, std::string_view whole) {
   if (array_count == array_capacity) return false;
   ValueArray& a = arrays[static_cast<std::size_t>(array_count++)];
   a.length = static_cast<int>(std::min(name.size(), sizeof a.name));
   std::copy_n(name.data(), a.length, a.name);
+  std::size_t kept = whole.size();
+  if (kept > sizeof a.whole) {
+    // Not inside a character: back over the continuation bytes (10xxxxxx)
+    // to the byte that begins the character cut off, three at most (a
+    // UTF-8 character has four bytes at most; text that is not UTF-8 is cut
+    // where it is).
+    kept = sizeof a.whole;
+    for (int back = 0; back < 3 && (static_cast<unsigned char>(whole[kept]) & 0xC0) == 0x80; ++back) --kept;
+  }
+  a.whole_length = static_cast<int>(kept);
+  std::copy_n(whole.data(), kept, a.whole);
   a.first_slot = first_slot;
   a.components = components;
   return true;

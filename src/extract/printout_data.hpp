@@ -13,13 +13,20 @@ namespace pz {
 
 // One taken table column: an element-table column owns one slot (a scalar),
 // a connection-table column one slot per plotted coordinate (a vector, its
-// components). The name is the shaped column name, at most 5 characters.
+// components). The name is the shaped column name, at most 5 characters,
+// as the zone format's header holds it; the whole name is the column's name
+// as its heading prints it ("XAIR(L)", "Heat Flow"), at most
+// whole_name_capacity bytes, where the VTK files name the array by it.
 struct ValueArray {
+  static constexpr int whole_name_capacity = 64;
   char name[8];
-  int length = 0;      // characters of name
-  int first_slot = 0;  // slots first_slot .. first_slot + components - 1
+  char whole[whole_name_capacity];
+  int length = 0;        // characters of name
+  int whole_length = 0;  // bytes of whole; 0: the array has no whole name
+  int first_slot = 0;    // slots first_slot .. first_slot + components - 1
   int components = 1;
   std::string_view view() const { return std::string_view(name, static_cast<std::size_t>(length)); }
+  std::string_view whole_name() const { return std::string_view(whole, static_cast<std::size_t>(whole_length)); }
   bool is_vector() const { return components > 1; }
 };
 
@@ -60,8 +67,9 @@ struct PrintoutData {
   void start(Projection p, bool upper);
 
   // Appends an array of `components` slots from `first_slot`, named by the
-  // first 8 characters of name; false when the list is full.
-  bool add_array(std::string_view name, int first_slot, int components);
+  // first 8 characters of name and, when given, the whole name, cut to its
+  // capacity at a UTF-8 character boundary; false when the list is full.
+  bool add_array(std::string_view name, int first_slot, int components, std::string_view whole = {});
 
   // Makes slots slot_count+1 .. slot_count+count zero for every element and
   // adds them.

@@ -139,7 +139,10 @@ constexpr std::string_view too_many_values = "more than 120 values per element a
 // under its shaped name; the limit it would exceed, or nothing. Its names take the
 // zone format's header line " NAME" for an element-table column and
 // " NAMEx NAMEy" (a letter per coordinate) for a connection-table column.
-// A name of two words is shaped as one word, without the blank.
+// A name of two words is shaped as one word, without the blank. An
+// element-table column's array also keeps its name as the heading prints
+// it, two words with their blank ("Heat Flow"); a connection-table
+// column's vector is known by its shaped name alone.
 std::string_view append_array(const Table& t, std::string_view text, PrintoutData& data) {
   char word_buffer[line_width + 1];
   std::size_t word_length = 0;
@@ -161,7 +164,8 @@ std::string_view append_array(const Table& t, std::string_view text, PrintoutDat
   }
   const int header_added = t.connection ? components * (len + 2) : len + 1;
   if (data.header_length + header_added > PrintoutData::header_capacity) return too_many_names;
-  if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), first_slot, components))
+  if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), first_slot, components,
+                      t.connection ? std::string_view() : text))
     return too_many_values;
   data.header_length += header_added;
   return {};

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cells/cells.hpp"
@@ -30,6 +31,14 @@ struct Zone {
   Cells cells;
   int point_count() const { return static_cast<int>(elements.size()); }
 };
+
+// The title of a zone alone, as the VTK files name its block: the text
+// after the first word that begins with "T=" (any case), with the blanks
+// around it trimmed, and where that text begins with a double quote, the
+// text between that quote and the next one (or the end): "lower row" from
+// 'Zone T="lower row"'. A title without such a word, or where the text
+// comes out empty ('Zone T=""'), is taken whole ("zone last", "Zone").
+std::string_view zone_title_name(std::string_view title);
 
 struct PlotZones {
   bool from_zone_file = false;

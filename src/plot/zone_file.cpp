@@ -54,6 +54,21 @@ class ZoneBuilder {
 
 }  // namespace
 
+std::string_view zone_title_name(std::string_view title) {
+  std::size_t equals = 0;
+  for (;; ++equals) {
+    equals = title.find('=', equals);
+    if (equals == std::string_view::npos) return title;
+    const bool word_start = equals == 1 || (equals > 1 && title[equals - 2] == ' ');
+    if (word_start && lower_case(title[equals - 1]) == 't') break;
+  }
+  std::string_view name = title.substr(equals + 1);
+  const std::size_t first = name.find_first_not_of(' ');
+  name = first == std::string_view::npos ? std::string_view() : name.substr(first, name.find_last_not_of(' ') + 1 - first);
+  if (name.starts_with('"')) name = name.substr(1, name.find('"', 1) - 1);
+  return name.empty() ? title : name;
+}
+
 PlotZones traced_zone(const Mesh& mesh, Cells cells) {
   PlotZones plot;
   Zone zone;

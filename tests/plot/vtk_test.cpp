@@ -1,6 +1,9 @@
 // The pieces of the VTK output that reading the files back (tests/vtk) cannot
-// single out: base64 across block boundaries, XML text, array names, corners.
+// single out: base64 across block boundaries, XML text, array and block names,
+// corners.
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/vtk/xml.hpp"
@@ -62,17 +65,28 @@ TEST(XmlText, EscapesAndReplacesWhatXmlCannotHold) {
   for (const auto& [text, xml] : cases) EXPECT_EQ(written([&](OutFile& out) { put_xml_text(out, text); }), xml);
 }
 
-TEST(ArrayNames, RepeatsGetTheFirstFreeSuffix) {
+TEST(ArrayNames, WholeNamesFirstAndRepeatsGetTheFirstFreeSuffix) {
   PrintoutData data;
   data.start(Projection::xy, true);
-  const std::pair<const char*, int> arrays[] = {{"P", 1}, {"T", 1}, {"P_2", 1}, {"P", 1}, {"FGAS", 2}, {"FGAS", 1},
-                                                {"", 1}, {"P", 1}};
-  for (int slot = 1; auto [name, components] : arrays)
-    ASSERT_TRUE(data.add_array(name, std::exchange(slot, slot + components), components));
+  // A whole name beyond 64 bytes is cut before the character it would split.
+  const std::string long_name = std::string(63, 'a') + "\xc2\xb0" + "C";
+  const std::tuple<const char*, int, std::string> arrays[] = {
+      {"P", 1, ""}, {"T", 1, ""}, {"P_2", 1, ""}, {"P", 1, ""}, {"FGAS", 2, ""}, {"FGAS", 1, ""}, {"", 1, ""},
+      {"P", 1, ""}, {"XAIR(", 1, "XAIR(L)"}, {"XAIR(", 1, "XAIR(G)"}, {"V12", 1, "XAIR(L)"}, {"aaaaa", 1, long_name}};
+  for (int slot = 1; const auto& [name, components, whole] : arrays)
+    ASSERT_TRUE(data.add_array(name, std::exchange(slot, slot + components), components, whole));
   EXPECT_EQ(unique_array_names(data),
-            (std::vector<std::string>{"P", "T", "P_2", "P_3", "FGAS", "FGAS_2", "slot8", "P_4"}));
+            (std::vector<std::string>{"P", "T", "P_2", "P_3", "FGAS", "FGAS_2", "slot8", "P_4", "XAIR(L)", "XAIR(G)",
+                                      "XAIR(L)_2", std::string(63, 'a')}));
   data.start(Projection::xy, true);  // a new printout starts afresh
   EXPECT_TRUE(unique_array_names(data).empty());
+}
+
+TEST(BlockNames, TheZoneTitleAlone) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"Zone T=\"lower row\"", "lower row"}, {"ZONE t=\"a \"\" b\", I=3", "a "}, {"zone F=POINT T=  x y ", "x y"},
+      {"Zone T=\"open", "open"}, {"Zone T=\"\"", "Zone T=\"\""}, {"zone AT=1", "zone AT=1"}, {"zone last", "zone last"}};
+  for (const auto& [title, name] : cases) EXPECT_EQ(zone_title_name(title), name) << title;
 }
 
 TEST(Cells, RepeatedCornersGiveTheDistinctOnesInOrder) {

@@ -193,7 +193,7 @@ class VtkWriter : public PlotWriter {
       PlotFile grid(name);
       write_vtu(grid.out(), data, mesh, zone);
       zone_files_.push_back(grid.finish());
-      blocks.push_back(Block{zone.title, file_name_part(name)});
+      blocks.push_back(Block{std::string(zone_title_name(zone.title)), file_name_part(name)});
     }
     write_vtm(file_->out(), blocks);
   }
@@ -265,7 +265,8 @@ std::vector<std::string> unique_array_names(const PrintoutData& data) {
   std::unordered_set<std::string> taken;
   for (int i = 0; i < data.array_count; ++i) {
     const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
-    std::string base = a.length > 0 ? std::string(a.view()) : "slot" + std::to_string(a.first_slot);
+    const std::string_view given = a.whole_length > 0 ? a.whole_name() : a.view();
+    std::string base = given.empty() ? "slot" + std::to_string(a.first_slot) : std::string(given);
     std::string name = base;
     for (int k = 2; taken.count(name) != 0; ++k) name = base + "_" + std::to_string(k);
     taken.insert(name);

@@ -5,8 +5,9 @@
 //                     3-D points ((u, v, 0) in a plane), the cells, and one
 //                     point-data array per taken table column
 //   run.out.12.vtm    with a zone file: a multiblock of one block per zone,
-//                     named by the zone's title, each zone in its own grid
-//                     file run.out.12_1.vtu, run.out.12_2.vtu, ...
+//                     named by the zone's title alone ("lower row" from the
+//                     title line 'Zone T="lower row"'), each zone in its own
+//                     grid file run.out.12_1.vtu, run.out.12_2.vtu, ...
 //   run.out.pvd       the collection: every printout's file with its time
 //
 // Values are 64-bit floats, written in binary as base64 inside the XML
@@ -64,9 +65,11 @@ class Base64Writer {
   std::size_t used_ = 0;
 };
 
-// The point-data array names of a printout: each array's name, and where a
-// name repeats an earlier one, the name with "_2", "_3", ... appended (the
-// first suffix not taken yet). An empty name is "slotN", N its first slot.
+// The point-data array names of a printout: each array's whole name
+// ("XAIR(L)"), or its shaped name where it has none (a connection-table
+// vector, "FGAS"), and where a name repeats an earlier one, the name with
+// "_2", "_3", ... appended (the first suffix not taken yet). An empty name
+// is "slotN", N its first slot.
 std::vector<std::string> unique_array_names(const PrintoutData& data);
 
 // VTK cell type codes.
