@@ -19,7 +19,7 @@ std::string bytes_text(double bytes) {
   return text;
 }
 
-void write_error_text(const std::string& text) {
+void draw(const std::string& text) {
   for (std::size_t done = 0; done < text.size();) {
     const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
     if (n <= 0) return;  // a progress line that cannot be shown is no failure
@@ -60,13 +60,13 @@ void Progress::block_read(std::uint64_t bytes_so_far) {
   std::string line = "\r";
   line += text(bytes_so_far, total_, printouts_, seconds);
   line += "\033[K";  // erases what a longer line before left
-  write_error_text(line);
+  draw(line);
   shown_ = true;
 }
 
 void Progress::erase() {
   if (!shown_) return;
-  write_error_text("\r\033[K");
+  draw("\r\033[K");
   shown_ = false;
 }
 

@@ -47,6 +47,60 @@ bool next_line(LineReader& in, ScanLine& line) {
   return true;
 }
 
+// How a printout's lines ended.
+enum class PrintoutEnd {
+  header_line,  // at the next printout's header line, now the scan's current line
+  end_of_file,
+  skip_rest,    // at a table left out: the rest of the printout is passed over
+};
+
+// What the conversion of every printout reads: the settings, the mesh, the
+// zones and the plot format.
+struct Conversion {
+  const Settings& settings;
+  const Mesh& mesh;
+  const PlotZones& zones;
+  const PlotWriter& writer;
+  TableSettings tables;
+  std::string base_name;
+
+  // Converts printout `number`, whose header and values lines have been
+  // read: announces it, reads its tables up to the next header line (left
+  // in `line`) or the end of the file, and writes its plot files under
+  // temporary names, to be committed by the caller.
+  std::unique_ptr<PrintoutPlot> printout(LineReader& in, ScanLine& line, const Line& values_line, long number,
+                                         PrintoutData& data, PrintoutEnd& end) const;
+};
+
+std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, const Line& values_line,
+                                                   long number, PrintoutData& data, PrintoutEnd& end) const {
+  if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
+  std::unique_ptr<PrintoutPlot> plot = writer.begin(plot_file_name(base_name, number));
+  data.number = number;
+  data.start(settings.projection, true);
+  end = PrintoutEnd::end_of_file;
+  while (next_line(in, line)) {
+    if (line.is_header()) {
+      end = PrintoutEnd::header_line;
+      break;
+    }
+    if (!line.is_heading()) continue;
+    const TableOutcome outcome = read_table(in, line, tables, mesh, data);
+    // A header line that ended a table is the scan's current line.
+    if (outcome == TableOutcome::header) end = PrintoutEnd::header_line;
+    if (outcome == TableOutcome::overflow) end = PrintoutEnd::skip_rest;
+    if (outcome == TableOutcome::header || outcome == TableOutcome::overflow ||
+        outcome == TableOutcome::end_of_file)
+      break;
+  }
+  data.time = printout_time(values_line.view(), number);
+  // The messages of the zone file's unknown names come with every plot.
+  write_console(zones.messages, false);
+  plot->write(data, zones, mesh);
+  flush_console();
+  return plot;
+}
+
 struct Run {
   Settings settings;
   Mesh mesh;
@@ -66,16 +120,19 @@ void Run::printouts() {
     progress.emplace(bytes);
     in.watch(&*progress);
   }
-  const TableSettings table_settings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
-                                     settings.partial};
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   const std::unique_ptr<PlotWriter> writer =
       settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer();
+  const Conversion conversion{settings, mesh, zones, *writer,
+                              TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
+                                            settings.partial},
+                              base_name};
 
   ScanLine line;
   Line values_line;
   long number = 0;
   for (;;) {
+    // After a table left out, the rest of its printout is passed over here.
     while (!line.is_header()) {
       if (!next_line(in, line)) return;
     }
@@ -84,36 +141,10 @@ void Run::printouts() {
     values_line.assign(record);
     ++number;
     if (progress) progress->printout_started(number);
-    if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
-    writer->begin(plot_file_name(base_name, number));
-
-    data->number = number;
-    data->start(settings.projection, true);
-    bool at_end = false;
-    for (;;) {
-      if (!next_line(in, line)) {
-        at_end = true;
-        break;
-      }
-      if (line.is_header()) break;
-      if (!line.is_heading()) continue;
-      const TableOutcome outcome = read_table(in, line, table_settings, mesh, *data);
-      // After an overflow the rest of the printout is skipped by the scan; a
-      // header line that ended a table is the scan's current line.
-      if (outcome == TableOutcome::overflow || outcome == TableOutcome::header) break;
-      if (outcome == TableOutcome::end_of_file) {
-        at_end = true;
-        break;
-      }
-    }
-
-    data->time = printout_time(values_line.view(), number);
-    // The messages of the zone file's unknown names come with every plot.
-    write_console(zones.messages, false);
-    writer->write(*data, zones, mesh);
-    flush_console();
-    writer->commit();
-    if (at_end) return;
+    PrintoutEnd end;
+    const std::unique_ptr<PrintoutPlot> plot = conversion.printout(in, line, values_line, number, *data, end);
+    writer->commit(*plot);
+    if (end == PrintoutEnd::end_of_file) return;
   }
 }
 

@@ -12,6 +12,7 @@
 //   Zone T="upper row"                the title of the cells that follow
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,17 +60,32 @@ PlotZones traced_zone(const Mesh& mesh, Cells cells);
 // cells in a zone than the cell capacity stop the run.
 PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
 
-// A plot file format. For each printout: begin() when it starts, write()
-// when it ends, then commit().
+// One printout's plot files, written under temporary names: a file not
+// committed is removed when the object goes.
+class PrintoutPlot {
+ public:
+  virtual ~PrintoutPlot() = default;
+  // Writes and closes the files.
+  virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) = 0;
+  // Moves the files into place.
+  virtual void commit() = 0;
+
+  std::string listed_name;  // the file a collection lists the printout by
+  double time = 0;          // the printout's time, once written
+};
+
+// A plot file format. For each printout: begin() when it starts, the
+// plot's write() when it ends, then commit(). Printouts may be begun and
+// written on several threads at once; they are committed one at a time, in
+// printout order.
 class PlotWriter {
  public:
   virtual ~PlotWriter() = default;
   // Creates the printout's file, so that a file that cannot be written
   // ends the run before the printout's tables are read.
-  virtual void begin(const std::string& plot_name) = 0;
-  virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) = 0;
-  // Moves the finished files into place.
-  virtual void commit() = 0;
+  virtual std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const = 0;
+  // Moves the printout's files into place (and lists them).
+  virtual void commit(PrintoutPlot& plot) { plot.commit(); }
 };
 
 }  // namespace pz

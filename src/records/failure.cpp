@@ -19,18 +19,18 @@ std::string_view routine_name(Routine r) {
 
 StatusLine* status_line = nullptr;
 
-void write_error(const std::string& text) {
-  erase_status_line();
-  std::fflush(stdout);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-}
-
 // The report's text: the first line, then the context line when there is one.
 std::string with_context(std::string text, const std::string& context) {
   if (!context.empty()) text += "\nprintzone: " + context;
   return text;
 }
 }  // namespace
+
+void write_error_text(const std::string& text) {
+  erase_status_line();
+  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
 
 std::string full_path(std::string_view path) {
   std::error_code ec;
@@ -81,7 +81,7 @@ int Failure::report() const {
   text += routine_name(routine);
   if (routine != Routine::main_program) text += "\n  in printzone";
   text += '\n';
-  write_error(text);
+  write_error_text(text);
   return number;
 }
 
@@ -90,7 +90,7 @@ void Failure::at_line(long long line) {
 }
 
 int Stop::report() const {
-  write_error(with_context(message, context) + '\n');
+  write_error_text(with_context(message, context) + '\n');
   return 1;
 }
 
@@ -110,7 +110,27 @@ void warn(std::string_view message) {
   std::string text = "printzone: warning: ";
   text += message;
   text += '\n';
-  write_error(text);
+  if (ConsoleCapture* capture = ConsoleCapture::active()) {
+    capture->entries.push_back({true, false, std::move(text)});
+    return;
+  }
+  write_error_text(text);
 }
+
+namespace {
+thread_local ConsoleCapture* active_capture = nullptr;
+}  // namespace
+
+ConsoleCapture::ConsoleCapture(bool active) : active_(active) {
+  if (!active) return;
+  previous_ = active_capture;
+  active_capture = this;
+}
+
+ConsoleCapture::~ConsoleCapture() {
+  if (active_) active_capture = previous_;
+}
+
+ConsoleCapture* ConsoleCapture::active() { return active_capture; }
 
 }  // namespace pz

@@ -22,6 +22,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pz {
 
@@ -99,6 +100,36 @@ struct Failure : RunEnd {
 
 // Writes "printzone: warning: <message>" as one line on standard error.
 void warn(std::string_view message);
+// Writes text to standard error as it is, after what standard output holds.
+void write_error_text(const std::string& text);
+
+// The console output of work done on another thread than the main one (a
+// printout converted by a worker), kept in order and written later, when
+// that work's turn comes. While a capture is active on a thread, the
+// console writes and warnings made there go into it.
+class ConsoleCapture {
+ public:
+  explicit ConsoleCapture(bool active);  // active: on this thread, until the object goes
+  ~ConsoleCapture();
+  ConsoleCapture(const ConsoleCapture&) = delete;
+  ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+
+  struct Entry {
+    bool error;  // standard error (a warning), else standard output
+    bool flush;
+    std::string text;
+  };
+  std::vector<Entry> entries;
+
+  // Writes the entries as they were first written, on this thread.
+  void replay() const;
+  // The capture active on this thread, or none.
+  static ConsoleCapture* active();
+
+ private:
+  ConsoleCapture* previous_ = nullptr;
+  bool active_ = false;
+};
 
 // A line drawn on standard error and redrawn in place (a progress report).
 // Any other console output, on standard output or error, erases it first;

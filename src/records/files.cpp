@@ -158,6 +158,13 @@ std::string_view LineReader::next_required() {
   return r;
 }
 
+void ConsoleCapture::replay() const {
+  for (const Entry& e : entries) {
+    if (!e.error) write_console(e.text, e.flush);
+    else write_error_text(e.text);
+  }
+}
+
 std::string LineReader::end_of_file_context() const {
   return full_path(name_) +
          (line_number_ == 0 ? ": the file is empty" : ": the file ends after line " + std::to_string(line_number_));
@@ -232,6 +239,10 @@ void OutFile::abandon() {
 }
 
 void write_console(std::string_view text, bool flush) {
+  if (ConsoleCapture* capture = ConsoleCapture::active()) {
+    capture->entries.push_back({false, flush, std::string(text)});
+    return;
+  }
   if (!text.empty()) erase_status_line();
   const bool written = text.empty() || std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   if (!written || (flush && std::fflush(stdout) != 0))

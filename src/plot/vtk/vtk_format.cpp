@@ -171,49 +171,60 @@ class Collection {
 // zone (name_1.vtu, name_2.vtu, ...). All of a printout's files are written
 // under temporary names and moved into place together once the printout is
 // complete; then the collection lists it.
+class VtkPlot : public PrintoutPlot {
+ public:
+  VtkPlot(const std::string& plot_name, bool zones)
+      : plot_name_(plot_name), zones_(zones), file_(plot_name + (zones ? ".vtm" : ".vtu")) {
+    listed_name = file_name_part(plot_name + (zones ? ".vtm" : ".vtu"));
+  }
+
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
+    time = data.time;
+    if (!zones_) {
+      write_vtu(file_.out(), data, mesh, zones.zones.front());
+    } else {
+      std::vector<Block> blocks;
+      for (const Zone& zone : zones.zones) {
+        const std::string name = plot_name_ + "_" + std::to_string(blocks.size() + 1) + ".vtu";
+        PlotFile grid(name);
+        write_vtu(grid.out(), data, mesh, zone);
+        zone_files_.push_back(grid.finish());
+        blocks.push_back(Block{std::string(zone_title_name(zone.title)), file_name_part(name)});
+      }
+      write_vtm(file_.out(), blocks);
+    }
+    main_file_.emplace(file_.finish());
+  }
+
+  void commit() override {
+    for (FinishedFile& f : zone_files_) f.commit();
+    main_file_->commit();
+  }
+
+ private:
+  std::string plot_name_;
+  bool zones_;
+  PlotFile file_;
+  std::optional<FinishedFile> main_file_;
+  std::vector<FinishedFile> zone_files_;
+};
+
 class VtkWriter : public PlotWriter {
  public:
   VtkWriter(const std::string& base_name, bool zones) : collection_(collection_file_name(base_name)), zones_(zones) {}
 
-  void begin(const std::string& plot_name) override {
-    plot_name_ = plot_name;
-    file_name_ = plot_name + (zones_ ? ".vtm" : ".vtu");
-    file_.emplace(file_name_);
+  std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
+    return std::make_unique<VtkPlot>(plot_name, zones_);
   }
 
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
-    time_ = data.time;
-    if (!zones_) {
-      write_vtu(file_->out(), data, mesh, zones.zones.front());
-      return;
-    }
-    std::vector<Block> blocks;
-    for (const Zone& zone : zones.zones) {
-      const std::string name = plot_name_ + "_" + std::to_string(blocks.size() + 1) + ".vtu";
-      PlotFile grid(name);
-      write_vtu(grid.out(), data, mesh, zone);
-      zone_files_.push_back(grid.finish());
-      blocks.push_back(Block{std::string(zone_title_name(zone.title)), file_name_part(name)});
-    }
-    write_vtm(file_->out(), blocks);
-  }
-
-  void commit() override {
-    FinishedFile main = file_->finish();
-    file_.reset();
-    for (FinishedFile& f : zone_files_) f.commit();
-    zone_files_.clear();
-    main.commit();
-    collection_.add(file_name_part(file_name_), time_);
+  void commit(PrintoutPlot& plot) override {
+    plot.commit();
+    collection_.add(plot.listed_name, plot.time);
   }
 
  private:
   Collection collection_;
   bool zones_;
-  std::string plot_name_, file_name_;
-  std::optional<PlotFile> file_;
-  std::vector<FinishedFile> zone_files_;
-  double time_ = 0;
 };
 
 }  // namespace

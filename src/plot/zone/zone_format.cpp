@@ -47,21 +47,29 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Mesh& mesh, c
   for (int c = 1; c <= zone.cells.count; ++c) write_cell_record(out, zone.cells.corners[static_cast<std::size_t>(c)]);
 }
 
-class ZoneFormatWriter : public PlotWriter {
+// One plot file per printout.
+class ZoneFormatPlot : public PrintoutPlot {
  public:
-  void begin(const std::string& plot_name) override { file_.emplace(plot_name); }
+  explicit ZoneFormatPlot(const std::string& plot_name) : file_(plot_name) {}
 
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
-    write_zone_format(file_->out(), data, zones, mesh);
+    time = data.time;
+    write_zone_format(file_.out(), data, zones, mesh);
+    finished_.emplace(file_.finish());
   }
 
-  void commit() override {
-    file_->commit();
-    file_.reset();
-  }
+  void commit() override { finished_->commit(); }
 
  private:
-  std::optional<PlotFile> file_;
+  PlotFile file_;
+  std::optional<FinishedFile> finished_;
+};
+
+class ZoneFormatWriter : public PlotWriter {
+ public:
+  std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
+    return std::make_unique<ZoneFormatPlot>(plot_name);
+  }
 };
 
 }  // namespace
