@@ -1,22 +1,18 @@
 // The run sequence: settings, the mesh (and the cells) once, then one pass
-// through the printout file.
-//
-// A printout begins at a header line, whose first non-blank characters are
-// "total time" (any case, column 1 not counted), and the values line right
-// after it; it runs to the next header line or the end of the file. Each
-// printout is announced on the console,
-//     " Found printout(" n "): " and columns 3-20 of its values line,
-// and written to its own plot file when it ends. Inside a printout, lines
-// whose first word begins with "elem" may head tables.
+// through the printout file, printout after printout, or with -j several
+// printouts at once (see parallel.hpp).
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
+#include <thread>
 
 #include "cells/cells.hpp"
+#include "driver/conversion.hpp"
 #include "driver/driver.hpp"
+#include "driver/parallel.hpp"
 #include "driver/progress.hpp"
 #include "driver/settings.hpp"
 #include "extract/tables.hpp"
@@ -31,75 +27,6 @@
 namespace pz {
 
 namespace {
-
-void catalogue(long n, std::string_view text) {
-  std::string line = " Found printout(" + std::to_string(n) + "): ";
-  line.append(text);
-  line.push_back('\n');
-  write_console(line);
-}
-
-// Reads the next printout-file line into the scan's current line.
-bool next_line(LineReader& in, ScanLine& line) {
-  std::string_view record;
-  if (!in.next(record)) return false;
-  line.assign(record);
-  return true;
-}
-
-// How a printout's lines ended.
-enum class PrintoutEnd {
-  header_line,  // at the next printout's header line, now the scan's current line
-  end_of_file,
-  skip_rest,    // at a table left out: the rest of the printout is passed over
-};
-
-// What the conversion of every printout reads: the settings, the mesh, the
-// zones and the plot format.
-struct Conversion {
-  const Settings& settings;
-  const Mesh& mesh;
-  const PlotZones& zones;
-  const PlotWriter& writer;
-  TableSettings tables;
-  std::string base_name;
-
-  // Converts printout `number`, whose header and values lines have been
-  // read: announces it, reads its tables up to the next header line (left
-  // in `line`) or the end of the file, and writes its plot files under
-  // temporary names, to be committed by the caller.
-  std::unique_ptr<PrintoutPlot> printout(LineReader& in, ScanLine& line, const Line& values_line, long number,
-                                         PrintoutData& data, PrintoutEnd& end) const;
-};
-
-std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, const Line& values_line,
-                                                   long number, PrintoutData& data, PrintoutEnd& end) const {
-  if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
-  std::unique_ptr<PrintoutPlot> plot = writer.begin(plot_file_name(base_name, number));
-  data.number = number;
-  data.start(settings.projection, true);
-  end = PrintoutEnd::end_of_file;
-  while (next_line(in, line)) {
-    if (line.is_header()) {
-      end = PrintoutEnd::header_line;
-      break;
-    }
-    if (!line.is_heading()) continue;
-    const TableOutcome outcome = read_table(in, line, tables, mesh, data);
-    // A header line that ended a table is the scan's current line.
-    if (outcome == TableOutcome::header) end = PrintoutEnd::header_line;
-    if (outcome == TableOutcome::overflow) end = PrintoutEnd::skip_rest;
-    if (outcome == TableOutcome::header || outcome == TableOutcome::overflow ||
-        outcome == TableOutcome::end_of_file)
-      break;
-  }
-  data.time = printout_time(values_line.view(), number);
-  // The messages of the zone file's unknown names come with every plot.
-  write_console(zones.messages, false);
-  plot->write(data, zones, mesh);
-  flush_console();
-  return plot;
-}
 
 struct Run {
   Settings settings;
@@ -127,6 +54,16 @@ void Run::printouts() {
                               TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                             settings.partial},
                               base_name};
+
+  const int threads = settings.threads > 0 ? settings.threads
+                                           : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  if (threads > 1) {
+    MappedFile mapped;  // a pipe or an empty file is read line by line
+    if (mapped.map(in.descriptor())) {
+      convert_in_parallel(conversion, *writer, mapped, threads, progress);
+      return;
+    }
+  }
 
   ScanLine line;
   Line values_line;

@@ -19,6 +19,21 @@ std::string argument(std::string_view a) {
   return std::string(a);
 }
 
+constexpr int most_threads = 256;
+
+// The number of a -j option: 1 to most_threads.
+bool thread_count(std::string_view text, int& threads) {
+  int n = 0;
+  if (text.empty() || text.size() > 3) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = 10 * n + (c - '0');
+  }
+  if (n < 1 || n > most_threads) return false;
+  threads = n;
+  return true;
+}
+
 void read_list(Settings& s, const std::string& name) {
   LineReader list;
   list.open(name, Source{unit::list, name}, routine);
@@ -50,7 +65,8 @@ void dialogue(Settings& s) {
 }
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
-                 [-partial] [-o folder] [-m meshfile] [-q] printoutfile
+                 [-partial] [-o folder] [-m meshfile] [-q] [-j threads]
+                 printoutfile
        printzone -h | --help
        printzone --version
 
@@ -70,6 +86,8 @@ compared exactly, stand before the printout file name, in any order:
   -m meshfile    read the mesh from that file instead of MESH in the working
                  directory, and locat, when needed, from the same folder
   -q             leave out the " Found printout" lines and the progress line
+  -j threads     convert that many printouts at once (default: one per core;
+                 -j 1 converts one after another); the output is the same
   -h, --help     print this help and end
   --version      print the version and end
 Without a printout file name the program asks for it and for the plane.
@@ -143,6 +161,11 @@ void take_settings(Settings& s, int argc, char** argv) {
       s.output_folder = argument(argv[++i]);
     } else if (arg == "-m" && i < last) {
       s.mesh_file = argument(argv[++i]);
+    } else if (arg == "-j" && i < last && thread_count(argument(argv[i + 1]), s.threads)) {
+      ++i;
+    } else if (arg == "-j") {
+      stop("unknown argument", "'-j' needs a number of threads from 1 to " + std::to_string(most_threads) +
+                                   " after it; try 'printzone --help'");
     } else if (arg == "-z" || arg == "-w" || arg == "-o" || arg == "-m") {
       stop("unknown argument", "'" + arg + "' needs a file name after it; try 'printzone --help'");
     } else {

@@ -2,7 +2,7 @@
 // from the console dialogue.
 //
 //   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] [-partial]
-//             [-o folder] [-m meshfile] [-q] printoutfile
+//             [-o folder] [-m meshfile] [-q] [-j threads] printoutfile
 //   printzone -h | --help
 //   printzone --version
 //
@@ -31,6 +31,7 @@ struct Settings {
   std::string output_folder;                // -o: the plot files go there (made when missing)
   std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
   bool quiet = false;  // -q: no catalogue lines, no progress line
+  int threads = 0;     // -j: printouts converted at once (0: one per core)
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.

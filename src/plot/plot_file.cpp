@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -19,37 +22,50 @@ namespace {
 
 // The temporary files of the run, for a signal to remove: the one piece of
 // state outside the tables that the run owns, since a signal handler can
-// reach nothing else. It changes only while the handled signals are
-// blocked, so the handler never sees it half-changed.
+// reach nothing else. Printouts converted on several threads add and
+// remove files at once, and the handler may run on any thread: a change
+// holds a spin lock with the handled signals blocked on its own thread, so
+// a handler never interrupts the change it waits for; the handler takes
+// the lock (waiting for a change on another thread to end) and keeps it, as
+// the run ends.
 constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 
 class Temporaries {
  public:
   void add(const std::string& path) {
-    const Blocked blocked;
+    const Locked locked(busy_);
     paths_.push_back(path);
   }
   void remove(const std::string& path) {
-    const Blocked blocked;
+    const Locked locked(busy_);
     const auto it = std::find(paths_.begin(), paths_.end(), path);
     if (it != paths_.end()) paths_.erase(it);
   }
-  // In a signal handler: only unlink, which is safe there.
-  void unlink_all() const noexcept {
+  // In a signal handler: only an atomic flag and unlink, which are safe there.
+  void unlink_all() noexcept {
+    while (busy_.test_and_set(std::memory_order_acquire)) {
+    }
     for (const std::string& p : paths_) ::unlink(p.c_str());
   }
 
  private:
-  struct Blocked {
+  struct Locked {
+    std::atomic_flag& busy;
     sigset_t old;
-    Blocked() {
+    explicit Locked(std::atomic_flag& flag) : busy(flag) {
       sigset_t set;
       sigemptyset(&set);
       for (int s : cleanup_signals) sigaddset(&set, s);
-      sigprocmask(SIG_BLOCK, &set, &old);
+      pthread_sigmask(SIG_BLOCK, &set, &old);
+      while (busy.test_and_set(std::memory_order_acquire)) {
+      }
     }
-    ~Blocked() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+    ~Locked() {
+      busy.clear(std::memory_order_release);
+      pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    }
   };
+  std::atomic_flag busy_;
   std::vector<std::string> paths_;
 };
 
@@ -110,7 +126,7 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
       fail(failure::permission, source, Routine::main_program);
   }
   const std::size_t start = name_start(name_);
-  static long created = 0;  // temporary files of this run so far
+  static std::atomic<long> created = 0;  // temporary files of this run so far
   int err = EEXIST;
   for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
     temp_ = temporary_name(std::string_view(name_).substr(0, start), std::string_view(name_).substr(start), created++);

@@ -121,15 +121,9 @@ namespace {
 thread_local ConsoleCapture* active_capture = nullptr;
 }  // namespace
 
-ConsoleCapture::ConsoleCapture(bool active) : active_(active) {
-  if (!active) return;
-  previous_ = active_capture;
-  active_capture = this;
-}
+ConsoleCapture::Scope::Scope(ConsoleCapture& capture) : previous_(active_capture) { active_capture = &capture; }
 
-ConsoleCapture::~ConsoleCapture() {
-  if (active_) active_capture = previous_;
-}
+ConsoleCapture::Scope::~Scope() { active_capture = previous_; }
 
 ConsoleCapture* ConsoleCapture::active() { return active_capture; }
 

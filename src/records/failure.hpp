@@ -109,11 +109,6 @@ void write_error_text(const std::string& text);
 // console writes and warnings made there go into it.
 class ConsoleCapture {
  public:
-  explicit ConsoleCapture(bool active);  // active: on this thread, until the object goes
-  ~ConsoleCapture();
-  ConsoleCapture(const ConsoleCapture&) = delete;
-  ConsoleCapture& operator=(const ConsoleCapture&) = delete;
-
   struct Entry {
     bool error;  // standard error (a warning), else standard output
     bool flush;
@@ -123,12 +118,20 @@ class ConsoleCapture {
 
   // Writes the entries as they were first written, on this thread.
   void replay() const;
+
+  // Makes a capture the active one on this thread while it lasts.
+  class Scope {
+   public:
+    explicit Scope(ConsoleCapture& capture);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    ConsoleCapture* previous_;
+  };
   // The capture active on this thread, or none.
   static ConsoleCapture* active();
-
- private:
-  ConsoleCapture* previous_ = nullptr;
-  bool active_ = false;
 };
 
 // A line drawn on standard error and redrawn in place (a progress report).

@@ -1,9 +1,11 @@
 #include "records/files.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,8 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   line_number_ = 0;
   bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
+  data_ = buf_.get();
+  memory_ = false;
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -56,11 +60,29 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   line_number_ = 0;
   bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
+  data_ = buf_.get();
+  memory_ = false;
+}
+
+void LineReader::attach_memory(std::string_view bytes, long long lines_before, const Source& source,
+                               Routine routine) {
+  close();
+  name_ = std::string(source.file);
+  source_ = Source{source.unit, name_};
+  routine_ = routine;
+  memory_ = true;
+  data_ = bytes.data();
+  eof_ = true;
+  skipping_ = false;
+  begin_ = 0;
+  end_ = bytes.size();
+  line_number_ = lines_before;
 }
 
 void LineReader::close() {
   if (fd_ >= 0 && owned_) ::close(fd_);
   fd_ = -1;
+  memory_ = false;
 }
 
 void LineReader::rewind() {
@@ -74,9 +96,9 @@ void LineReader::rewind() {
 
 // Moves the unread rest to the front and reads another block behind it.
 bool LineReader::fill() {
-  if (eof_) return false;
+  if (eof_ || memory_) return false;
   if (begin_ > 0) {
-    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+    std::memmove(buf_.get(), data_ + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
@@ -96,15 +118,15 @@ bool LineReader::fill() {
 }
 
 bool LineReader::next(std::string_view& record) {
-  if (fd_ < 0) return false;
+  if (fd_ < 0 && !memory_) return false;
   ++line_number_;
   if (skipping_) {
     // The previous record was cut: drop the rest of its line.
     skipping_ = false;
     for (;;) {
-      const void* nl = std::memchr(buf_.get() + begin_, '\n', end_ - begin_);
+      const void* nl = std::memchr(data_ + begin_, '\n', end_ - begin_);
       if (nl != nullptr) {
-        begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - buf_.get()) + 1;
+        begin_ = static_cast<std::size_t>(static_cast<const char*>(nl) - data_) + 1;
         break;
       }
       begin_ = end_ = 0;
@@ -116,18 +138,20 @@ bool LineReader::next(std::string_view& record) {
   }
   std::size_t scanned = begin_;
   for (;;) {
-    const char* base = buf_.get();
+    const char* base = data_;
     const void* nl = std::memchr(base + scanned, '\n', end_ - scanned);
     if (nl != nullptr) {
       std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
       std::size_t len = stop - begin_;
       if (len > 0 && base[stop - 1] == '\r') --len;
       record = std::string_view(base + begin_, len > record_limit_ ? record_limit_ : len);
+      last_record_ = record.data();
       begin_ = stop + 1;
       return true;
     }
     if (end_ - begin_ > record_limit_) {
       record = std::string_view(base + begin_, record_limit_);
+      last_record_ = record.data();
       begin_ += record_limit_;
       skipping_ = true;
       return true;
@@ -140,8 +164,9 @@ bool LineReader::next(std::string_view& record) {
       }
       // The last record has no line end.
       std::size_t len = end_ - begin_;
-      if (buf_[end_ - 1] == '\r') --len;
-      record = std::string_view(buf_.get() + begin_, len);
+      if (data_[end_ - 1] == '\r') --len;
+      record = std::string_view(data_ + begin_, len);
+      last_record_ = record.data();
       begin_ = end_;
       return true;
     }
@@ -168,6 +193,29 @@ void ConsoleCapture::replay() const {
 std::string LineReader::end_of_file_context() const {
   return full_path(name_) +
          (line_number_ == 0 ? ": the file is empty" : ": the file ends after line " + std::to_string(line_number_));
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(data_, size_);
+}
+
+bool MappedFile::map(int fd) {
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+  void* data = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  if (data == MAP_FAILED) return false;
+  data_ = data;
+  size_ = static_cast<std::size_t>(st.st_size);
+  ::madvise(data_, size_, MADV_SEQUENTIAL);
+  return true;
+}
+
+void MappedFile::release_before(std::size_t offset) {
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const std::size_t whole_pages = std::min(offset, size_) / page * page;
+  if (whole_pages <= released_) return;
+  ::madvise(static_cast<char*>(data_) + released_, whole_pages - released_, MADV_DONTNEED);
+  released_ = whole_pages;
 }
 
 OutFile::~OutFile() { abandon(); }

@@ -51,6 +51,9 @@ class LineReader {
   void open(const std::string& path, const Source& source, Routine routine, std::string_view hint = {});
   // Reads from an already open descriptor (standard input); not closed.
   void attach(int fd, const Source& source, Routine routine);
+  // Reads the lines of bytes in memory (part of a mapped file), numbered
+  // from lines_before + 1; the records are views into bytes.
+  void attach_memory(std::string_view bytes, long long lines_before, const Source& source, Routine routine);
 
   // Next record, or false at the end of the file.
   bool next(std::string_view& record);
@@ -66,6 +69,10 @@ class LineReader {
   const Source& source() const { return source_; }
   // Number of the record last handed out (1 for the first); 0 before any.
   long long line_number() const { return line_number_; }
+  // Where the record last handed out begins (in the bytes of attach_memory).
+  const char* last_record_start() const { return last_record_; }
+  // The descriptor of an open file, or -1.
+  int descriptor() const { return fd_; }
   // Where the file ended, for messages: "<full path>: the file is empty" or
   // "<full path>: the file ends after line N".
   std::string end_of_file_context() const;
@@ -77,7 +84,10 @@ class LineReader {
   bool owned_ = false;
   bool eof_ = false;
   bool skipping_ = false;
-  std::unique_ptr<char[]> buf_;
+  bool memory_ = false;          // reading attach_memory's bytes
+  std::unique_ptr<char[]> buf_;  // the block buffer of a file
+  const char* data_ = nullptr;   // the buffer, or the bytes in memory
+  const char* last_record_ = nullptr;
   std::size_t record_limit_;
   std::size_t begin_ = 0, end_ = 0;
   long long line_number_ = 0;
@@ -86,6 +96,29 @@ class LineReader {
   std::string name_;
   Source source_{0, {}};
   Routine routine_ = Routine::main_program;
+};
+
+// A regular file mapped into memory for reading, for printouts converted
+// on several threads at once. Pages the run is done with can be given back,
+// so that what stays resident does not grow with the file.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  // Maps the open file fd (not taken over); false, with nothing mapped, when
+  // it is no regular file, is empty or cannot be mapped.
+  bool map(int fd);
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+  // The bytes before offset are not needed any more.
+  void release_before(std::size_t offset);
+
+ private:
+  void* data_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t released_ = 0;  // bytes given back from the front
 };
 
 class OutFile {

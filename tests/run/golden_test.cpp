@@ -6,6 +6,8 @@
 //   out/     what the run must give, byte for byte: "stdout", "stderr"
 //            (empty when absent), "status" (0 when absent) and every file
 //            the run leaves besides its inputs
+// Each case runs with its printouts converted one after another (-j 1) and
+// several at once (-j 3): both must give the same.
 #include <fstream>
 #include <sstream>
 
@@ -46,7 +48,12 @@ TEST_P(Golden, GivesTheExpectedFiles) {
     else if (e.path().filename() != "stderr") k.left.push_back({e.path().filename(), slurp(e.path())});
   }
   if (!fs::exists(out / "stdout")) k.left.push_back({"stdout", ""});
-  check(k);
+  const std::vector<std::string> args = k.run.args;
+  for (const char* threads : {"1", "3"}) {
+    k.run.args = {"-j", threads};
+    k.run.args.insert(k.run.args.end(), args.begin(), args.end());
+    check(k);
+  }
 }
 
 std::vector<std::string> case_names() {

@@ -1,0 +1,56 @@
+#include "driver/conversion.hpp"
+
+#include "plot/plot_file.hpp"
+#include "records/failure.hpp"
+
+namespace pz {
+
+namespace {
+
+void catalogue(long n, std::string_view text) {
+  std::string line = " Found printout(" + std::to_string(n) + "): ";
+  line.append(text);
+  line.push_back('\n');
+  write_console(line);
+}
+
+}  // namespace
+
+// Reads the next printout-file line into the scan's current line.
+bool next_line(LineReader& in, ScanLine& line) {
+  std::string_view record;
+  if (!in.next(record)) return false;
+  line.assign(record);
+  return true;
+}
+
+std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, const Line& values_line,
+                                                   long number, PrintoutData& data, PrintoutEnd& end) const {
+  if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
+  std::unique_ptr<PrintoutPlot> plot = writer.begin(plot_file_name(base_name, number));
+  data.number = number;
+  data.start(settings.projection, true);
+  end = PrintoutEnd::end_of_file;
+  while (next_line(in, line)) {
+    if (line.is_header()) {
+      end = PrintoutEnd::header_line;
+      break;
+    }
+    if (!line.is_heading()) continue;
+    const TableOutcome outcome = read_table(in, line, tables, mesh, data);
+    // A header line that ended a table is the scan's current line.
+    if (outcome == TableOutcome::header) end = PrintoutEnd::header_line;
+    if (outcome == TableOutcome::overflow) end = PrintoutEnd::skip_rest;
+    if (outcome == TableOutcome::header || outcome == TableOutcome::overflow ||
+        outcome == TableOutcome::end_of_file)
+      break;
+  }
+  data.time = printout_time(values_line.view(), number);
+  // The messages of the zone file's unknown names come with every plot.
+  write_console(zones.messages, false);
+  plot->write(data, zones, mesh);
+  flush_console();
+  return plot;
+}
+
+}  // namespace pz

@@ -1,0 +1,72 @@
+// Printouts converted several at once give what a run of one after another
+// gives: the same files, console output and exit status, when a printout
+// fails or stops the run too, and when a table row that looks like a header
+// line carries a printout past where a header line would end it.
+#include "run/cases.hpp"
+
+namespace pz::test {
+namespace {
+
+// The run of k with -j 1 and with -j 4: everything must match.
+void expect_same_with_threads(const Inputs& run) {
+  RunResult results[2];
+  std::vector<std::pair<std::string, std::string>> files[2];
+  const char* threads[] = {"1", "4"};
+  for (int i = 0; i < 2; ++i) {
+    ScratchDir dir;
+    if (run.printout) dir.write("p.out", *run.printout);
+    if (run.mesh) dir.write("MESH", *run.mesh);
+    for (auto& [name, text] : run.files) dir.write(name, text);
+    std::vector<std::string> args = {"-j", threads[i]};
+    args.insert(args.end(), run.args.begin(), run.args.end());
+    results[i] = run_printzone(dir.path(), args);
+    const std::string folder = dir.path().string();
+    for (auto at = results[i].err.find(folder); at != std::string::npos; at = results[i].err.find(folder, at))
+      results[i].err.replace(at, folder.size(), "DIR");
+    for (const std::string& name : dir.files()) files[i].push_back({name, dir.read(name)});
+  }
+  EXPECT_EQ(results[0].status, results[1].status) << results[0].err;
+  EXPECT_EQ(results[0].out, results[1].out);
+  EXPECT_EQ(results[0].err, results[1].err);
+  EXPECT_EQ(files[0], files[1]);
+}
+
+std::string printout(int n, const std::string& row) {
+  return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator});
+}
+
+TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
+  const std::string bad_number = " A1  1     1  2.5x", bad_pair = " A2  1 A1  1     1  4.0";
+  for (int bad = 1; bad <= 9; bad += 4) {  // the first, a middle and the last of nine
+    std::string numbers, pairs;
+    for (int n = 1; n <= 9; ++n) {
+      numbers += printout(n, n == bad ? bad_number : " A1  1     1  " + std::to_string(n) + ".5");
+      pairs += n == bad ? lines({" TOTAL TIME", " 1.0", " ELEM1 ELEM2 INDEX  FLOH", bad_pair, terminator})
+                        : printout(n, " A2  2     1  1.0");
+    }
+    expect_same_with_threads({.printout = numbers});
+    expect_same_with_threads({.printout = pairs});
+    expect_same_with_threads({.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
+                              .files = {{"zones", " A1  1 A1  2 A2  2 A2  1\nZone T=\"two\"\n A1  1 A1  2 A2  2 A2  1\n"}}});
+  }
+  // An element named "total" makes a row that reads as a header line part
+  // of its table: printout 2 runs on past it, and the printouts after it
+  // are numbered from there.
+  const std::string total = mesh_file({element("A1  1", 0, 0), element("total", 1, 0)}, {});
+  std::string file;
+  for (int n = 1; n <= 12; ++n)
+    file += n == 2 ? lines({" TOTAL TIME", " 2.0", " ELEM.  INDEX  P", " A1  1     1  1.0", " total time  2.0",
+                            " TOTAL TIME", " 2.5", " A1  1     3  3.0", terminator})
+                   : printout(n, " A1  1     1  " + std::to_string(n) + ".5");
+  expect_same_with_threads({.args = {"-xyz", "p.out"}, .printout = file, .mesh = total});
+  // Many printouts, some cut short by a table that overflows or has no terminator, with -partial at the end.
+  std::string many;
+  for (int n = 1; n <= 60; ++n) {
+    many += n % 7 == 0 ? lines({" TOTAL TIME", " 7.0", " ELEM.  INDEX  P", " A1  1     1  7.0"})
+                       : printout(n, " A2  1     1  " + std::to_string(n) + ".25");
+  }
+  expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
+}
+
+}  // namespace
+}  // namespace pz::test
