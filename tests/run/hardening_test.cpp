@@ -131,7 +131,7 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
       {{.printout = no_table, .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)"},
       {{.args = zones, .printout = no_table, .files = {{"zones", repeated(cell_line, 140001)}}}, 1,
        "too many cells in a zone of the zone file (at most 140000)"},
-#if !defined(__SANITIZE_ADDRESS__)  // which needs more address space than the limit leaves
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
       // 99 999 elements with 120 value slots need 96 MB for the values alone; the child may map 48 MB.
       {{.args = {"-xyz", "p.out"}, .printout = wide_printout(6, big_name(0)), .mesh = row_mesh(99999),
         .in_child = [] {
