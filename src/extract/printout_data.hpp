@@ -1,6 +1,9 @@
 // One printout's data, as its tables fill it: the value slots of every
 // element, the arrays that group the slots by table column and name them,
-// and the printout's number and time. The plot writers read it.
+// and the printout's number and time. The plot writers read it. An
+// element-table value of at most 7 significant digits stays in its slot as
+// written (a short decimal, see records/numbers.hpp): writers of binary
+// values take binary_value() of a slot.
 #pragma once
 
 #include <array>

@@ -140,6 +140,11 @@ int read_option_answer(std::string_view record, const Source& source, Routine ro
 // 40-column field, which does not change its value). False when the cell is
 // not a number: the caller reports failure 64 with the row and columns.
 inline bool read_table_cell(std::string_view cell, double& value) { return read_real(cell.substr(0, 40), 0, value); }
+// The same for a value that is only written: a short decimal keeps its
+// digits (see read_real_as_written).
+inline bool read_table_value(std::string_view cell, double& value) {
+  return read_real_as_written(cell.substr(0, 40), 0, value);
+}
 
 // ---- output layouts ------------------------------------------------------
 

@@ -107,7 +107,24 @@ constexpr std::size_t kept_digits = 800;
 
 }  // namespace
 
-bool read_real(std::string_view field, int decimals, double& value) noexcept {
+namespace {
+
+// A real field taken apart: value = -1^negative * mantissa * 10^exp10, or
+// when it has more than 19 significant digits (many) the digits between
+// digits_begin and digits_end times 10^exponent.
+struct RealParts {
+  bool blank = false;  // nothing but blanks: zero
+  bool negative = false;
+  bool many = false;
+  std::uint64_t mantissa = 0;
+  long long exp10 = 0;
+  long long exponent = 0;  // written, less the implied decimals when there is no point
+  const char* digits_begin = nullptr;
+  const char* digits_end = nullptr;
+};
+
+// One pass over the field; false when it is not a number.
+inline bool parse_real(std::string_view field, int decimals, RealParts& r) noexcept {
   const char* p = field.data();
   const char* const end = p + field.size();
 
@@ -120,33 +137,30 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
   }
   while (p < end && *p == ' ') ++p;
   if (p == end) {
-    value = 0.0;
+    r.blank = true;
     return true;
   }
 
-  bool negative = false;
   if (*p == '+' || *p == '-') {
-    negative = *p == '-';
+    r.negative = *p == '-';
     ++p;
   }
 
   // Mantissa: digits with at most one point, blanks ignored.
-  const char* const digits_begin = p;
-  std::uint64_t mantissa = 0;
-  int significant = 0;   // digits in mantissa from the first nonzero one
-  long long exp10 = 0;   // value = mantissa * 10^exp10 (so far)
-  bool point = false, any_digit = false, many = false;
+  r.digits_begin = p;
+  int significant = 0;  // digits in mantissa from the first nonzero one
+  bool point = false, any_digit = false;
   for (; p < end; ++p) {
     const char c = *p;
     unsigned d;
     if (is_digit(c, d)) {
       any_digit = true;
       if (significant < 19) {
-        mantissa = mantissa * 10 + d;
-        significant += mantissa != 0;
-        exp10 -= point;
+        r.mantissa = r.mantissa * 10 + d;
+        significant += r.mantissa != 0;
+        r.exp10 -= point;
       } else {
-        many = true;
+        r.many = true;
       }
       continue;
     }
@@ -158,12 +172,11 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
     break;
   }
   if (!any_digit) return false;  // only a sign and/or a point
-  const char* const digits_end = p;
+  r.digits_end = p;
 
   // Exponent: E or D (either case) with an optional sign, or a bare sign.
   long long exponent = 0;
   if (p < end) {
-    bool exp_negative = false;
     char c = *p++;
     if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
       while (p < end && *p == ' ') ++p;
@@ -171,7 +184,7 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
     } else if (c != '+' && c != '-') {
       return false;
     }
-    exp_negative = c == '-';
+    const bool exp_negative = c == '-';
     bool exp_digit = false;
     for (; p < end; ++p) {
       unsigned d;
@@ -186,21 +199,97 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
     if (exp_negative) exponent = -exponent;
   }
   if (!point) exponent -= decimals;
+  r.exponent = exponent;
+  r.exp10 += exponent;
+  return true;
+}
 
-  if (!many) {
-    if (mantissa == 0) {
-      value = negative ? -0.0 : 0.0;
+// The nearest double of parts read.
+inline bool to_binary(const RealParts& r, double& value) noexcept {
+  if (r.blank) {
+    value = 0.0;
+    return true;
+  }
+  if (!r.many) {
+    if (r.mantissa == 0) {
+      value = r.negative ? -0.0 : 0.0;
       return true;
     }
-    exp10 += exponent;
-    if (mantissa <= (std::uint64_t{1} << 53) && exp10 >= -22 && exp10 <= 22) {
-      const double m = static_cast<double>(mantissa);
-      const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
-      value = negative ? -v : v;
+    if (r.mantissa <= (std::uint64_t{1} << 53) && r.exp10 >= -22 && r.exp10 <= 22) {
+      const double m = static_cast<double>(r.mantissa);
+      const double v = r.exp10 < 0 ? m / exact_pow10[-r.exp10] : m * exact_pow10[r.exp10];
+      value = r.negative ? -v : v;
       return true;
     }
   }
-  return slow_real(digits_begin, digits_end, exponent, negative, value);
+  return slow_real(r.digits_begin, r.digits_end, r.exponent, r.negative, value);
+}
+
+// A short decimal's payload: the mark, the sign (bit 40), the exponent of
+// its leading digit plus 512 (bits 24-33) and its 7 digits (bits 0-23).
+constexpr std::uint64_t short_decimal_mark = 0x7FFC000000000000ull;
+constexpr int short_exponent_bias = 512;
+constexpr int short_exponent_limit = 300;
+constexpr std::uint32_t seven_digits = 10'000'000;
+
+inline double short_decimal(bool negative, std::uint32_t digits, int exponent) noexcept {
+  return std::bit_cast<double>(short_decimal_mark | std::uint64_t{negative} << 40 |
+                               std::uint64_t(exponent + short_exponent_bias) << 24 | digits);
+}
+
+struct ShortDecimal {
+  bool negative;
+  std::uint32_t digits;  // 10^6 <= digits < 10^7
+  int exponent;          // of the leading digit
+};
+
+inline ShortDecimal short_decimal_parts(double value) noexcept {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  return {((bits >> 40) & 1) != 0, static_cast<std::uint32_t>(bits & 0xFFFFFF),
+          static_cast<int>((bits >> 24) & 0x3FF) - short_exponent_bias};
+}
+
+}  // namespace
+
+bool read_real(std::string_view field, int decimals, double& value) noexcept {
+  RealParts r;
+  return parse_real(field, decimals, r) && to_binary(r, value);
+}
+
+bool read_real_as_written(std::string_view field, int decimals, double& value) noexcept {
+  RealParts r;
+  if (!parse_real(field, decimals, r)) return false;
+  if (!r.blank && !r.many && r.mantissa != 0 && r.mantissa < seven_digits) {
+    // Scaled up to 7 digits: mantissa * 10^exp10 = digits * 10^(exponent - 6).
+    auto digits = static_cast<std::uint32_t>(r.mantissa);
+    long long exponent = r.exp10 + 6;
+    while (digits < seven_digits / 10) {
+      digits *= 10;
+      --exponent;
+    }
+    if (exponent >= -short_exponent_limit && exponent <= short_exponent_limit) {
+      value = short_decimal(r.negative, digits, static_cast<int>(exponent));
+      return true;
+    }
+  }
+  return to_binary(r, value);
+}
+
+double binary_value(double value) noexcept {
+  if (!is_short_decimal(value)) return value;
+  const ShortDecimal d = short_decimal_parts(value);
+  const int exp10 = d.exponent - 6;
+  double v;
+  if (exp10 >= -22 && exp10 <= 22) {
+    v = exp10 < 0 ? d.digits / exact_pow10[-exp10] : d.digits * exact_pow10[exp10];
+  } else {
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text, d.digits).ptr;
+    *end++ = 'e';
+    end = std::to_chars(end, text + sizeof text, exp10).ptr;
+    std::from_chars(text, end, v);
+  }
+  return d.negative ? -v : v;
 }
 
 std::size_t glued_number_length(std::string_view text) noexcept {
@@ -481,6 +570,10 @@ char* write_e14_6_exact(char* out, double value) noexcept {
 }
 
 char* write_e14_6(char* out, double value) noexcept {
+  if (is_short_decimal(value)) {
+    const ShortDecimal d = short_decimal_parts(value);
+    return format_e14_6(out, d.negative, d.digits, d.exponent);
+  }
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const int biased = static_cast<int>((bits >> 52) & 0x7ff);

@@ -18,6 +18,7 @@
 // "+ddd" without the letter when it needs three digits.
 #pragma once
 
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,23 @@ namespace pz {
 // Reads a real field with D implied decimals. Returns false when the field
 // is not a number by the rules above; value is then unspecified.
 bool read_real(std::string_view field, int decimals, double& value) noexcept;
+
+// Short decimals. Simulators print most values with at most 7 significant
+// digits ("0.56436E+07"); the "(1p,e14.6)" field of such a value is then a
+// new layout of the same digits. read_real_as_written reads a field as
+// read_real does, but keeps a value of at most 7 significant digits and a
+// decimal exponent from -300 to 300 as those digits: a quiet not-a-number
+// whose payload holds a mark, the sign, the 7 digits and the exponent.
+// write_e14_6 lays such a value out directly; binary_value gives its
+// nearest double (for binary output). A kept value is for writing only:
+// arithmetic on it gives nonsense.
+bool read_real_as_written(std::string_view field, int decimals, double& value) noexcept;
+inline bool is_short_decimal(double value) noexcept {
+  constexpr std::uint64_t mark = 0x7FFC000000000000ull;  // exponent all ones, quiet bit, the mark bit
+  return (std::bit_cast<std::uint64_t>(value) & mark) == mark;
+}
+// The nearest double of a short decimal; any other value as it is.
+double binary_value(double value) noexcept;
 
 // Simulators sometimes print numbers with no blank between them, where a
 // value fills its whole field: "0.00000E+00-0.00000E+00" or

@@ -142,5 +142,41 @@ TEST(WriteE14, FastAgainstExact) {
   EXPECT_GT(ties, 3 * n / 10);
 }
 
+// Values of at most 7 significant digits, written in every form a field
+// takes (point anywhere or none with implied decimals, exponents with E, D,
+// e or a bare sign, of one to three digits, blanks and signs), keep their
+// digits: their e14.6 field must be the exact conversion's of the nearest
+// double, and binary_value that double, bit for bit.
+TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
+  std::mt19937_64 rng(14);
+  const char* letters[] = {"E", "D", "e", "d", "", "E "};
+  for (int n = 0; n < 3'000'000; ++n) {
+    const int length = 1 + static_cast<int>(rng() % 7);
+    std::string digits = std::to_string(rng() % 9'000'000 + 1'000'000).substr(0, static_cast<std::size_t>(length));
+    if (rng() % 4 == 0) digits.insert(0, std::string(rng() % 3, '0'));  // leading zeros
+    const std::size_t point = rng() % (digits.size() + 2);               // past the end: no point
+    if (point <= digits.size()) digits.insert(point, ".");
+    std::string field = std::string(rng() % 6, ' ') + (rng() % 3 == 0 ? "-" : rng() % 5 == 0 ? "+" : "") + digits;
+    if (rng() % 4 != 0) {
+      const int exponent = static_cast<int>(rng() % 611) - 310;  // within the range of a double
+      const char* letter = letters[rng() % 6];
+      field += letter;
+      field += exponent < 0 ? "-" : (*letter == '\0' || rng() % 2) ? "+" : "";
+      field += std::to_string(std::abs(exponent));
+    }
+    const int decimals = rng() % 2 ? 4 : 0;
+    double kept, binary;
+    ASSERT_TRUE(read_real_as_written(field, decimals, kept) && read_real(field, decimals, binary)) << field;
+    ASSERT_EQ(e14(kept), e14(binary, true)) << field;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(binary_value(kept)), std::bit_cast<std::uint64_t>(binary)) << field;
+  }
+  // A value of 8 digits, or past the kept exponents, is kept as its double.
+  for (const char* field : {"1.2345678", "1.5E+301", "9.999999E-301", "0.0"}) {
+    double kept;
+    ASSERT_TRUE(read_real_as_written(field, 0, kept));
+    EXPECT_FALSE(is_short_decimal(kept)) << field;
+  }
+}
+
 }  // namespace
 }  // namespace pz

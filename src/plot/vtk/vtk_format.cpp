@@ -334,7 +334,7 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
       if (!a.is_vector()) {
         const double* slot = data.slot(a.first_slot);
         data_array(xml, "Float64", name, 1, static_cast<std::uint64_t>(n) * 8, [&](Base64Writer& b64) {
-          for (int p = 1; p <= n; ++p) b64.put_double(slot[element(p)]);
+          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(slot[element(p)]));
         });
         continue;
       }
