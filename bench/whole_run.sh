@@ -3,9 +3,18 @@
 # reading the same printout file and writing files of the same total size
 # as the plot files, in the same run.
 #
-#   bench/whole_run.sh [work-dir]        (default /tmp/printzone-bench)
+#   bench/whole_run.sh [work-dir] [GiB]   (default /tmp/printzone-bench, 4)
 #
-# Cases: the 99 999-element 2-D grid with 5 printouts (element table of 12
+# First, for the largest grid (99 999 elements, 199 358 connections) with 3
+# printouts of an element table of 12 columns and a connection table of 4
+# (about 100 MB), and for a printout file of GiB gibibytes of the same
+# printouts: a table of the wall time at -j 1, -j 2 and one thread per core,
+# the time of cat over the input plus a copy of the plot files' bytes, the
+# ratios and the peak resident memory; and the time per table line at a
+# tenth of the grid. GiB 0 leaves the big file out.
+#
+# Then the older cases: the 99 999-element 2-D grid with 5
+# printouts (element table of 12
 # columns, connection table of 4 columns, page breaks); the dense 3-D block
 # with 1 199 636 connections as 3-D points, 2 printouts of both tables, and 2
 # printouts of its connection table alone for the time per connection row;
@@ -13,6 +22,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/printzone-bench}
+gib=${2:-4}
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRINTZONE_BENCH=ON -DPRINTZONE_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target printzone gen_mesh gen_printout gen_adversarial >/dev/null
@@ -49,6 +59,65 @@ PY
   rm -f copy.* case.out.[0-9]*
   cd ..
 }
+
+# Wall time at -j 1, -j 2 and one thread per core, beside cat over the
+# input and a copy of the plot files' bytes.
+threads_table() {  # name printouts
+  local name=$1 printouts=$2 cores
+  cores=$(nproc)
+  rm -rf "$name" && mkdir "$name" && cd "$name"
+  "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
+  "$build/bench/gen_printout" MESH "$printouts" case.out
+  cat case.out MESH >/dev/null  # warm the page cache
+  local rows=() j t0 t1
+  for j in $(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++'); do
+    rm -f case.out.[0-9]*
+    t0=$(seconds)
+    /usr/bin/time -f "%M" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
+    t1=$(seconds)
+    rows+=("$j $t0 $t1 $(cat rss.txt)")
+  done
+  t0=$(seconds)
+  cat case.out >/dev/null
+  local i=0 f
+  for f in case.out.[0-9]*; do cat "$f" >"copy.$i"; i=$((i + 1)); done
+  t1=$(seconds)
+  python3 - "$name" "$cores" "$(stat -c %s case.out)" "$(cat case.out.[0-9]* | wc -c)" "$t0" "$t1" "${rows[@]}" <<'PY'
+import sys
+name, cores, inb, outb, c0, c1 = sys.argv[1], sys.argv[2], *map(float, sys.argv[3:7])
+cat = c1 - c0
+print(f"{name}: in {inb / 1e6:.0f} MB, out {outb / 1e6:.0f} MB, {cores} cores; cat + copy {cat:.3f} s")
+print("  threads   wall s   / cat   peak RSS MiB")
+for row in sys.argv[7:]:
+    j, t0, t1, rss = row.split()
+    run = float(t1) - float(t0)
+    print(f"  {j:>7} {run:8.3f} {run / cat:7.2f} {int(rss) / 1024:14.1f}")
+PY
+  rm -f copy.* case.out.[0-9]* case.out
+  cd ..
+  rm -rf "$name"
+}
+
+threads_table largest-grid 3
+[ "$gib" = 0 ] || threads_table "printout-of-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")"
+
+# Time per table line at a tenth of the grid and at the full grid.
+per_line() {  # scale
+  rm -rf per-line && mkdir per-line && cd per-line
+  "$build/bench/gen_mesh" 2d "$1" MESH >/dev/null
+  "$build/bench/gen_printout" MESH 3 case.out
+  cat case.out MESH >/dev/null
+  local t0 t1 rows
+  t0=$(seconds)
+  "$build/printzone" -j 1 case.out >/dev/null
+  t1=$(seconds)
+  rows=$(grep -c '^ [^ ]' case.out || true)
+  python3 -c "import sys; print(f'grid at scale {sys.argv[1]}: -j 1 {(float(sys.argv[3]) - float(sys.argv[2])) / int(sys.argv[4]) * 1e9:.0f} ns per table line')" \
+    "$1" "$t0" "$t1" "$rows"
+  cd .. && rm -rf per-line
+}
+per_line 0.1
+per_line 1
 
 # The 2-D grid in its own plane, cells traced; the dense block as 3-D points
 # (seen in a plane its connections cross, and they would make more cells
