@@ -110,6 +110,8 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
       {{.args = {"a", "p.out"}}, 1, "too many arguments"},
       {{.args = {"-z"}}, 1, "unknown argument\nprintzone: '-z' needs a file name after it; try 'printzone --help'\n"},
       {{.args = {"-xy", "-w"}}, 1, "unknown argument"},
+      {{.args = {"-j", "0", "p.out"}}, 1, "unknown argument\nprintzone: '-j' needs a number of threads from 1 to 256 "
+                                          "after it; try 'printzone --help'\n"},
       {{.mesh = "Eleme\n" + el + "\n" + conns}, 1, "no eleme in MESH\nprintzone: DIR/MESH, line 1: a mesh file begins with ELEME\n"},
       {{.mesh = "ELEME\n" + el + "\nConne\n+++\n"}, 1, "no conne in MESH"},
       {{.mesh = "ELEME\n" + el + "\n\n" + conns}, 1, "no conne in MESH"},  // nothing may stand between the blocks
