@@ -88,6 +88,8 @@ struct Table {
   int slots_before = 0;         // the table's values go to the slots after these
   int header_before = 0, arrays_before = 0;  // the printout's names as they stood before the table
   bool fixed = false;
+  int last_element = 0;            // found by the last element row
+  std::array<int, 2> next_ends{};  // of the connection after the one the last connection row found
   TableWitness witness;
 };
 
@@ -377,8 +379,10 @@ void witness_row(TableWitness& w, const Table& t, const Row& row) {
 // and is passed over.
 bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
                  const LineReader& in, const Mesh& mesh, PrintoutData& data) {
-  const int e = find_element(mesh.name_index, row.cols(t.name1.first, t.name1.last), mesh.elements.located);
+  const int e = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), mesh.elements.located,
+                                  t.last_element + 1);
   if (e == 0) return false;
+  t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
   int j = t.slots_before;
   for (int k = 1; k <= t.column_count; ++k) {
@@ -405,8 +409,8 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
                     const LineReader& in, const Mesh& mesh, PrintoutData& data) {
   const NameIndex& index = mesh.name_index;
   const int bound = mesh.elements.located;
-  int e1 = find_element(index, row.cols(t.name1.first, t.name1.last), bound);
-  int e2 = find_element(index, row.cols(t.name2.first, t.name2.last), bound);
+  int e1 = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), bound, t.next_ends[0]);
+  int e2 = find_element_from(mesh, row.cols(t.name2.first, t.name2.last), bound, t.next_ends[1]);
   if (!t.fixed && e1 == 0 && e2 == 0 && row.at(t.name1.first) == ' ' && row.at(t.name1.first + 1) == ' ') {
     // The names may stand two columns right of the heading's name words.
     const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
@@ -434,6 +438,7 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   // The mesh must list the pair in this order.
   const int c = find_connection(mesh, e1, e2);
   if (c == 0) no_connection(mesh, e1, e2, in, data.number);
+  if (c < mesh.connections.count) t.next_ends = mesh.connections.ends[static_cast<std::size_t>(c) + 1];
   const double twice_distance = 2 * std::sqrt(d2);
   const double f[3] = {dx / twice_distance, dy / twice_distance, dz / twice_distance};
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];

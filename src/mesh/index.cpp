@@ -125,6 +125,7 @@ void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buc
   index.slots.assign(size, 0);
   index.mask = size - 1;
   index.seed = random_seed();
+  index.found_by_name.assign(static_cast<std::size_t>(n) + 1, 0);
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
     if (p + ahead <= n)
@@ -133,7 +134,10 @@ void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buc
     const std::uint64_t key = pack(names[e]);
     std::size_t s = mix(key, index.seed) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
-    if (index.slots[s] == 0) index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
+    if (index.slots[s] == 0) {
+      index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
+      index.found_by_name[static_cast<std::size_t>(e)] = 1;
+    }
   }
 }
 
@@ -180,6 +184,16 @@ void find_elements(const NameIndex& index, const Name* names, int count, int bou
 
 int find_element(const NameIndex& index, std::string_view name, int bound) {
   return find_element(index, make_name(name), bound);
+}
+
+int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess) {
+  const NameIndex& index = mesh.name_index;
+  const Name wanted = normalise(make_name(name));
+  if (guess >= 1 && guess <= bound && static_cast<std::size_t>(guess) < index.found_by_name.size() &&
+      index.found_by_name[static_cast<std::size_t>(guess)] &&
+      mesh.elements.names[static_cast<std::size_t>(guess)] == wanted)
+    return guess;
+  return find_element(index, wanted, bound);
 }
 
 // ---- the connection index ------------------------------------------------

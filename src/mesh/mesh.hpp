@@ -50,6 +50,9 @@ struct NameIndex {
   std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;  // of the slots' hash, drawn for every build
+  // Per element, 1 when a lookup of its name finds it (it is the first of
+  // its name in bucket order): a guess that names it needs no probe.
+  std::vector<std::uint8_t> found_by_name;
 };
 
 // The connections by their ends, for a mesh whose connection lists are
@@ -116,6 +119,12 @@ void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buc
 // it is numbered above bound.
 int find_element(const NameIndex& index, std::string_view name, int bound);
 int find_element(const NameIndex& index, const Name& name, int bound);
+
+// find_element, trying the element `guess` first: tables list elements in
+// mesh order, so the one after the element last found (or the ends of the
+// connection after the one last found) is nearly always right, and checking
+// it touches memory in order where a probe of the index misses the cache.
+int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess);
 
 // find_element for count names at once (found[i] for names[i]): the table
 // entries of all of them are requested from memory before the first is

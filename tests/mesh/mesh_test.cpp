@@ -64,6 +64,16 @@ TEST_F(MeshRun, UnlocatedElementsAreGatheredBehindTheLocatedOnes) {
   EXPECT_EQ(find_element(mesh.name_index, "a", elements.located), 0);
 }
 
+// A guess is taken only where the index would find the same element.
+TEST_F(MeshRun, AGuessedElementIsTheOneTheIndexFinds) {
+  run({element("A1  1", 1, 0), element("A1 01", 2, 0), element("B", 3, 0), element("C", -999, -999)});
+  for (int guess : {0, 1, 2, 3, 4, 9})  // "A1 01" reads as "A1  1": element 1 is found for both
+    EXPECT_EQ(find_element_from(mesh, "A1 01", elements.located, guess), 1) << guess;
+  EXPECT_EQ(find_element_from(mesh, "B", elements.located, 3), 3);
+  EXPECT_EQ(find_element_from(mesh, "C", elements.located, 4), 0);  // above the bound
+  EXPECT_EQ(find_element_from(mesh, "C", elements.count, 4), 4);
+}
+
 TEST_F(MeshRun, PlaneChoiceAndRearrangement) {
   using enum Projection;
   const struct { Projection asked; double x, y, z; Projection chosen; std::array<double, 3> after; } cases[] = {
