@@ -92,19 +92,29 @@ inline bool matches(const std::string& text, const std::string& pattern) {
 // Runs k in a fresh directory; the files there afterwards must be those
 // before and the ones in k.left. A child ending with 126 (it could not drop
 // its privileges) is not checked.
-inline RunResult check(const Case& k) {
-  ScratchDir dir;
-  if (k.run.printout) dir.write("p.out", *k.run.printout);
-  if (k.run.mesh) dir.write("MESH", *k.run.mesh);
-  for (auto& [name, text] : k.run.files) dir.write(name, text);
-  if (k.run.prepare) k.run.prepare(dir.path());
-  std::vector<std::string> files = dir.files();
-  RunResult r = run_printzone(dir.path(), k.run.args, k.run.input, k.run.in_child);
-  if (r.status == 126) return r;
-  // Messages name files by their full paths: the run's folder reads "DIR".
+// Fills dir with the run's inputs.
+inline void prepare(const Inputs& run, const ScratchDir& dir) {
+  if (run.printout) dir.write("p.out", *run.printout);
+  if (run.mesh) dir.write("MESH", *run.mesh);
+  for (auto& [name, text] : run.files) dir.write(name, text);
+  if (run.prepare) run.prepare(dir.path());
+}
+
+// Runs in dir; messages name files by their full paths: dir reads "DIR".
+inline RunResult run_in(const Inputs& run, const ScratchDir& dir) {
+  RunResult r = run_printzone(dir.path(), run.args, run.input, run.in_child);
   const std::string folder = dir.path().string();
   for (auto at = r.err.find(folder); at != std::string::npos; at = r.err.find(folder, at))
     r.err.replace(at, folder.size(), "DIR");
+  return r;
+}
+
+inline RunResult check(const Case& k) {
+  ScratchDir dir;
+  prepare(k.run, dir);
+  std::vector<std::string> files = dir.files();
+  RunResult r = run_in(k.run, dir);
+  if (r.status == 126) return r;
   const std::string what = k.err + " from " + testing::PrintToString(k.run.args) + " " + k.run.input;
   EXPECT_EQ(r.status, k.status) << what << r.err;
   EXPECT_EQ(k.err.empty() || k.err.ends_with('\n') ? r.err : r.err.substr(0, r.err.find('\n')), k.err) << what;

@@ -7,22 +7,17 @@
 namespace pz::test {
 namespace {
 
-// The run of k with -j 1 and with -j 4: everything must match.
-void expect_same_with_threads(const Inputs& run) {
+// The run with -j 1 and with -j 4: everything must match.
+void expect_same_with_threads(Inputs run) {
   RunResult results[2];
   std::vector<std::pair<std::string, std::string>> files[2];
-  const char* threads[] = {"1", "4"};
+  const std::vector<std::string> args = run.args;
   for (int i = 0; i < 2; ++i) {
     ScratchDir dir;
-    if (run.printout) dir.write("p.out", *run.printout);
-    if (run.mesh) dir.write("MESH", *run.mesh);
-    for (auto& [name, text] : run.files) dir.write(name, text);
-    std::vector<std::string> args = {"-j", threads[i]};
-    args.insert(args.end(), run.args.begin(), run.args.end());
-    results[i] = run_printzone(dir.path(), args);
-    const std::string folder = dir.path().string();
-    for (auto at = results[i].err.find(folder); at != std::string::npos; at = results[i].err.find(folder, at))
-      results[i].err.replace(at, folder.size(), "DIR");
+    prepare(run, dir);
+    run.args = {"-j", i == 0 ? "1" : "4"};
+    run.args.insert(run.args.end(), args.begin(), args.end());
+    results[i] = run_in(run, dir);
     for (const std::string& name : dir.files()) files[i].push_back({name, dir.read(name)});
   }
   EXPECT_EQ(results[0].status, results[1].status) << results[0].err;
