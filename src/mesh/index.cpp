@@ -151,13 +151,17 @@ int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
     if ((slot >> NameIndex::element_bits) == key) return static_cast<int>(slot & NameIndex::element_mask);
   }
 }
+
+// The element found for a normalised name's key, 0 above bound.
+int find_key(const NameIndex& index, std::uint64_t key, int bound) {
+  const int e = find(index, key, mix(key, index.seed) & index.mask);
+  return e <= bound ? e : 0;
+}
 }  // namespace
 
 int find_element(const NameIndex& index, const Name& name, int bound) {
   if (index.slots.empty()) return 0;
-  const std::uint64_t key = pack(normalise(name));
-  const int e = find(index, key, mix(key, index.seed) & index.mask);
-  return e <= bound ? e : 0;
+  return find_key(index, pack(normalise(name)), bound);
 }
 
 void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found) {
@@ -188,12 +192,13 @@ int find_element(const NameIndex& index, std::string_view name, int bound) {
 
 int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess) {
   const NameIndex& index = mesh.name_index;
-  const Name wanted = normalise(make_name(name));
-  if (guess >= 1 && guess <= bound && static_cast<std::size_t>(guess) < index.found_by_name.size() &&
-      index.found_by_name[static_cast<std::size_t>(guess)] &&
-      mesh.elements.names[static_cast<std::size_t>(guess)] == wanted)
+  if (index.slots.empty()) return 0;
+  const std::uint64_t key = pack(normalise(make_name(name)));
+  const auto g = static_cast<std::size_t>(guess);
+  if (guess >= 1 && guess <= bound && g < index.found_by_name.size() && index.found_by_name[g] &&
+      pack(mesh.elements.names[g]) == key)
     return guess;
-  return find_element(index, wanted, bound);
+  return find_key(index, key, bound);
 }
 
 // ---- the connection index ------------------------------------------------
