@@ -31,7 +31,7 @@ struct Case {
     for (int j = 1; j <= data.slot_count; ++j) {
       for (int e = 1; e <= n; ++e) {
         const double u = static_cast<double>(rng() >> 11) / 9007199254740992.0;
-        data.slot(j)[e] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
+        data.values_of(e)[j - 1] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
       }
     }
     pz::Cells cells;

@@ -46,14 +46,21 @@ bool PrintoutData::add_array(std::string_view name, int first_slot, int componen
 }
 
 void PrintoutData::add_slots(int count) {
-  const std::size_t size = static_cast<std::size_t>(elements) + 1;
-  for (int j = slot_count; j < slot_count + count; ++j) {
-    if (static_cast<std::size_t>(j) >= slots.size()) slots.emplace_back();
-    auto& column = slots[static_cast<std::size_t>(j)];
-    if (column.size() != size) column.assign(size, 0.0);
-    else std::fill(column.begin(), column.end(), 0.0);
+  const int wanted = slot_count + count;
+  const auto rows = static_cast<std::size_t>(elements) + 1;
+  if (wanted > stride) {
+    // Room for twice the slots (at least 8, at most the capacity): a run
+    // whose printouts grow table by table moves its values a few times.
+    const int wider = std::min(slot_capacity, std::max({wanted, 2 * stride, 8}));
+    std::vector<double> moved(rows * static_cast<std::size_t>(wider));
+    for (std::size_t e = 0; e < rows && slot_count > 0; ++e)
+      std::copy_n(values.data() + e * static_cast<std::size_t>(stride), slot_count, moved.data() + e * static_cast<std::size_t>(wider));
+    values.swap(moved);
+    stride = wider;
   }
-  slot_count += count;
+  for (std::size_t e = 0; e < rows; ++e)
+    std::fill_n(values.data() + e * static_cast<std::size_t>(stride) + slot_count, count, 0.0);
+  slot_count = wanted;
 }
 
 double printout_time(std::string_view values_line, long number) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -54,10 +55,13 @@ struct PrintoutData {
   bool upper_case_letters = true;  // coordinate letters X Y Z, or x y z
   int header_length = 0;           // characters of the header line the arrays make
 
-  // slots[j - 1][e]: value slot j of element e (elements from 1). A slot's
-  // column is allocated the first time the run uses it and kept for later
-  // printouts.
-  std::vector<std::vector<double>> slots;
+  // values[e * stride + j - 1]: value slot j of element e (elements from
+  // 1). An element's values stand side by side, so that a table row and a
+  // plot point each touch one place in memory. The stride grows, the values
+  // moving to their new places, when a printout uses more slots than any
+  // printout of the run before it; the memory is kept for later printouts.
+  std::vector<double> values;
+  int stride = 0;
   int slot_count = 0;  // slots in use
   std::array<ValueArray, array_capacity> arrays;  // arrays 0..array_count-1, in slot order
   int array_count = 0;
@@ -78,8 +82,9 @@ struct PrintoutData {
   // adds them.
   void add_slots(int count);
 
-  double* slot(int j) { return slots[static_cast<std::size_t>(j - 1)].data(); }
-  const double* slot(int j) const { return slots[static_cast<std::size_t>(j - 1)].data(); }
+  // The values of element e: slot j at [j - 1].
+  double* values_of(int e) { return values.data() + static_cast<std::ptrdiff_t>(e) * stride; }
+  const double* values_of(int e) const { return values.data() + static_cast<std::ptrdiff_t>(e) * stride; }
 };
 
 // The time of a printout: the first word of its values line read as a

@@ -384,10 +384,10 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   if (e == 0) return false;
   t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
-  int j = t.slots_before;
+  double* values = data.values_of(e) + t.slots_before;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
-    data.slot(++j)[e] = written_cell(row, t.col[k], in);
+    *values++ = written_cell(row, t.col[k], in);
   }
   return true;
 }
@@ -462,10 +462,11 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
         add[i] = f[i] * w / divisor;
         finite = finite && std::isfinite(add[i]);
       }
+      double* first = data.values_of(e1) + s;
+      double* second = data.values_of(e2) + s;
       for (int i = 0; finite && i < coordinates; ++i) {
-        double* slot = data.slot(s + 1 + i);
-        slot[e1] += add[i];
-        slot[e2] += add[i];
+        first[i] += add[i];
+        second[i] += add[i];
       }
       left_out = left_out || !finite;
     }

@@ -332,19 +332,17 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
       const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
       const std::string& name = names[static_cast<std::size_t>(i)];
       if (!a.is_vector()) {
-        const double* slot = data.slot(a.first_slot);
+        const int slot = a.first_slot - 1;
         data_array(xml, "Float64", name, 1, static_cast<std::uint64_t>(n) * 8, [&](Base64Writer& b64) {
-          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(slot[element(p)]));
+          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(data.values_of(static_cast<int>(element(p)))[slot]));
         });
         continue;
       }
       // A vector in the plot's frame: its components, then 0 up to three.
-      const double* slot[3];
-      for (int k = 0; k < 3; ++k) slot[k] = k < a.components ? data.slot(a.first_slot + k) : nullptr;
       data_array(xml, "Float64", name, 3, static_cast<std::uint64_t>(n) * 24, [&](Base64Writer& b64) {
         for (int p = 1; p <= n; ++p) {
-          const std::size_t e = element(p);
-          for (int k = 0; k < 3; ++k) b64.put_double(slot[k] != nullptr ? slot[k][e] : 0.0);
+          const double* values = data.values_of(static_cast<int>(element(p))) + a.first_slot - 1;
+          for (int k = 0; k < 3; ++k) b64.put_double(k < a.components ? values[k] : 0.0);
         }
       });
     }

@@ -41,7 +41,8 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Mesh& mesh, c
     const auto e = static_cast<std::size_t>(element);
     const auto& x = mesh.elements.centres[e];
     for (int i = 0; i < data.coordinate_count; ++i) record.add(x[static_cast<std::size_t>(i)]);
-    for (int j = 1; j <= data.slot_count; ++j) record.add(data.slot(j)[e]);
+    const double* values = data.values_of(element);
+    for (int j = 0; j < data.slot_count; ++j) record.add(values[j]);
     record.end();
   }
   for (int c = 1; c <= zone.cells.count; ++c) write_cell_record(out, zone.cells.corners[static_cast<std::size_t>(c)]);
