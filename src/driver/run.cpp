@@ -49,7 +49,8 @@ void Run::printouts() {
   }
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   const std::unique_ptr<PlotWriter> writer =
-      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer();
+      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file)
+                   : make_zone_format_writer(zones, mesh, coordinate_count(settings.projection));
   const Conversion conversion{settings, mesh, zones, *writer,
                               TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                             settings.partial},

@@ -71,11 +71,10 @@ void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t p
   out.newline();
 }
 
-void write_cell_record(OutFile& out, const std::array<int, 4>& corners) {
-  char* p = out.reserve(25);
-  for (int c : corners) p = write_integer(p, c, 6);
-  *p++ = '\n';
-  out.commit_to(p);
+char* write_cell_record(char* out, const std::array<int, 4>& corners) {
+  for (int c : corners) out = write_integer(out, c, 6);
+  *out++ = '\n';
+  return out;
 }
 
 }  // namespace pz

@@ -173,6 +173,12 @@ class RealRecord {
     out_.commit_to(write_e14_6(p, value));
     ++count_;
   }
+  // Adds count numbers already laid out (count fields of e14_width
+  // characters), as many as the record still has room for at most.
+  void add_laid_out(std::string_view fields, int count) {
+    out_.put(fields);
+    count_ += count;
+  }
   // Ends the record (a record without numbers is an empty line).
   void end() {
     out_.newline();
@@ -184,7 +190,9 @@ class RealRecord {
   int count_ = 0;
 };
 
-// "(4i6)"
-void write_cell_record(OutFile& out, const std::array<int, 4>& corners);
+// "(4i6)", with its line end: cell_record_width characters from out;
+// returns the end.
+inline constexpr int cell_record_width = 25;
+char* write_cell_record(char* out, const std::array<int, 4>& corners);
 
 }  // namespace pz

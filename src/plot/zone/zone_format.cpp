@@ -1,6 +1,8 @@
 #include "plot/zone/zone_format.hpp"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "plot/plot_file.hpp"
 #include "records/layouts.hpp"
@@ -33,29 +35,67 @@ void write_header(OutFile& out, const PrintoutData& data) {
   out.newline();
 }
 
+// What every plot file of the run holds the same, whatever the printout:
+// each point's coordinate fields and each zone's cell records, laid out
+// once for the run.
+struct ZoneText {
+  std::string coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
+  std::string cells;        // the cell records, one a line
+};
+
+std::vector<ZoneText> lay_out(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
+  std::vector<ZoneText> texts(zones.zones.size());
+  for (std::size_t z = 0; z < texts.size(); ++z) {
+    const Zone& zone = zones.zones[z];
+    ZoneText& text = texts[z];
+    text.coordinates.resize(zone.elements.size() * static_cast<std::size_t>(coordinate_count * e14_width));
+    char* p = text.coordinates.data();
+    for (const int element : zone.elements) {
+      const auto& x = mesh.elements.centres[static_cast<std::size_t>(element)];
+      for (int i = 0; i < coordinate_count; ++i) p = write_e14_6(p, x[static_cast<std::size_t>(i)]);
+    }
+    text.cells.resize(static_cast<std::size_t>(zone.cells.count) * cell_record_width);
+    char* q = text.cells.data();
+    for (int c = 1; c <= zone.cells.count; ++c) q = write_cell_record(q, zone.cells.corners[static_cast<std::size_t>(c)]);
+    text.cells.resize(static_cast<std::size_t>(q - text.cells.data()));
+  }
+  return texts;
+}
+
 // Point records in point order (coordinates, then every value slot), then
 // cell records in cell order.
-void write_zone_body(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Zone& zone) {
+void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
   RealRecord record(out);
+  const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
+  std::size_t at = 0;
   for (const int element : zone.elements) {
-    const auto e = static_cast<std::size_t>(element);
-    const auto& x = mesh.elements.centres[e];
-    for (int i = 0; i < data.coordinate_count; ++i) record.add(x[static_cast<std::size_t>(i)]);
+    record.add_laid_out(std::string_view(text.coordinates).substr(at, point_width), data.coordinate_count);
+    at += point_width;
     const double* values = data.values_of(element);
     for (int j = 0; j < data.slot_count; ++j) record.add(values[j]);
     record.end();
   }
-  for (int c = 1; c <= zone.cells.count; ++c) write_cell_record(out, zone.cells.corners[static_cast<std::size_t>(c)]);
+  out.put(text.cells);
+}
+
+void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const std::vector<ZoneText>& texts) {
+  write_header(out, data);
+  for (std::size_t z = 0; z < zones.zones.size(); ++z) {
+    const Zone& zone = zones.zones[z];
+    if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
+    else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
+    write_zone_body(out, data, zone, texts[z]);
+  }
 }
 
 // One plot file per printout.
 class ZoneFormatPlot : public PrintoutPlot {
  public:
-  explicit ZoneFormatPlot(const std::string& plot_name) : file_(plot_name) {}
+  ZoneFormatPlot(const std::string& plot_name, const std::vector<ZoneText>& texts) : file_(plot_name), texts_(texts) {}
 
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
     time = data.time;
-    write_zone_format(file_.out(), data, zones, mesh);
+    write_plot(file_.out(), data, zones, texts_);
     finished_.emplace(file_.finish());
   }
 
@@ -63,27 +103,31 @@ class ZoneFormatPlot : public PrintoutPlot {
 
  private:
   PlotFile file_;
+  const std::vector<ZoneText>& texts_;
   std::optional<FinishedFile> finished_;
 };
 
 class ZoneFormatWriter : public PlotWriter {
  public:
+  ZoneFormatWriter(const PlotZones& zones, const Mesh& mesh, int coordinate_count)
+      : texts_(lay_out(zones, mesh, coordinate_count)) {}
+
   std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
-    return std::make_unique<ZoneFormatPlot>(plot_name);
+    return std::make_unique<ZoneFormatPlot>(plot_name, texts_);
   }
+
+ private:
+  std::vector<ZoneText> texts_;
 };
 
 }  // namespace
 
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) {
-  write_header(out, data);
-  for (const Zone& zone : zones.zones) {
-    if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
-    else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
-    write_zone_body(out, data, mesh, zone);
-  }
+  write_plot(out, data, zones, lay_out(zones, mesh, data.coordinate_count));
 }
 
-std::unique_ptr<PlotWriter> make_zone_format_writer() { return std::make_unique<ZoneFormatWriter>(); }
+std::unique_ptr<PlotWriter> make_zone_format_writer(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
+  return std::make_unique<ZoneFormatWriter>(zones, mesh, coordinate_count);
+}
 
 }  // namespace pz

@@ -19,7 +19,10 @@
 
 namespace pz {
 
-std::unique_ptr<PlotWriter> make_zone_format_writer();
+// The writer of a run: the coordinates of the points (in coordinate_count
+// coordinates, the run's projection) and the cell records, the same in
+// every plot file, are laid out once when it is made.
+std::unique_ptr<PlotWriter> make_zone_format_writer(const PlotZones& zones, const Mesh& mesh, int coordinate_count);
 
 // Writes a printout's plot in the zone format to out.
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh);
