@@ -2,6 +2,12 @@
 // gives: the same files, console output and exit status, when a printout
 // fails or stops the run too, and when a table row that looks like a header
 // line carries a printout past where a header line would end it.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
 #include "run/cases.hpp"
 
 namespace pz::test {
@@ -61,6 +67,41 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
                        : printout(n, " A2  1     1  " + std::to_string(n) + ".25");
   }
   expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
+}
+
+// A printout file cut short while it is mapped and read (a simulator
+// rewriting it) ends the run by SIGBUS, saying so, with no temporary left.
+TEST(Threads, APrintoutFileCutShortWhileReadEndsTheRunClearly) {
+  ScratchDir dir;
+  dir.write("MESH", square_mesh());
+  std::string file;
+  for (int n = 1; n <= 40; ++n) {
+    file += printout(n, " A1  1     1  1.5");
+    for (int i = 0; i < 50'000; ++i) file += " a line of the printout that heads no table\n";
+  }
+  dir.write("p.out", file);
+  int error_pipe[2];
+  ASSERT_EQ(::pipe(error_pipe), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(error_pipe[1], 2);
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(127);
+    ::execl(PRINTZONE_EXE, "printzone", "-q", "-j", "2", "-xy", "p.out", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(error_pipe[1]);
+  // Once printout 1 is written, the scan has not yet passed printout 5.
+  for (int wait = 0; !std::filesystem::exists(dir.path() / "p.out.1") && wait < 20000; ++wait) ::usleep(100);
+  std::filesystem::resize_file(dir.path() / "p.out", 100);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  std::string err;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(error_pipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, static_cast<std::size_t>(n));
+  ::close(error_pipe[0]);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) << status;
+  EXPECT_EQ(err, "printzone: the printout file was cut short while it was read\n");
+  for (const std::string& name : dir.files()) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
 }  // namespace
