@@ -145,9 +145,32 @@ inline bool parse_real(std::string_view field, int decimals, RealParts& r) noexc
     r.negative = *p == '-';
     ++p;
   }
+  r.digits_begin = p;
+
+  // The shape simulators print, "d.ddddddE+dd" (E or D in either case, up
+  // to 17 digits after the point), ending the field: read straight through.
+  if (end - p >= 6 && p[1] == '.') {
+    unsigned d;
+    if (is_digit(p[0], d)) {
+      std::uint64_t mantissa = d;
+      const char* q = p + 2;
+      while (q < end && q - p < 19 && is_digit(*q, d)) {
+        mantissa = mantissa * 10 + d;
+        ++q;
+      }
+      unsigned e1, e2;
+      if (end - q == 4 && ((q[0] | 0x20) == 'e' || (q[0] | 0x20) == 'd') && (q[1] == '+' || q[1] == '-') &&
+          is_digit(q[2], e1) && is_digit(q[3], e2)) {
+        r.mantissa = mantissa;
+        r.digits_end = q;
+        r.exponent = q[1] == '-' ? -static_cast<long long>(10 * e1 + e2) : static_cast<long long>(10 * e1 + e2);
+        r.exp10 = r.exponent - (q - p - 2);
+        return true;
+      }
+    }
+  }
 
   // Mantissa: digits with at most one point, blanks ignored.
-  r.digits_begin = p;
   int significant = 0;  // digits in mantissa from the first nonzero one
   bool point = false, any_digit = false;
   for (; p < end; ++p) {

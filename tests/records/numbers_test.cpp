@@ -66,6 +66,16 @@ TEST(ReadReal, NearestDoubleOfRandomFields) {
     ASSERT_TRUE(std::isinf(want) ? !ok : ok && std::bit_cast<std::uint64_t>(v) == std::bit_cast<std::uint64_t>(want))
         << field;
   }
+  // The shape tables print, " -0.56169E-02", with up to 17 digits after the point.
+  for (int i = 0; i < 200000; ++i) {
+    std::string digits(1 + rng() % 18, '0');
+    for (char& d : digits) d = static_cast<char>('0' + rng() % 10);
+    const std::string exponent = (rng() % 2 ? "-" : "+") + std::to_string(10 + rng() % 90);
+    const std::string text = (rng() % 2 ? "-" : "") + digits.substr(0, 1) + "." + digits.substr(1);
+    double v = -1;
+    ASSERT_TRUE(read_real("  " + text + "DdEe"[rng() % 4] + exponent, 4, v));
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(v), std::bit_cast<std::uint64_t>(nearest(text + "e" + exponent))) << text;
+  }
 }
 
 TEST(GluedNumbers, EachNumberEndsWhereTheNextBegins) {
