@@ -29,7 +29,6 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file) {
   constexpr Routine routine = Routine::mesh_reader;
   in.open(location_file, Source{unit::locat, location_file}, routine,
           "locat is read from the folder of the mesh file when every coordinate in the mesh is zero");
-  const auto where = [&] { return full_path(location_file) + ", line " + std::to_string(in.line_number()); };
   const auto premature_end = [&] {
     stop("Premature EOF on locat", in.end_of_file_context() + "; a blank record ends the locations");
   };
@@ -37,7 +36,7 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file) {
   if (!in.next(record)) premature_end();
   const Name keyword = read_keyword(record);
   if (keyword != locat_upper && keyword != locat_lower)
-    stop("no locat in locat", where() + ": a location file begins with LOCAT");
+    stop("no locat in locat", in.where() + ": a location file begins with LOCAT");
   for (;;) {
     if (!in.next(record)) premature_end();
     LocationRecord r;

@@ -70,10 +70,7 @@ class MeshInput {
   std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
   const Source& source() const { return in_.source(); }
   long long line_number() const { return in_.line_number(); }
-  // "<full path>, line N": the record last read.
-  std::string where() const {
-    return full_path(in_.source().file) + ", line " + std::to_string(in_.line_number());
-  }
+  std::string where() const { return in_.where(); }
   void close() { in_.close(); }
 
  private:

@@ -107,8 +107,7 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
     }
     if (known && !zone.add_cell(elements))
       stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")",
-           full_path(zone_file.source().file) + ", line " + std::to_string(zone_file.line_number()) +
-               ": start another zone (a line beginning \"Zone\") before it");
+           zone_file.where() + ": start another zone (a line beginning \"Zone\") before it");
   }
   zone.finish(title, plot.zones);
   return plot;

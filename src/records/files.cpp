@@ -190,6 +190,8 @@ void ConsoleCapture::replay() const {
   }
 }
 
+std::string LineReader::where() const { return full_path(name_) + ", line " + std::to_string(line_number_); }
+
 std::string LineReader::end_of_file_context() const {
   return full_path(name_) +
          (line_number_ == 0 ? ": the file is empty" : ": the file ends after line " + std::to_string(line_number_));

@@ -76,6 +76,8 @@ class LineReader {
   // Where the file ended, for messages: "<full path>: the file is empty" or
   // "<full path>: the file ends after line N".
   std::string end_of_file_context() const;
+  // The record last handed out, for messages: "<full path>, line N".
+  std::string where() const;
 
  private:
   bool fill();
