@@ -14,13 +14,20 @@ void catalogue(long n, std::string_view text) {
   write_console(line);
 }
 
-}  // namespace
-
 // Reads the next printout-file line into the scan's current line.
 bool next_line(LineReader& in, ScanLine& line) {
   std::string_view record;
   if (!in.next(record)) return false;
   line.assign(record);
+  return true;
+}
+
+}  // namespace
+
+bool skip_to_header_line(LineReader& in, ScanLine& line) {
+  while (!line.is_header()) {
+    if (!next_line(in, line)) return false;
+  }
   return true;
 }
 

@@ -21,8 +21,9 @@
 
 namespace pz {
 
-// Reads the next printout-file line into the scan's current line.
-bool next_line(LineReader& in, ScanLine& line);
+// Reads on until the scan's current line is a header line (it may be one
+// already); false at the end of the file.
+bool skip_to_header_line(LineReader& in, ScanLine& line);
 
 // How a printout's lines ended.
 enum class PrintoutEnd {

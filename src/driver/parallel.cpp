@@ -165,10 +165,8 @@ void convert(const Conversion& conversion, std::string_view file, Job& job, Prin
     values_line.assign(record);
     PrintoutEnd end;
     job.plot = conversion.printout(in, line, values_line, job.number, data, end);
-    bool at_header = end == PrintoutEnd::header_line;
-    if (end == PrintoutEnd::skip_rest) {
-      while (!at_header && next_line(in, line)) at_header = line.is_header();
-    }
+    const bool at_header =
+        end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
     job.end = at_header ? static_cast<std::size_t>(in.last_record_start() - file.data()) : file.size();
     job.end_line = in.line_number();
   } catch (...) {

@@ -71,9 +71,7 @@ void Run::printouts() {
   long number = 0;
   for (;;) {
     // After a table left out, the rest of its printout is passed over here.
-    while (!line.is_header()) {
-      if (!next_line(in, line)) return;
-    }
+    if (!skip_to_header_line(in, line)) return;
     std::string_view record;
     if (!in.next(record)) return;  // a header line ending the file starts no printout
     values_line.assign(record);
