@@ -82,10 +82,10 @@ void BM_read_table_value(benchmark::State& state) {
   std::vector<std::string> cells;
   char buf[32];
   for (int i = 0; i < 4096; ++i) {
-    std::snprintf(buf, sizeof buf, "%13s", "");
-    const double mant = static_cast<double>(rng() % 100000) / 100000.0;
-    std::snprintf(buf, sizeof buf, "%13.5E", (rng() % 4 == 0 ? -mant : mant) * std::pow(10.0, static_cast<int>(rng() % 13) - 6));
-    cells.push_back(buf);
+    const int exponent = static_cast<int>(rng() % 13) - 6;
+    std::snprintf(buf, sizeof buf, "%s0.%05dE%+03d", rng() % 4 == 0 ? "-" : "", static_cast<int>(rng() % 100000),
+                  exponent);
+    cells.push_back(std::string(13 - std::strlen(buf), ' ') + buf);
   }
   std::size_t i = 0;
   for (auto _ : state) {

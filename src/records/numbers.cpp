@@ -37,6 +37,29 @@ constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
 
 constexpr std::uint64_t eight_blanks = 0x2020202020202020ull;
 
+inline std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;  // the byte at p in the low 8 bits
+}
+
+inline void store8(char* p, std::uint64_t w) {
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);  // the low 8 bits at p
+}
+
+// How many of the 8 bytes of w (the first in the low bits) are digits
+// before the first that is not.
+inline int leading_digit_count(std::uint64_t w) {
+  constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull, zeros = 0x3030303030303030ull;
+  // A byte is a digit when its high half is 3 and stays 3 after adding 6.
+  // Adding 6 to a byte of 0xFA or more carries into the next, but that byte
+  // is itself no digit, so the count ends before the carry matters.
+  const std::uint64_t others = ((w & high) ^ zeros) | (((w + 0x0606060606060606ull) & high) ^ zeros);
+  return others == 0 ? 8 : std::countr_zero(others) / 8;
+}
+
 inline bool is_digit(char c, unsigned& d) {
   d = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
   return d < 10;
@@ -249,27 +272,104 @@ inline bool to_binary(const RealParts& r, double& value) noexcept {
 }
 
 // A short decimal's payload: the mark, the sign (bit 40), the exponent of
-// its leading digit plus 512 (bits 24-33) and its 7 digits (bits 0-23).
+// its leading digit plus 512 (bits 28-37) and its 7 digits, a 4-bit digit
+// each, the leading one in bits 0-3 (bits 0-27). Digits a nibble each go
+// to and from text with a few masks and shifts, with no arithmetic.
 constexpr std::uint64_t short_decimal_mark = 0x7FFC000000000000ull;
 constexpr int short_exponent_bias = 512;
 constexpr int short_exponent_limit = 300;
 constexpr std::uint32_t seven_digits = 10'000'000;
+constexpr std::uint64_t low_nibbles = 0x0F0F0F0F0F0F0F0Full, ascii_zeros = 0x3030303030303030ull;
 
-inline double short_decimal(bool negative, std::uint32_t digits, int exponent) noexcept {
+inline double short_decimal(bool negative, std::uint32_t nibbles, int exponent) noexcept {
   return std::bit_cast<double>(short_decimal_mark | std::uint64_t{negative} << 40 |
-                               std::uint64_t(exponent + short_exponent_bias) << 24 | digits);
+                               std::uint64_t(exponent + short_exponent_bias) << 28 | nibbles);
 }
 
 struct ShortDecimal {
   bool negative;
-  std::uint32_t digits;  // 10^6 <= digits < 10^7
-  int exponent;          // of the leading digit
+  std::uint32_t nibbles;  // 7 digits, the leading one (never 0) in the low nibble
+  int exponent;           // of the leading digit
 };
 
 inline ShortDecimal short_decimal_parts(double value) noexcept {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  return {((bits >> 40) & 1) != 0, static_cast<std::uint32_t>(bits & 0xFFFFFF),
-          static_cast<int>((bits >> 24) & 0x3FF) - short_exponent_bias};
+  return {((bits >> 40) & 1) != 0, static_cast<std::uint32_t>(bits & 0xFFFFFFF),
+          static_cast<int>((bits >> 28) & 0x3FF) - short_exponent_bias};
+}
+
+// The 8 bytes of w (the first in the low bits), digits, as 8 nibbles in
+// the same order; and back, each nibble a digit byte.
+inline std::uint32_t digits_to_nibbles(std::uint64_t w) noexcept {
+  w &= low_nibbles;
+  w = (w | (w >> 4)) & 0x00FF00FF00FF00FFull;
+  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+  return static_cast<std::uint32_t>(w | (w >> 16));
+}
+inline std::uint64_t nibbles_to_digits(std::uint32_t nibbles) noexcept {
+  std::uint64_t w = nibbles;
+  w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
+  w = (w | (w << 8)) & 0x00FF00FF00FF00FFull;
+  w = (w | (w << 4)) & low_nibbles;
+  return w | ascii_zeros;
+}
+
+// 10^6 <= digits < 10^7 as nibbles, and back.
+inline std::uint32_t to_nibbles(std::uint32_t digits) noexcept {
+  std::uint32_t nibbles = 0;
+  for (int i = 0; i < 7; ++i, digits /= 10) nibbles = nibbles << 4 | digits % 10;
+  return nibbles;  // the last digit taken, the leading one, in the low nibble
+}
+inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
+  std::uint32_t digits = 0;
+  for (int i = 0; i < 7; ++i, nibbles >>= 4) digits = digits * 10 + (nibbles & 0xF);
+  return digits;
+}
+
+// The shape tables print, read straight to a short decimal: blanks, an
+// optional sign, "0." and 1 to 7 digits after the point (the first not 0),
+// or a digit 1-9, a point and 0 to 6 digits, then an exponent of E or D
+// (either case), a sign and two digits, ending the field. An all-zero
+// "0.00000E+00" is zero. False, with value untouched, for anything else.
+inline bool read_printed_shape(std::string_view field, double& value) noexcept {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  while (end - p >= 8) {
+    const std::uint64_t others = load8(p) ^ eight_blanks;
+    if (others != 0) {
+      p += std::countr_zero(others) / 8;
+      break;
+    }
+    p += 8;
+  }
+  while (p < end && *p == ' ') ++p;
+  if (p == end) return false;
+  const bool negative = *p == '-';
+  p += *p == '+' || *p == '-';
+  if (end - p < 10 || p[1] != '.') return false;  // the 8 bytes after the point must be the field's
+  const std::uint64_t fraction = load8(p + 2);
+  const int n = leading_digit_count(fraction);
+  const char* q = p + 2 + n;
+  if (end - q != 4 || ((q[0] | 0x20) != 'e' && (q[0] | 0x20) != 'd') || (q[1] != '+' && q[1] != '-')) return false;
+  unsigned e1, e2, lead;
+  if (!is_digit(q[2], e1) || !is_digit(q[3], e2) || !is_digit(p[0], lead)) return false;
+  const int magnitude = static_cast<int>(10 * e1 + e2);
+  int exponent = q[1] == '-' ? -magnitude : magnitude;
+  // The fraction's digits as nibbles, those past the n digits cleared.
+  std::uint32_t nibbles = n == 0 ? 0 : digits_to_nibbles(fraction & (~std::uint64_t{0} >> (64 - 8 * n)));
+  if (lead == 0) {
+    if (nibbles == 0) {  // "0.00000E+00"
+      value = negative ? -0.0 : 0.0;
+      return true;
+    }
+    if (n > 7 || (nibbles & 0xF) == 0) return false;  // 8 digits, or a leading 0 among them
+    --exponent;
+  } else {
+    if (n > 6) return false;
+    nibbles = nibbles << 4 | lead;
+  }
+  value = short_decimal(negative, nibbles, exponent);
+  return true;
 }
 
 }  // namespace
@@ -280,6 +380,7 @@ bool read_real(std::string_view field, int decimals, double& value) noexcept {
 }
 
 bool read_real_as_written(std::string_view field, int decimals, double& value) noexcept {
+  if (read_printed_shape(field, value)) return true;
   RealParts r;
   if (!parse_real(field, decimals, r)) return false;
   if (!r.blank && !r.many && r.mantissa != 0 && r.mantissa < seven_digits) {
@@ -291,7 +392,7 @@ bool read_real_as_written(std::string_view field, int decimals, double& value) n
       --exponent;
     }
     if (exponent >= -short_exponent_limit && exponent <= short_exponent_limit) {
-      value = short_decimal(r.negative, digits, static_cast<int>(exponent));
+      value = short_decimal(r.negative, to_nibbles(digits), static_cast<int>(exponent));
       return true;
     }
   }
@@ -301,13 +402,14 @@ bool read_real_as_written(std::string_view field, int decimals, double& value) n
 double binary_value(double value) noexcept {
   if (!is_short_decimal(value)) return value;
   const ShortDecimal d = short_decimal_parts(value);
+  const std::uint32_t digits = from_nibbles(d.nibbles);
   const int exp10 = d.exponent - 6;
   double v;
   if (exp10 >= -22 && exp10 <= 22) {
-    v = exp10 < 0 ? d.digits / exact_pow10[-exp10] : d.digits * exact_pow10[exp10];
+    v = exp10 < 0 ? digits / exact_pow10[-exp10] : digits * exact_pow10[exp10];
   } else {
     char text[32];
-    char* end = std::to_chars(text, text + sizeof text, d.digits).ptr;
+    char* end = std::to_chars(text, text + 10, digits).ptr;  // 7 digits
     *end++ = 'e';
     end = std::to_chars(end, text + sizeof text, exp10).ptr;
     std::from_chars(text, end, v);
@@ -592,11 +694,10 @@ char* write_e14_6_exact(char* out, double value) noexcept {
   return out + e14_width;
 }
 
-char* write_e14_6(char* out, double value) noexcept {
-  if (is_short_decimal(value)) {
-    const ShortDecimal d = short_decimal_parts(value);
-    return format_e14_6(out, d.negative, d.digits, d.exponent);
-  }
+namespace {
+
+// The field of a value in binary.
+[[gnu::noinline]] char* write_binary_e14_6(char* out, double value) noexcept {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const int biased = static_cast<int>((bits >> 52) & 0x7ff);
@@ -651,6 +752,33 @@ char* write_e14_6(char* out, double value) noexcept {
     return format_e14_6(out, negative, d, E);
   }
   return write_e14_6_exact(out, value);
+}
+
+// The field of a short decimal: its digits laid out, as whole words.
+inline char* write_short_e14_6(char* out, double value) noexcept {
+  const ShortDecimal d = short_decimal_parts(value);
+  out[0] = ' ';
+  out[1] = d.negative ? '-' : ' ';
+  const std::uint64_t digits = nibbles_to_digits(d.nibbles);  // 7 digits and a '0'
+  store8(out + 2, (digits & 0xFF) | std::uint64_t{'.'} << 8 | (digits & 0xFFFFFFFFFFFF00ull) << 8);
+  const char sign = d.exponent < 0 ? '-' : '+';
+  const unsigned a = static_cast<unsigned>(d.exponent < 0 ? -d.exponent : d.exponent);
+  if (a < 100) {
+    out[10] = 'E';
+    out[11] = sign;
+    put_pair(out + 12, a);
+  } else {
+    out[10] = sign;
+    out[11] = static_cast<char>('0' + a / 100);
+    put_pair(out + 12, a % 100);
+  }
+  return out + e14_width;
+}
+
+}  // namespace
+
+char* write_e14_6(char* out, double value) noexcept {
+  return is_short_decimal(value) ? write_short_e14_6(out, value) : write_binary_e14_6(out, value);
 }
 
 }  // namespace pz

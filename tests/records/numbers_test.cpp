@@ -180,6 +180,21 @@ TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
     ASSERT_EQ(e14(kept), e14(binary, true)) << field;
     ASSERT_EQ(std::bit_cast<std::uint64_t>(binary_value(kept)), std::bit_cast<std::uint64_t>(binary)) << field;
   }
+  // The shapes tables print, read the short way: "0." or a digit and up to
+  // 8 more digits, an exponent of two digits, ending the field.
+  for (int n = 0; n < 400'000; ++n) {
+    const int length = static_cast<int>(rng() % 9);
+    std::string digits = std::to_string(rng() % 1'000'000'000 + 1'000'000'000).substr(1, static_cast<std::size_t>(length));
+    const char* leads[] = {"0.", "0.", "1.", "9.", "5."};
+    const char* signs[] = {"", "-", " +"};
+    const std::string field = std::string(rng() % 3, ' ') + signs[rng() % 3] + leads[rng() % 5] + digits +
+                              "EeDd"[rng() % 4] + (rng() % 2 ? "+" : "-") + std::to_string(rng() % 10) +
+                              std::to_string(rng() % 10);
+    double kept, binary;
+    ASSERT_TRUE(read_real_as_written(field, 0, kept) && read_real(field, 0, binary)) << field;
+    ASSERT_EQ(e14(kept), e14(binary, true)) << field;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(binary_value(kept)), std::bit_cast<std::uint64_t>(binary)) << field;
+  }
   // A value of 8 digits, or past the kept exponents, is kept as its double.
   for (const char* field : {"1.2345678", "1.5E+301", "9.999999E-301", "0.0"}) {
     double kept;
