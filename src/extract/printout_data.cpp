@@ -52,7 +52,7 @@ void PrintoutData::add_slots(int count) {
     // Room for twice the slots (at least 8, at most the capacity): a run
     // whose printouts grow table by table moves its values a few times.
     const int wider = std::min(slot_capacity, std::max({wanted, 2 * stride, 8}));
-    std::vector<double> moved(rows * static_cast<std::size_t>(wider));
+    LargeArray<double> moved(rows * static_cast<std::size_t>(wider));
     for (std::size_t e = 0; e < rows && slot_count > 0; ++e)
       std::copy_n(values.data() + e * static_cast<std::size_t>(stride), slot_count, moved.data() + e * static_cast<std::size_t>(wider));
     values.swap(moved);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mesh/mesh.hpp"
+#include "records/large_arrays.hpp"
 
 namespace pz {
 
@@ -60,7 +61,7 @@ struct PrintoutData {
   // plot point each touch one place in memory. The stride grows, the values
   // moving to their new places, when a printout uses more slots than any
   // printout of the run before it; the memory is kept for later printouts.
-  std::vector<double> values;
+  LargeArray<double> values;
   int stride = 0;
   int slot_count = 0;  // slots in use
   std::array<ValueArray, array_capacity> arrays;  // arrays 0..array_count-1, in slot order

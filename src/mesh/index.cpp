@@ -105,7 +105,7 @@ int bucket_of(const Name& name, int buckets) {
   return sum % buckets + 1;
 }
 
-void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buckets) {
+void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets) {
   index.buckets = buckets;
   index.bucket_end.assign(static_cast<std::size_t>(buckets) + 1, 0);
   std::vector<int> bucket(static_cast<std::size_t>(n) + 1);

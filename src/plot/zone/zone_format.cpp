@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plot/plot_file.hpp"
+#include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 
 namespace pz {
@@ -39,8 +40,8 @@ void write_header(OutFile& out, const PrintoutData& data) {
 // each point's coordinate fields and each zone's cell records, laid out
 // once for the run.
 struct ZoneText {
-  std::string coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
-  std::string cells;        // the cell records, one a line
+  LargeArray<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
+  LargeArray<char> cells;        // the cell records, one a line
 };
 
 std::vector<ZoneText> lay_out(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
@@ -69,13 +70,13 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
   std::size_t at = 0;
   for (const int element : zone.elements) {
-    record.add_laid_out(std::string_view(text.coordinates).substr(at, point_width), data.coordinate_count);
+    record.add_laid_out(std::string_view(text.coordinates.data() + at, point_width), data.coordinate_count);
     at += point_width;
     const double* values = data.values_of(element);
     for (int j = 0; j < data.slot_count; ++j) record.add(values[j]);
     record.end();
   }
-  out.put(text.cells);
+  out.put(std::string_view(text.cells.data(), text.cells.size()));
 }
 
 void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const std::vector<ZoneText>& texts) {
