@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times whole runs of printzone on generated max-size cases, against cat
-# reading the same printout file and writing files of the same total size
-# as the plot files, in the same run.
+# reading the same input files (printout file and MESH) and writing files of
+# the same total size as the plot files, in the same run.
 #
 #   bench/whole_run.sh [work-dir] [GiB]   (default /tmp/printzone-bench, 4)
 #
@@ -10,8 +10,9 @@
 # (about 100 MB), and for a printout file of GiB gibibytes of the same
 # printouts: a table of the wall time at -j 1, -j 2 and one thread per core,
 # the time of cat over the input plus a copy of the plot files' bytes, the
-# ratios and the peak resident memory; and the time per table line at a
-# tenth of the grid. GiB 0 leaves the big file out.
+# ratios, the CPU time (user and system) and the peak resident memory; and
+# the wall and CPU time per table line at a tenth of the grid and at the
+# full grid. GiB 0 leaves the big file out.
 #
 # Then the older cases: the 99 999-element 2-D grid with 5
 # printouts (element table of 12
@@ -42,7 +43,7 @@ run_case() {  # name mesh-kind printouts option [only]
   t0=$EPOCHREALTIME
   /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null
   t1=$EPOCHREALTIME
-  cat case.out >/dev/null
+  cat case.out MESH >/dev/null
   local i=0
   for f in case.out.[0-9]*; do cat "$f" >"copy.$i"; i=$((i + 1)); done
   t2=$EPOCHREALTIME
@@ -79,7 +80,7 @@ threads_table() {  # name printouts
       rm -f case.out.[0-9]*
       sync  # no writing back of earlier files during the run
       t0=$EPOCHREALTIME
-      /usr/bin/time -f "%M" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
+      /usr/bin/time -f "%M %U %S" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
       t1=$EPOCHREALTIME
       rows+=("$j $t0 $t1 $(cat rss.txt)")
     done
@@ -89,13 +90,13 @@ threads_table() {  # name printouts
     rm -f copy.*
     sync
     t0=$EPOCHREALTIME
-    cat case.out >/dev/null
+    cat case.out MESH >/dev/null
     i=0
     for f in case.out.[0-9]*; do cat "$f" >"copy.$i"; i=$((i + 1)); done
     t1=$EPOCHREALTIME
     cats+=("$t0 $t1")
   done
-  python3 - "$name" "$cores" "$(stat -c %s case.out)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" <<'PY'
+  python3 - "$name" "$cores" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" <<'PY'
 import sys
 args = sys.argv[1:]
 name, cores, inb, outb = args[0], args[1], float(args[2]), float(args[3])
@@ -103,13 +104,13 @@ split = args.index("--")
 cat = min(float(c.split()[1]) - float(c.split()[0]) for c in args[4:split])
 best = {}
 for row in args[split + 1:]:
-    j, t0, t1, rss = row.split()
-    run, peak = best.get(j, (float("inf"), 0))
-    best[j] = (min(run, float(t1) - float(t0)), max(peak, int(rss)))
+    j, t0, t1, rss, user, system = row.split()
+    run, cpu, peak = best.get(j, (float("inf"), float("inf"), 0))
+    best[j] = (min(run, float(t1) - float(t0)), min(cpu, float(user) + float(system)), max(peak, int(rss)))
 print(f"{name}: in {inb / 1e6:.0f} MB, out {outb / 1e6:.0f} MB, {cores} cores; cat + copy {cat:.3f} s (best of 3)")
-print("  threads   wall s   / cat   peak RSS MiB")
-for j, (run, rss) in best.items():
-    print(f"  {j:>7} {run:8.3f} {run / cat:7.2f} {rss / 1024:14.1f}")
+print("  threads   wall s   / cat   CPU s   peak RSS MiB")
+for j, (run, cpu, rss) in best.items():
+    print(f"  {j:>7} {run:8.3f} {run / cat:7.2f} {cpu:7.3f} {rss / 1024:14.1f}")
 PY
   rm -f copy.* case.out.[0-9]* case.out
   cd ..
@@ -125,20 +126,21 @@ threads_table largest-grid 3
 per_line() {  # scale
   rm -rf per-line && mkdir per-line && cd per-line
   "$build/bench/gen_mesh" 2d "$1" MESH >/dev/null
-  local n t0 t1 times=() rows=()
+  local n t0 t1 times=() cpu=() rows=()
   for n in 2 20; do
     "$build/bench/gen_printout" MESH "$n" case.out
     cat case.out MESH >/dev/null
     rm -f case.out.[0-9]*
     sync
     t0=$EPOCHREALTIME
-    "$build/printzone" -j 1 case.out >/dev/null
+    /usr/bin/time -f "%U %S" -o cpu.txt "$build/printzone" -j 1 case.out >/dev/null
     t1=$EPOCHREALTIME
     times+=("$(python3 -c "print($t1 - $t0)")")
+    cpu+=("$(awk '{ print $1 + $2 }' cpu.txt)")
     rows+=("$(grep -c '^ [^ ]' case.out || true)")
   done
-  python3 -c "import sys; t2, t20, r2, r20 = map(float, sys.argv[2:]); print(f'grid at scale {sys.argv[1]}: -j 1 {(t20 - t2) / (r20 - r2) * 1e9:.0f} ns per table line')" \
-    "$1" "${times[@]}" "${rows[@]}"
+  python3 -c "import sys; t2, t20, c2, c20, r2, r20 = map(float, sys.argv[2:]); print(f'grid at scale {sys.argv[1]}: -j 1 {(t20 - t2) / (r20 - r2) * 1e9:.0f} ns wall, {(c20 - c2) / (r20 - r2) * 1e9:.0f} ns CPU per table line')" \
+    "$1" "${times[@]}" "${cpu[@]}" "${rows[@]}"
   cd .. && rm -rf per-line
 }
 per_line 0.1
