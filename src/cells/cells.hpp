@@ -6,12 +6,14 @@
 #include <span>
 #include <vector>
 
+#include "records/large_arrays.hpp"
+
 namespace pz {
 
 inline constexpr int cell_capacity = 140000;
 
 struct Cells {
-  std::vector<std::array<int, 4>> corners;  // cells 1..count; entry 0 unused
+  LargeArray<std::array<int, 4>> corners;  // cells 1..count; entry 0 unused
   int count = 0;
 };
 

@@ -5,9 +5,10 @@
 // allocated. Backed by ordinary 4 KiB pages, every page of it costs a page
 // fault on first touch, about as much time as filling the page; on a
 // virtual machine several times more. LargeArrayAllocator hands out blocks
-// of 2 MiB and more aligned to 2 MiB and asks the kernel to back them with
-// 2 MiB pages where it can (Linux's transparent huge pages, which most
-// systems grant on request), 512 times fewer faults. Smaller blocks, and
+// of 1 MiB and more rounded up to whole 2 MiB pages, aligned to 2 MiB, and
+// asks the kernel to back them with 2 MiB pages where it can (Linux's
+// transparent huge pages, which most systems grant on request): 512 times
+// fewer faults, for at most 1 MiB more memory a block. Smaller blocks, and
 // systems without the request, get ordinary memory: the contents are the
 // same either way.
 #pragma once
@@ -27,7 +28,7 @@ template <class T>
 struct LargeArrayAllocator {
   using value_type = T;
   static constexpr std::size_t page = std::size_t{2} << 20;  // 2 MiB
-  static constexpr std::size_t threshold = page;
+  static constexpr std::size_t threshold = page / 2;
 
   LargeArrayAllocator() = default;
   template <class U>
