@@ -122,11 +122,12 @@ threads_table largest-grid 3
 
 # Time per table line at a tenth of the grid and at the full grid, at -j 1:
 # the time of 20 printouts less that of 2, over the lines of the 18 more (so
-# that reading the mesh and tracing the cells, once a run, do not count).
+# that reading the mesh and tracing the cells, once a run, do not count);
+# wall, user and system time, and cat over the same bytes.
 per_line() {  # scale
   rm -rf per-line && mkdir per-line && cd per-line
   "$build/bench/gen_mesh" 2d "$1" MESH >/dev/null
-  local n t0 t1 times=() cpu=() rows=()
+  local n t0 t1 times=() user=() system=() cats=() rows=()
   for n in 2 20; do
     "$build/bench/gen_printout" MESH "$n" case.out
     cat case.out MESH >/dev/null
@@ -136,11 +137,21 @@ per_line() {  # scale
     /usr/bin/time -f "%U %S" -o cpu.txt "$build/printzone" -j 1 case.out >/dev/null
     t1=$EPOCHREALTIME
     times+=("$(python3 -c "print($t1 - $t0)")")
-    cpu+=("$(awk '{ print $1 + $2 }' cpu.txt)")
+    user+=("$(awk '{ print $1 }' cpu.txt)")
+    system+=("$(awk '{ print $2 }' cpu.txt)")
     rows+=("$(grep -c '^ [^ ]' case.out || true)")
+    # cat over the same bytes: the writing back of many files costs the
+    # kernel more per byte, whoever writes them.
+    sync
+    t0=$EPOCHREALTIME
+    cat case.out MESH >/dev/null
+    cat case.out.[0-9]* >copy  # one cat, so that no start-up of one a file counts
+    t1=$EPOCHREALTIME
+    cats+=("$(python3 -c "print($t1 - $t0)")")
+    rm -f copy
   done
-  python3 -c "import sys; t2, t20, c2, c20, r2, r20 = map(float, sys.argv[2:]); print(f'grid at scale {sys.argv[1]}: -j 1 {(t20 - t2) / (r20 - r2) * 1e9:.0f} ns wall, {(c20 - c2) / (r20 - r2) * 1e9:.0f} ns CPU per table line')" \
-    "$1" "${times[@]}" "${cpu[@]}" "${rows[@]}"
+  python3 -c "import sys; t2, t20, u2, u20, s2, s20, k2, k20, r2, r20 = map(float, sys.argv[2:]); r = (r20 - r2) / 1e9; print(f'grid at scale {sys.argv[1]}: -j 1 {(t20 - t2) / r:.0f} ns wall ({(u20 - u2) / r:.0f} user, {(s20 - s2) / r:.0f} system) per table line; cat + copy {(k20 - k2) / r:.0f} ns')" \
+    "$1" "${times[@]}" "${user[@]}" "${system[@]}" "${cats[@]}" "${rows[@]}"
   cd .. && rm -rf per-line
 }
 per_line 0.1
