@@ -632,16 +632,9 @@ constexpr char digit_pairs[201] =
 
 inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
 
-// Lays out the field for the 7 digits d (10^6 <= d < 10^7) and exponent E.
-inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
-  out[0] = ' ';
-  out[1] = negative ? '-' : ' ';
-  const std::uint32_t lead = d / 1000000, rest = d % 1000000;
-  out[2] = static_cast<char>('0' + lead);
-  out[3] = '.';
-  put_pair(out + 4, rest / 10000);
-  put_pair(out + 6, rest / 100 % 100);
-  put_pair(out + 8, rest % 100);
+// The exponent part of the field, its last 4 columns: "E+dd", or "+ddd"
+// from 100 on.
+inline char* put_exponent(char* out, int E) {
   const char sign = E < 0 ? '-' : '+';
   const unsigned a = static_cast<unsigned>(E < 0 ? -E : E);
   if (a < 100) {
@@ -654,6 +647,19 @@ inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
     put_pair(out + 12, a % 100);
   }
   return out + e14_width;
+}
+
+// Lays out the field for the 7 digits d (10^6 <= d < 10^7) and exponent E.
+inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
+  out[0] = ' ';
+  out[1] = negative ? '-' : ' ';
+  const std::uint32_t lead = d / 1000000, rest = d % 1000000;
+  out[2] = static_cast<char>('0' + lead);
+  out[3] = '.';
+  put_pair(out + 4, rest / 10000);
+  put_pair(out + 6, rest / 100 % 100);
+  put_pair(out + 8, rest % 100);
+  return put_exponent(out, E);
 }
 
 // floor(k * log10(2)) for |k| <= 2620.
@@ -761,18 +767,7 @@ inline char* write_short_e14_6(char* out, double value) noexcept {
   out[1] = d.negative ? '-' : ' ';
   const std::uint64_t digits = nibbles_to_digits(d.nibbles);  // 7 digits and a '0'
   store8(out + 2, (digits & 0xFF) | std::uint64_t{'.'} << 8 | (digits & 0xFFFFFFFFFFFF00ull) << 8);
-  const char sign = d.exponent < 0 ? '-' : '+';
-  const unsigned a = static_cast<unsigned>(d.exponent < 0 ? -d.exponent : d.exponent);
-  if (a < 100) {
-    out[10] = 'E';
-    out[11] = sign;
-    put_pair(out + 12, a);
-  } else {
-    out[10] = sign;
-    out[11] = static_cast<char>('0' + a / 100);
-    put_pair(out + 12, a % 100);
-  }
-  return out + e14_width;
+  return put_exponent(out, d.exponent);
 }
 
 }  // namespace
