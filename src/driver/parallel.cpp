@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "records/failure.hpp"
 
 namespace pz {
@@ -18,13 +20,13 @@ namespace {
 // One printout in flight: where it begins, and what its conversion gave.
 struct Job {
   long number = 0;
-  std::size_t start = 0;  // offset of its header line
-  long long line = 0;     // and that line's number
+  std::uint64_t start = 0;  // offset of its header line
+  long long line = 0;       // and that line's number
 
   ConsoleCapture console;  // its console output, in order
   std::unique_ptr<PrintoutPlot> plot;
   std::exception_ptr error;  // the failure or stop that ended it
-  std::size_t end = 0;       // offset of the header line after it, or the file's size
+  std::uint64_t end = 0;     // offset of the header line after it, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
 };
@@ -33,40 +35,24 @@ struct Job {
 // (its values line); the next is looked for after that values line.
 class PrintoutScanner {
  public:
-  explicit PrintoutScanner(std::string_view file) : file_(file) {}
+  explicit PrintoutScanner(LineReader& in) : in_(in) {}
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
-  void restart(std::size_t at, long long line) {
-    position_ = at;
-    line_ = line;
-  }
+  void restart(std::uint64_t at, long long line) { in_.seek(at, line); }
 
   // The next printout's header line; false when there is none.
-  bool next(std::size_t& start, long long& line) {
+  bool next(std::uint64_t& start, long long& line) {
     std::string_view text;
     for (;;) {
-      const std::size_t at = position_;
-      if (!next_line(text)) return false;
+      if (!in_.next(text)) return false;
       if (!is_header(text)) continue;
-      start = at;
-      line = line_;
-      return next_line(text);  // the values line: a header line ending the file starts no printout
+      start = in_.last_record_offset();
+      line = in_.line_number();
+      return in_.next(text);  // the values line: a header line ending the file starts no printout
     }
   }
 
  private:
-  // The next line without its line end; line_ becomes its number.
-  bool next_line(std::string_view& text) {
-    if (position_ >= file_.size()) return false;
-    const std::size_t newline = file_.find('\n', position_);
-    const std::size_t stop = newline == std::string_view::npos ? file_.size() : newline;
-    text = file_.substr(position_, stop - position_);
-    if (newline != std::string_view::npos && !text.empty() && text.back() == '\r') text.remove_suffix(1);
-    position_ = newline == std::string_view::npos ? file_.size() : newline + 1;
-    ++line_;
-    return true;
-  }
-
   // As the conversion's scan tests a line, over its first line_width
   // columns (shorter lines read as blank-padded).
   static bool is_header(std::string_view text) {
@@ -74,9 +60,7 @@ class PrintoutScanner {
     return text.size() > header_marker.size() && is_header_line(text);
   }
 
-  std::string_view file_;
-  std::size_t position_ = 0;
-  long long line_ = 0;  // number of the line before position_
+  LineReader& in_;
 };
 
 // Worker threads taking jobs in the order given.
@@ -149,14 +133,28 @@ class Workers {
   std::vector<std::thread> threads_;
 };
 
+// A file that ends before the size it had when the run began was cut
+// short while it was read (a simulator writing it anew).
+bool cut_short(const LineReader& in, std::uint64_t file_size) {
+  return in.at_end_of_file() && in.bytes_read() < file_size;
+}
+
+[[noreturn]] void fail_cut_short(const LineReader& in, std::uint64_t file_size) {
+  fail(failure::read, in.source(), Routine::main_program,
+       in.end_of_file_context() + ", short of the " + std::to_string(file_size) +
+           " bytes it had when the run began: it was cut short while it was read");
+}
+
 // Converts one printout on a worker: its console output is kept, its plot
-// files stay under their temporary names, and where it ended is noted.
-void convert(const Conversion& conversion, std::string_view file, Job& job, PrintoutData& data) {
+// files stay under their temporary names, and where it ended is noted. It
+// reads the file by position, from its header line on, as far as the
+// printout goes.
+void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, PrintoutData& data) {
   const ConsoleCapture::Scope capture(job.console);
+  LineReader in;
   try {
-    const std::string& name = conversion.settings.printout_file;
-    LineReader in;
-    in.attach_memory(file.substr(job.start), job.line - 1, Source{unit::printout, name}, Routine::main_program);
+    in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
+                 Routine::main_program);
     ScanLine line;
     Line values_line;
     std::string_view record;
@@ -167,18 +165,31 @@ void convert(const Conversion& conversion, std::string_view file, Job& job, Prin
     job.plot = conversion.printout(in, line, values_line, job.number, data, end);
     const bool at_header =
         end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
-    job.end = at_header ? static_cast<std::size_t>(in.last_record_start() - file.data()) : file.size();
+    job.end = at_header ? in.last_record_offset() : file_size;
     job.end_line = in.line_number();
   } catch (...) {
     job.error = std::current_exception();
+  }
+  // What the printout read last, and the printouts the scan found further
+  // on, are gone: the conversion's outcome tells nothing.
+  if (cut_short(in, file_size)) {
+    job.plot.reset();
+    try {
+      fail_cut_short(in, file_size);
+    } catch (...) {
+      job.error = std::current_exception();
+    }
   }
 }
 
 }  // namespace
 
-void convert_in_parallel(const Conversion& conversion, PlotWriter& writer, MappedFile& file, int threads,
+bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
                          std::optional<Progress>& progress) {
-  const std::string_view bytes = file.bytes();
+  const int fd = in.descriptor();
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
+  const auto file_size = static_cast<std::uint64_t>(st.st_size);
   std::vector<std::unique_ptr<PrintoutData>> data;
   for (int i = 0; i < threads; ++i)
     data.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
@@ -186,16 +197,17 @@ void convert_in_parallel(const Conversion& conversion, PlotWriter& writer, Mappe
 
   std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
   // (declared after the jobs, so that the workers stop before the jobs go)
-  Workers workers(threads, [&](Job& job, int worker) { convert(conversion, bytes, job, *data[worker]); });
+  Workers workers(threads, [&](Job& job, int worker) { convert(conversion, fd, file_size, job, *data[worker]); });
   const auto drop_after_first = [&] {
     for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);
     in_flight.resize(1);
   };
 
-  PrintoutScanner scanner(bytes);
+  in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
+  PrintoutScanner scanner(in);
   long next_number = 1;
   for (;;) {
-    std::size_t start;
+    std::uint64_t start;
     long long line;
     while (in_flight.size() < most_in_flight && scanner.next(start, line)) {
       auto job = std::make_unique<Job>();
@@ -205,7 +217,10 @@ void convert_in_parallel(const Conversion& conversion, PlotWriter& writer, Mappe
       workers.submit(*job);
       in_flight.push_back(std::move(job));
     }
-    if (in_flight.empty()) return;
+    if (in_flight.empty()) {
+      if (cut_short(in, file_size)) fail_cut_short(in, file_size);
+      return true;
+    }
 
     Job& job = *in_flight.front();
     workers.wait(job);
@@ -222,7 +237,6 @@ void convert_in_parallel(const Conversion& conversion, PlotWriter& writer, Mappe
       scanner.restart(job.end, job.end_line - 1);
       next_number = job.number + 1;
     }
-    file.release_before(in_flight.size() > 1 ? in_flight[1]->start : job.end);
     if (progress) progress->block_read(job.end);
     in_flight.pop_front();
   }

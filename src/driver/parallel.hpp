@@ -1,10 +1,12 @@
 // Printouts converted several at once.
 //
 // Once the mesh, the cells and the zones are read, each printout's plot
-// files depend on its own lines alone. The printout file is mapped into
-// memory; a scan finds where printouts begin (header lines, each followed by
-// its values line); worker threads convert the printouts found, each from
-// its own header line, with the same code as a run of one printout after
+// files depend on its own lines alone. A scan reads the printout file and
+// finds where printouts begin (header lines, each followed by its values
+// line); worker threads convert the printouts found, each reading the file
+// from its own header line on (by position, in blocks, as a run of one
+// thread reads it: no mapping, whose pages cost a page-table entry each on
+// first touch), with the same code as a run of one printout after
 // another; the main thread then takes the results in printout order: it
 // writes each printout's console output (kept by its worker), and commits
 // its plot files, or ends the run with the printout's failure, after which
@@ -28,9 +30,11 @@
 
 namespace pz {
 
-// Converts the printouts of the mapped printout file on `threads` worker
-// threads and commits them through writer, in order.
-void convert_in_parallel(const Conversion& conversion, PlotWriter& writer, MappedFile& file, int threads,
+// Converts the printouts of the printout file that in has open on
+// `threads` worker threads and commits them through writer, in order; in
+// reads the file for the scan. False, with nothing done, when the file is
+// no regular file or is empty: those are read line by line.
+bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
                          std::optional<Progress>& progress);
 
 }  // namespace pz

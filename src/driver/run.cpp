@@ -58,13 +58,7 @@ void Run::printouts() {
 
   const int threads = settings.threads > 0 ? settings.threads
                                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  if (threads > 1) {
-    MappedFile mapped;  // a pipe or an empty file is read line by line
-    if (mapped.map(in.descriptor())) {
-      convert_in_parallel(conversion, *writer, mapped, threads, progress);
-      return;
-    }
-  }
+  if (threads > 1 && convert_in_parallel(conversion, *writer, in, threads, progress)) return;
 
   ScanLine line;
   Line values_line;

@@ -28,9 +28,7 @@ namespace {
 // a handler never interrupts the change it waits for; the handler takes
 // the lock (waiting for a change on another thread to end) and keeps it, as
 // the run ends.
-// SIGBUS comes from a file mapped for reading that was cut short while it
-// was read (the printout file, rewritten by a simulator): it is said so.
-constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ, SIGBUS};
+constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
 
 class Temporaries {
  public:
@@ -75,10 +73,6 @@ Temporaries temporaries;
 
 extern "C" void remove_temporaries_and_end(int signal_number) {
   temporaries.unlink_all();
-  if (signal_number == SIGBUS) {
-    static constexpr char cut[] = "printzone: the printout file was cut short while it was read\n";
-    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, cut, sizeof cut - 1);
-  }
   // The handler was reset to the default action on entry and the signal is
   // not blocked: raising it again ends the run as the signal would.
   ::raise(signal_number);

@@ -4,7 +4,7 @@
 // that ends inside a printout leaves no empty or partial plot file behind,
 // a plot file finished earlier stays as written, and two runs at once in
 // one folder never mix their output. A signal that ends the run (SIGINT,
-// SIGTERM, SIGHUP, SIGXFSZ, SIGBUS) removes the temporary files first.
+// SIGTERM, SIGHUP, SIGXFSZ) removes the temporary files first.
 #pragma once
 
 #include <string>
@@ -56,8 +56,7 @@ class PlotFile {
 
 // Makes the signals that end a run remove its temporary files first, then
 // end it as they would have (a signal ignored when the program started
-// stays ignored): SIGINT, SIGTERM, SIGHUP, SIGXFSZ, and SIGBUS, which a
-// printout file cut short while it is mapped gives, saying so first.
+// stays ignored): SIGINT, SIGTERM, SIGHUP and SIGXFSZ.
 void remove_temporaries_on_signals();
 
 // What the plot files are named after: the printout file name with the

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,7 +43,6 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
   data_ = buf_.get();
-  memory_ = false;
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -61,49 +59,46 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   bytes_read_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
   data_ = buf_.get();
-  memory_ = false;
 }
 
-void LineReader::attach_memory(std::string_view bytes, long long lines_before, const Source& source,
-                               Routine routine) {
-  close();
-  name_ = std::string(source.file);
-  source_ = Source{source.unit, name_};
-  routine_ = routine;
-  memory_ = true;
-  data_ = bytes.data();
-  eof_ = true;
-  skipping_ = false;
-  begin_ = 0;
-  end_ = bytes.size();
+void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before, const Source& source,
+                          Routine routine) {
+  attach(fd, source, routine);
+  positional_ = true;
+  bytes_read_ = offset;
   line_number_ = lines_before;
 }
 
 void LineReader::close() {
   if (fd_ >= 0 && owned_) ::close(fd_);
   fd_ = -1;
-  memory_ = false;
+  positional_ = false;
 }
 
-void LineReader::rewind() {
-  if (fd_ >= 0) ::lseek(fd_, 0, SEEK_SET);
+void LineReader::rewind() { seek(0, 0); }
+
+void LineReader::seek(std::uint64_t offset, long long lines_before) {
+  if (fd_ >= 0 && !positional_ && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    fail(failure::read, source_, routine_, file_error(name_, errno));
   eof_ = false;
   skipping_ = false;
   begin_ = end_ = 0;
-  line_number_ = 0;
-  bytes_read_ = 0;
+  line_number_ = lines_before;
+  bytes_read_ = offset;
 }
 
 // Moves the unread rest to the front and reads another block behind it.
 bool LineReader::fill() {
-  if (eof_ || memory_) return false;
+  if (eof_) return false;
   if (begin_ > 0) {
     std::memmove(buf_.get(), data_ + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
   for (;;) {
-    ssize_t got = ::read(fd_, buf_.get() + end_, read_block + record_limit_ + 1 - end_);
+    const std::size_t room = read_block + record_limit_ + 1 - end_;
+    const ssize_t got = positional_ ? ::pread(fd_, buf_.get() + end_, room, static_cast<off_t>(bytes_read_))
+                                    : ::read(fd_, buf_.get() + end_, room);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       bytes_read_ += static_cast<std::uint64_t>(got);
@@ -118,7 +113,7 @@ bool LineReader::fill() {
 }
 
 bool LineReader::next(std::string_view& record) {
-  if (fd_ < 0 && !memory_) return false;
+  if (fd_ < 0) return false;
   ++line_number_;
   if (skipping_) {
     // The previous record was cut: drop the rest of its line.
@@ -195,29 +190,6 @@ std::string LineReader::where() const { return full_path(name_) + ", line " + st
 std::string LineReader::end_of_file_context() const {
   return full_path(name_) +
          (line_number_ == 0 ? ": the file is empty" : ": the file ends after line " + std::to_string(line_number_));
-}
-
-MappedFile::~MappedFile() {
-  if (data_ != nullptr) ::munmap(data_, size_);
-}
-
-bool MappedFile::map(int fd) {
-  struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
-  void* data = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-  if (data == MAP_FAILED) return false;
-  data_ = data;
-  size_ = static_cast<std::size_t>(st.st_size);
-  ::madvise(data_, size_, MADV_SEQUENTIAL);
-  return true;
-}
-
-void MappedFile::release_before(std::size_t offset) {
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  const std::size_t whole_pages = std::min(offset, size_) / page * page;
-  if (whole_pages <= released_) return;
-  ::madvise(static_cast<char*>(data_) + released_, whole_pages - released_, MADV_DONTNEED);
-  released_ = whole_pages;
 }
 
 OutFile::~OutFile() { abandon(); }

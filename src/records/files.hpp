@@ -51,9 +51,11 @@ class LineReader {
   void open(const std::string& path, const Source& source, Routine routine, std::string_view hint = {});
   // Reads from an already open descriptor (standard input); not closed.
   void attach(int fd, const Source& source, Routine routine);
-  // Reads the lines of bytes in memory (part of a mapped file), numbered
-  // from lines_before + 1; the records are views into bytes.
-  void attach_memory(std::string_view bytes, long long lines_before, const Source& source, Routine routine);
+  // Reads an open file (fd, not taken over) from byte offset on, its lines
+  // numbered from lines_before + 1, by position: the descriptor's own
+  // offset is neither used nor moved, so that readers on several threads
+  // may share one descriptor.
+  void attach_at(int fd, std::uint64_t offset, long long lines_before, const Source& source, Routine routine);
 
   // Next record, or false at the end of the file.
   bool next(std::string_view& record);
@@ -62,6 +64,9 @@ class LineReader {
   std::string_view next_required();
 
   void rewind();
+  // Goes on reading a file from byte offset, its line number lines_before +
+  // 1 (a seek error is the run-time failure "error during read").
+  void seek(std::uint64_t offset, long long lines_before);
   void close();
   // The watcher told of each block from now on (nullptr: none).
   void watch(ReadWatcher* watcher) { watcher_ = watcher; }
@@ -69,8 +74,14 @@ class LineReader {
   const Source& source() const { return source_; }
   // Number of the record last handed out (1 for the first); 0 before any.
   long long line_number() const { return line_number_; }
-  // Where the record last handed out begins (in the bytes of attach_memory).
-  const char* last_record_start() const { return last_record_; }
+  // True once a read has met the end of the file.
+  bool at_end_of_file() const { return eof_; }
+  // The bytes read so far, counted from the file's start.
+  std::uint64_t bytes_read() const { return bytes_read_; }
+  // The offset in the file where the record last handed out begins.
+  std::uint64_t last_record_offset() const {
+    return bytes_read_ - end_ + static_cast<std::uint64_t>(last_record_ - data_);
+  }
   // The descriptor of an open file, or -1.
   int descriptor() const { return fd_; }
   // Where the file ended, for messages: "<full path>: the file is empty" or
@@ -86,9 +97,9 @@ class LineReader {
   bool owned_ = false;
   bool eof_ = false;
   bool skipping_ = false;
-  bool memory_ = false;          // reading attach_memory's bytes
+  bool positional_ = false;      // reading by position (attach_at)
   std::unique_ptr<char[]> buf_;  // the block buffer of a file
-  const char* data_ = nullptr;   // the buffer, or the bytes in memory
+  const char* data_ = nullptr;   // the buffer
   const char* last_record_ = nullptr;
   std::size_t record_limit_;
   std::size_t begin_ = 0, end_ = 0;
@@ -98,29 +109,6 @@ class LineReader {
   std::string name_;
   Source source_{0, {}};
   Routine routine_ = Routine::main_program;
-};
-
-// A regular file mapped into memory for reading, for printouts converted
-// on several threads at once. Pages the run is done with can be given back,
-// so that what stays resident does not grow with the file.
-class MappedFile {
- public:
-  MappedFile() = default;
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-
-  // Maps the open file fd (not taken over); false, with nothing mapped, when
-  // it is no regular file, is empty or cannot be mapped.
-  bool map(int fd);
-  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-  // The bytes before offset are not needed any more.
-  void release_before(std::size_t offset);
-
- private:
-  void* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t released_ = 0;  // bytes given back from the front
 };
 
 class OutFile {
