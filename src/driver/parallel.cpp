@@ -149,9 +149,9 @@ bool cut_short(const LineReader& in, std::uint64_t file_size) {
 // files stay under their temporary names, and where it ended is noted. It
 // reads the file by position, from its header line on, as far as the
 // printout goes.
-void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, PrintoutData& data) {
+void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, LineReader& in,
+             PrintoutData& data) {
   const ConsoleCapture::Scope capture(job.console);
-  LineReader in;
   try {
     in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
                  Routine::main_program);
@@ -190,14 +190,20 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
   const auto file_size = static_cast<std::uint64_t>(st.st_size);
+  // Each worker's printout data and reader, kept from printout to printout.
   std::vector<std::unique_ptr<PrintoutData>> data;
-  for (int i = 0; i < threads; ++i)
+  std::vector<std::unique_ptr<LineReader>> readers;
+  for (int i = 0; i < threads; ++i) {
     data.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
+    readers.push_back(std::make_unique<LineReader>());
+  }
   const std::size_t most_in_flight = 2 * static_cast<std::size_t>(threads);
 
   std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
   // (declared after the jobs, so that the workers stop before the jobs go)
-  Workers workers(threads, [&](Job& job, int worker) { convert(conversion, fd, file_size, job, *data[worker]); });
+  Workers workers(threads, [&](Job& job, int worker) {
+    convert(conversion, fd, file_size, job, *readers[worker], *data[worker]);
+  });
   const auto drop_after_first = [&] {
     for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);
     in_flight.resize(1);

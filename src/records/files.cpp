@@ -65,6 +65,7 @@ void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before,
                           Routine routine) {
   attach(fd, source, routine);
   positional_ = true;
+  positional_block_ = std::size_t{1} << 14;
   bytes_read_ = offset;
   line_number_ = lines_before;
 }
@@ -96,7 +97,13 @@ bool LineReader::fill() {
     begin_ = 0;
   }
   for (;;) {
-    const std::size_t room = read_block + record_limit_ + 1 - end_;
+    std::size_t room = read_block + record_limit_ + 1 - end_;
+    if (positional_) {
+      // From a small first block up: a reader by position often reads a
+      // short part of the file (a printout of a small grid).
+      room = std::min(room, positional_block_);
+      positional_block_ = std::min(2 * positional_block_, read_block);
+    }
     const ssize_t got = positional_ ? ::pread(fd_, buf_.get() + end_, room, static_cast<off_t>(bytes_read_))
                                     : ::read(fd_, buf_.get() + end_, room);
     if (got > 0) {

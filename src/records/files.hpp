@@ -98,6 +98,7 @@ class LineReader {
   bool eof_ = false;
   bool skipping_ = false;
   bool positional_ = false;      // reading by position (attach_at)
+  std::size_t positional_block_ = 0;  // bytes the next read by position asks for
   std::unique_ptr<char[]> buf_;  // the block buffer of a file
   const char* data_ = nullptr;   // the buffer
   const char* last_record_ = nullptr;
