@@ -5,7 +5,7 @@
 #include <numeric>
 
 #include "mesh/mesh.hpp"
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz {
 namespace {

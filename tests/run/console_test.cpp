@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "driver/progress.hpp"
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz::test {
 namespace {
@@ -67,18 +67,10 @@ TEST(VtkOption, TakesThePlaceOfThePlotFileAnywhereAmongTheOptions) {
 
 TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
   // A mesh without coordinates: locat is read beside it.
-  const std::string at = "                 ";
-  const std::string unplaced = mesh_file({element("A1  1", 0, 0), element("A1  2", 0, 0), element("A2  1", 0, 0),
-                                          element("A2  2", 0, 0)},
-                                         {connection("A1  1", "A1  2"), connection("A1  1", "A2  1"),
-                                          connection("A1  2", "A2  2"), connection("A2  1", "A2  2")});
-  const std::string locat = lines({"LOCAT", "A1  1     0.0" + at + "0.0", "A1  2     1.0" + at + "0.0",
-                                   "A2  1     0.0" + at + "1.0", "A2  2     1.0" + at + "1.0", ""});
-  const std::string plot = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n[...]";
   for (const Case& k : {
            Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", "Runs/P.OUT"}, .printout = {}, .mesh = {},
-                 .files = {{"case/MESH", unplaced}, {"case/locat", locat}, {"Runs/P.OUT", one_table}}},
-                0, "", {{"stdout", ""}, {"out/deep/p.out.1", plot}}},
+                 .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {"Runs/P.OUT", one_table}}},
+                0, "", {{"stdout", ""}, {"out/deep/p.out.1", one_table_plot}}},
            Case{{.args = {"-vtk", "-o", "out", "-xy", "p.out"}}, 0, "",
                 {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", "[...]file=\"p.out.1.vtu\"/>\n  </Collection>\n</VTKFile>\n"}}},
            // A file where the folder should be, and a mesh file that is not there.

@@ -1,36 +1,24 @@
 // Whole runs against expected files. Each folder under tests/run/golden is
 // one case:
-//   args     the command line, one argument a line
+//   args     the command line, its arguments separated by blanks
 //   inputs   (optional) files of the project copied in first, one path a line
 //   in/      the case's own input files
-//   out/     what the run must give, byte for byte: "stdout", "stderr"
+//   out/     what the run must give, byte for byte: "stdout" and "stderr"
 //            (empty when absent), "status" (0 when absent) and every file
 //            the run leaves besides its inputs
 // Each case runs with its printouts converted one after another (-j 1) and
 // several at once (-j 3): both must give the same.
-#include <fstream>
-#include <sstream>
-
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const fs::path source = PRINTZONE_SOURCE_DIR, golden = source / "tests" / "run" / "golden";
 
-std::string slurp(const fs::path& p) {
-  std::ostringstream s;
-  s << std::ifstream(p, std::ios::binary).rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> lines_of(const fs::path& p) {
+std::vector<std::string> words(const fs::path& p) {
   std::vector<std::string> v;
   std::istringstream in(slurp(p));
-  for (std::string l; std::getline(in, l);)
-    if (!l.empty()) v.push_back(l);
+  for (std::string w; in >> w;) v.push_back(w);
   return v;
 }
 
@@ -38,8 +26,8 @@ class Golden : public testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, GivesTheExpectedFiles) {
   const fs::path folder = golden / GetParam(), out = folder / "out";
-  Case k{{.args = lines_of(folder / "args"), .printout = {}, .mesh = {}}, 0, slurp(out / "stderr"), {}};
-  for (const fs::path p : lines_of(folder / "inputs")) k.run.files.push_back({p.filename(), slurp(source / p)});
+  Case k{{.printout = {}, .mesh = {}}, 0, slurp(out / "stderr")};
+  for (const fs::path p : words(folder / "inputs")) k.run.files.push_back({p.filename(), slurp(source / p)});
   if (fs::exists(folder / "in"))
     for (const auto& e : fs::directory_iterator(folder / "in"))
       k.run.files.push_back({e.path().filename(), slurp(e.path())});
@@ -48,10 +36,9 @@ TEST_P(Golden, GivesTheExpectedFiles) {
     else if (e.path().filename() != "stderr") k.left.push_back({e.path().filename(), slurp(e.path())});
   }
   if (!fs::exists(out / "stdout")) k.left.push_back({"stdout", ""});
-  const std::vector<std::string> args = k.run.args;
   for (const char* threads : {"1", "3"}) {
-    k.run.args = {"-j", threads};
-    k.run.args.insert(k.run.args.end(), args.begin(), args.end());
+    k.run.args = words(folder / "args");
+    k.run.args.insert(k.run.args.begin(), {"-j", threads});
     check(k);
   }
 }

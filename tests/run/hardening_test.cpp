@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz::test {
 namespace {
@@ -83,8 +83,6 @@ std::string wide_table(int n, int base, const std::string& name = "A1  1") {
   return lines({heading, row, terminator});
 }
 
-const std::string no_table = lines({" TOTAL TIME", " 1.0"}), cell_line = " A1  1 A1  2 A2  2 A2  1\n";
-
 // A printout of tables of 20 columns, table t valued 100 t + 1 ... 100 t + 20.
 std::string wide_printout(int tables, const std::string& name = "A1  1") {
   std::string s = no_table;
@@ -109,7 +107,6 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
                                      "the printout file name comes last\n"},
       {{.args = {"a", "p.out"}}, 1, "too many arguments"},
       {{.args = {"-z"}}, 1, "unknown argument\nprintzone: '-z' needs a file name after it; try 'printzone --help'\n"},
-      {{.args = {"-xy", "-w"}}, 1, "unknown argument"},
       {{.args = {"-j", "0", "p.out"}}, 1, "unknown argument\nprintzone: '-j' needs a number of threads from 1 to 256 "
                                           "after it; try 'printzone --help'\n"},
       {{.mesh = "Eleme\n" + el + "\n" + conns}, 1, "no eleme in MESH\nprintzone: DIR/MESH, line 1: a mesh file begins with ELEME\n"},
@@ -161,13 +158,8 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
 // A run that opens every kind of input: an all-zero mesh (so that locat is
 // read), the location file, a zone file and a list file; `prepare` changes it.
 Inputs all_inputs(std::function<void(const fs::path&)> prepare, std::function<void()> in_child = {}) {
-  const std::string at = "                 ";
-  return {.args = {"-z", "zones", "-w", "list", "-xy", "p.out"},
-          .mesh = mesh_file({element("A1  1", 0, 0), element("A1  2", 0, 0), element("A2  1", 0, 0),
-                             element("A2  2", 0, 0)}, {}),
-          .files = {{"locat", lines({"LOCAT", "A1  1     0.0" + at + "0.0", "A1  2     1.0" + at + "0.0",
-                                     "A2  1     0.0" + at + "1.0", "A2  2     1.0" + at + "1.0", ""})},
-                    {"zones", cell_line}, {"list", "P\n"}},
+  return {.args = {"-z", "zones", "-w", "list", "-xy", "p.out"}, .mesh = square_mesh(false),
+          .files = {{"locat", square_locat}, {"zones", cell_line}, {"list", "P\n"}},
           .prepare = std::move(prepare), .in_child = std::move(in_child)};
 }
 

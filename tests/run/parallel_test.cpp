@@ -7,7 +7,7 @@
 
 #include <thread>
 
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz::test {
 namespace {
