@@ -5,7 +5,8 @@
 //   in/      the case's own input files
 //   out/     what the run must give, byte for byte: "stdout" and "stderr"
 //            (empty when absent), "status" (0 when absent) and every file
-//            the run leaves besides its inputs
+//            the run leaves besides its inputs ("[...]" in one stands for
+//            any text between its start and end)
 // Each case runs with its printouts converted one after another (-j 1) and
 // several at once (-j 3): both must give the same.
 #include "support/run.hpp"
