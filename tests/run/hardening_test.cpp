@@ -210,6 +210,9 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
       {{.printout = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5x", terminator}) + one_table}, 64,
        "forrtl: severe (64): input conversion error, unit 1, file p.out", {{"p.out.1", one_table_plot}}},
       // The file ends inside a table.
+      {{.printout = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5"})}, 24, eof + "\nprintzone: the file ends "
+       "after line 9, inside the table headed at line 8 (-partial writes such a printout from the rows read)\n"
+       "  in read_table\n  in printzone\n", {{"p.out.1", one_table_plot}}},
       {{.printout = second + lines({" ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0"})}, 24, eof,
        {{"p.out.1", one_table_plot}}},
       {{.printout = second + " ELEM1 ELEM2 INDEX  FLOH\n"}, 24, eof, {{"p.out.1", one_table_plot}}},
