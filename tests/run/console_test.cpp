@@ -2,7 +2,6 @@
 // the output and mesh paths, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
 #include <pty.h>
-#include <unistd.h>
 
 #include "driver/progress.hpp"
 #include "support/run.hpp"

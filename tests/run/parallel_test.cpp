@@ -3,7 +3,6 @@
 // fails or stops the run too, and when a table row that looks like a header
 // line carries a printout past where a header line would end it.
 #include <signal.h>
-#include <unistd.h>
 
 #include <thread>
 
@@ -14,21 +13,19 @@ namespace {
 
 // The run with -j 1 and with -j 4: everything must match.
 void expect_same_with_threads(Inputs run) {
-  RunResult results[2];
-  std::vector<std::pair<std::string, std::string>> files[2];
+  using Outcome = std::tuple<int, std::string, std::string, std::vector<std::pair<std::string, std::string>>>;
+  Outcome outcomes[2];
   const std::vector<std::string> args = run.args;
   for (int i = 0; i < 2; ++i) {
     ScratchDir dir;
     prepare(run, dir);
     run.args = {"-j", i == 0 ? "1" : "4"};
     run.args.insert(run.args.end(), args.begin(), args.end());
-    results[i] = run_in(run, dir);
-    for (const std::string& name : dir.files()) files[i].push_back({name, dir.read(name)});
+    const RunResult r = run_in(run, dir);
+    outcomes[i] = {r.status, r.out, r.err, {}};
+    for (const std::string& name : dir.files()) std::get<3>(outcomes[i]).push_back({name, dir.read(name)});
   }
-  EXPECT_EQ(results[0].status, results[1].status) << results[0].err;
-  EXPECT_EQ(results[0].out, results[1].out);
-  EXPECT_EQ(results[0].err, results[1].err);
-  EXPECT_EQ(files[0], files[1]);
+  EXPECT_EQ(outcomes[0], outcomes[1]);
 }
 
 std::string printout(int n, const std::string& row) {
