@@ -1,5 +1,5 @@
-// Whole runs: the console dialogue, the usage help and version, the -vtk option word,
-// the output and mesh paths, and the progress line on a terminal.
+// Whole runs: the console dialogue, the usage help and version, the output
+// and mesh paths and the -vtk option word, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
 #include <pty.h>
 
@@ -44,27 +44,20 @@ TEST(Help, PrintsTheUsageOrTheVersionAndEndsWithoutReadingAnyFile) {
            {{"stdout", args[0] == "--version" ? "printzone " PRINTZONE_VERSION "\n" : "Usage: printzone [...]"}}});
 }
 
-TEST(VtkOption, TakesThePlaceOfThePlotFileAnywhereAmongTheOptions) {
-  const std::string printout =
-      lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
+TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
+  const std::string timed = lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
   const std::string pvd = lines(
       {R"(<?xml version="1.0"?>)",
        R"(<VTKFile type="Collection" version="1.0" byte_order="LittleEndian" header_type="UInt64">)", "  <Collection>",
        R"(    <DataSet timestep="25" group="" part="0" file="p.out.1.vtu"/>)", "  </Collection>", "</VTKFile>"});
-  for (const auto& args : {std::vector<std::string>{"-vtk", "-xy", "p.out"}, {"-xy", "-vtk", "p.out"},
-                           {"-w", "list", "-vtk", "p.out"}})
-    check({{.args = args, .printout = printout, .files = {{"list", "p\n"}}}, 0, "",
-           {{"p.out.1.vtu", "[...]"}, {"p.out.pvd", pvd}}});
-}
-
-TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
   // A mesh without coordinates: locat is read beside it.
   for (const Case& k : {
            Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", "Runs/P.OUT"}, .printout = {}, .mesh = {},
                  .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {"Runs/P.OUT", one_table}}},
                 0, "", {{"stdout", ""}, {"out/deep/p.out.1", one_table_plot}}},
-           Case{{.args = {"-vtk", "-o", "out", "-xy", "p.out"}}, 0, "",
-                {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", "[...]file=\"p.out.1.vtu\"/>\n  </Collection>\n</VTKFile>\n"}}},
+           // -vtk takes the place of the plot file anywhere among the options.
+           Case{{.args = {"-w", "list", "-vtk", "-o", "out", "-xy", "p.out"}, .printout = timed, .files = {{"list", "p\n"}}},
+                0, "", {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
            // A file where the folder should be, and a mesh file that is not there.
            Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30,
                 "forrtl: severe (30): open failure, unit 2, file p.out\nprintzone: DIR/p.out: Not a directory; the plot "
