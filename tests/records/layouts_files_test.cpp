@@ -1,4 +1,5 @@
-// The fixed-column input records and the line reader.
+// The fixed-column input records and the line reader. (Files that are
+// missing, folders or end too soon are whole-run failures in tests/run.)
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -61,7 +62,7 @@ TEST(InputLayouts, FieldsColumnsAndFailures) {
 // Lines of many lengths across the reader's blocks with both line ends,
 // long lines cut, a carriage return kept where no line end follows it, and
 // a last line without a line end; twice, the second time after a rewind.
-TEST(LineReader, RecordsLineNumbersAndFailures) {
+TEST(LineReader, RecordsAndLineNumbers) {
   test::ScratchDir dir;
   const std::string cut(LineReader::max_record, 'y'), path = (dir.path() / "f").string();
   std::string file = "abc\r\nde\n\n" + cut + "yyy\r\n" + std::string(300000, 'z') + "\n";  // longer than a block
@@ -80,21 +81,6 @@ TEST(LineReader, RecordsLineNumbersAndFailures) {
       ASSERT_TRUE(in.next(r) && r == lines[k] && in.line_number() == static_cast<long long>(k + 1)) << k;
     EXPECT_FALSE(in.next(r));
     EXPECT_EQ(in.line_number(), static_cast<long long>(lines.size()));
-  }
-  for (std::string_view r; in.next(r);) {}
-  // The end of the file where a record is required, a missing file, and a
-  // folder in place of a file.
-  const std::string missing = path + "x", folder = dir.path().string();
-  const std::pair<std::string, std::string> failures[] = {
-      {path, "24 unit 3 file " + path}, {missing, "29 unit 1 file " + missing}, {folder, "30 unit 1 file " + folder}};
-  for (const auto& [name, failure] : failures) {
-    try {
-      if (name == path) in.next_required();
-      else in.open(name, {unit::mesh, "MESH"}, Routine::mesh_reader);
-      ADD_FAILURE() << name;
-    } catch (const Failure& f) {
-      EXPECT_EQ(brief(f), "failure " + failure);
-    }
   }
 }
 
