@@ -44,18 +44,14 @@ TEST_P(Golden, GivesTheExpectedFiles) {
   }
 }
 
-std::vector<std::string> case_names() {
+std::vector<std::string> case_names() {  // which are test names too
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(golden)) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(case_names()), [](const auto& info) {
-  std::string name = info.param;
-  std::replace(name.begin(), name.end(), '-', '_');
-  return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(case_names()), [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace pz::test

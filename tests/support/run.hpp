@@ -1,7 +1,6 @@
 // Helpers of the tests: scratch directories, runs of the printzone
-// executable in one, hand-made and generated inputs, and one whole run
-// described as a table row: what the directory holds, the command line, and
-// the result.
+// executable in one, hand-made inputs, and one whole run described as a
+// table row: what the directory holds, the command line, and the result.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -90,10 +89,8 @@ inline RunResult run_printzone(const fs::path& dir, const std::vector<std::strin
     for (int fd = 0; fd < 3; ++fd) ::dup2(::fileno(streams[fd]), fd);
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     if (in_child) in_child();
-    std::vector<std::string> words{PRINTZONE_EXE};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
+    std::vector<char*> argv{const_cast<char*>(PRINTZONE_EXE)};
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
