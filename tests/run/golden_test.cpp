@@ -1,5 +1,5 @@
-// Whole runs against expected files. Each folder under tests/run/golden is
-// one case:
+// Whole runs against expected files, and converted by one thread against
+// several. Each folder under tests/run/golden is one case:
 //   args     the command line, its arguments separated by blanks
 //   inputs   (optional) files of the project copied in first, one path a line
 //   in/      the case's own input files
@@ -9,6 +9,10 @@
 //            any text between its start and end)
 // Each case runs with its printouts converted one after another (-j 1) and
 // several at once (-j 3): both must give the same.
+#include <signal.h>
+
+#include <thread>
+
 #include "support/run.hpp"
 
 namespace pz::test {
@@ -52,6 +56,87 @@ std::vector<std::string> case_names() {  // which are test names too
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(case_names()), [](const auto& info) { return info.param; });
+
+// Printouts converted several at once give what a run of one after another
+// gives: the same files, console output and exit status, when a printout
+// fails or stops the run too, and when a table row that looks like a header
+// line carries a printout past where a header line would end it: the run
+// with -j 1 and with -j 4 must match in everything.
+void expect_same_with_threads(Inputs run) {
+  using Outcome = std::tuple<int, std::string, std::string, std::vector<std::pair<std::string, std::string>>>;
+  Outcome outcomes[2];
+  const std::vector<std::string> args = run.args;
+  for (int i = 0; i < 2; ++i) {
+    ScratchDir dir;
+    prepare(run, dir);
+    run.args = {"-j", i == 0 ? "1" : "4"};
+    run.args.insert(run.args.end(), args.begin(), args.end());
+    const RunResult r = run_in(run, dir);
+    outcomes[i] = {r.status, r.out, r.err, {}};
+    for (const std::string& name : dir.files()) std::get<3>(outcomes[i]).push_back({name, dir.read(name)});
+  }
+  EXPECT_EQ(outcomes[0], outcomes[1]);
+}
+
+std::string printout(int n, const std::string& row) {
+  return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator});
+}
+
+TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
+  const std::string bad_number = " A1  1     1  2.5x", bad_pair = " A2  1 A1  1     1  4.0";
+  for (int bad = 1; bad <= 9; bad += 4) {  // the first, a middle and the last of nine
+    std::string numbers, pairs;
+    for (int n = 1; n <= 9; ++n) {
+      numbers += printout(n, n == bad ? bad_number : " A1  1     1  " + std::to_string(n) + ".5");
+      pairs += n == bad ? lines({" TOTAL TIME", " 1.0", " ELEM1 ELEM2 INDEX  FLOH", bad_pair, terminator})
+                        : printout(n, " A2  2     1  1.0");
+    }
+    expect_same_with_threads({.printout = numbers});
+    expect_same_with_threads({.printout = pairs});
+    expect_same_with_threads({.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
+                              .files = {{"zones", " A1  1 A1  2 A2  2 A2  1\nZone T=\"two\"\n A1  1 A1  2 A2  2 A2  1\n"}}});
+  }
+  // An element named "total" makes a row that reads as a header line part
+  // of its table: printout 2 runs on past it, and the printouts after it
+  // are numbered from there.
+  const std::string total = mesh_file({element("A1  1", 0, 0), element("total", 1, 0)}, {});
+  std::string file;
+  for (int n = 1; n <= 12; ++n)
+    file += n == 2 ? lines({" TOTAL TIME", " 2.0", " ELEM.  INDEX  P", " A1  1     1  1.0", " total time  2.0",
+                            " TOTAL TIME", " 2.5", " A1  1     3  3.0", terminator})
+                   : printout(n, " A1  1     1  " + std::to_string(n) + ".5");
+  expect_same_with_threads({.args = {"-xyz", "p.out"}, .printout = file, .mesh = total});
+  // Many printouts, some cut short by a table that overflows or has no terminator, with -partial at the end.
+  std::string many;
+  for (int n = 1; n <= 60; ++n) {
+    many += n % 7 == 0 ? lines({" TOTAL TIME", " 7.0", " ELEM.  INDEX  P", " A1  1     1  7.0"})
+                       : printout(n, " A2  1     1  " + std::to_string(n) + ".25");
+  }
+  expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
+}
+
+// A printout file cut short while it is mapped and read (a simulator
+// rewriting it) ends the run by SIGBUS, saying so, with no temporary left.
+TEST(Threads, APrintoutFileCutShortWhileReadEndsTheRunClearly) {
+  ScratchDir dir;
+  dir.write("MESH", square_mesh());
+  std::string file;
+  for (int n = 1; n <= 40; ++n) {
+    file += printout(n, " A1  1     1  1.5");
+    for (int i = 0; i < 50'000; ++i) file += " a line of the printout that heads no table\n";
+  }
+  dir.write("p.out", file);
+  // Once printout 1 is written, the scan has not yet passed printout 5.
+  std::thread cut([&] {
+    for (int wait = 0; !std::filesystem::exists(dir.path() / "p.out.1") && wait < 20000; ++wait) ::usleep(100);
+    std::filesystem::resize_file(dir.path() / "p.out", 100);
+  });
+  const RunResult r = run_printzone(dir.path(), {"-q", "-j", "2", "-xy", "p.out"});
+  cut.join();
+  EXPECT_EQ(r.status, 128 + SIGBUS);
+  EXPECT_EQ(r.err, "printzone: the printout file was cut short while it was read\n");
+  for (const std::string& name : dir.files()) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+}
 
 }  // namespace
 }  // namespace pz::test
