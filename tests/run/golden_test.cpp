@@ -94,7 +94,7 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
     expect_same_with_threads({.printout = numbers});
     expect_same_with_threads({.printout = pairs});
     expect_same_with_threads({.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
-                              .files = {{"zones", " A1  1 A1  2 A2  2 A2  1\nZone T=\"two\"\n A1  1 A1  2 A2  2 A2  1\n"}}});
+                              .files = {{"zones", cell_line + "Zone T=\"two\"\n" + cell_line}}});
   }
   // An element named "total" makes a row that reads as a header line part
   // of its table: printout 2 runs on past it, and the printouts after it
@@ -108,10 +108,9 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
   expect_same_with_threads({.args = {"-xyz", "p.out"}, .printout = file, .mesh = total});
   // Many printouts, some cut short by a table that overflows or has no terminator, with -partial at the end.
   std::string many;
-  for (int n = 1; n <= 60; ++n) {
+  for (int n = 1; n <= 60; ++n)
     many += n % 7 == 0 ? lines({" TOTAL TIME", " 7.0", " ELEM.  INDEX  P", " A1  1     1  7.0"})
                        : printout(n, " A2  1     1  " + std::to_string(n) + ".25");
-  }
   expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
 }
 
@@ -120,11 +119,8 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
 TEST(Threads, APrintoutFileCutShortWhileReadEndsTheRunClearly) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());
-  std::string file;
-  for (int n = 1; n <= 40; ++n) {
-    file += printout(n, " A1  1     1  1.5");
-    for (int i = 0; i < 50'000; ++i) file += " a line of the printout that heads no table\n";
-  }
+  std::string file, filler = repeated(" a line of the printout that heads no table\n", 50'000);
+  for (int n = 1; n <= 40; ++n) file += printout(n, " A1  1     1  1.5") + filler;
   dir.write("p.out", file);
   // Once printout 1 is written, the scan has not yet passed printout 5.
   std::thread cut([&] {

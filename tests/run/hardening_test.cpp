@@ -25,12 +25,6 @@ std::function<void()> size_limit(rlim_t bytes) {
   return [limit = rlimit{bytes, bytes}] { ::signal(SIGXFSZ, SIG_IGN), ::setrlimit(RLIMIT_FSIZE, &limit); };
 }
 
-std::string repeated(const std::string& text, int n) {
-  std::string s;
-  while (n-- > 0) s += text;
-  return s;
-}
-
 // Element names for large meshes: a capital and four digits.
 std::string big_name(int i) {
   char b[8];

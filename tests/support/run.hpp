@@ -135,6 +135,12 @@ inline std::string lines(std::initializer_list<std::string_view> ls) {
   return s;
 }
 
+inline std::string repeated(const std::string& text, int n) {
+  std::string s;
+  while (n-- > 0) s += text;
+  return s;
+}
+
 // The unit square: A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1),
 // joined along its sides: one cell (1, 2, 4, 3) in the XY plane. Placed at
 // z = 5, or unplaced: every coordinate zero, the places in square_locat.
