@@ -48,16 +48,13 @@ std::string connection_mesh(int records) {
 // An nx x ny grid at integer points, each square split by its rising
 // diagonal: 2 (nx-1)(ny-1) triangles.
 std::string triangle_mesh(int nx, int ny) {
-  std::string els, conns;
-  auto join = [&](int a, int b) { conns += big_name(a) + big_name(b) + "\n"; };
-  for (int j = 0, a = 0; j < ny; ++j)
-    for (int i = 0; i < nx; ++i, ++a) {
-      els += element(big_name(a), i, j) + "\n";
-      if (i + 1 < nx) join(a, a + 1);
-      if (j + 1 < ny) join(a, a + nx);
-      if (i + 1 < nx && j + 1 < ny) join(a, a + nx + 1);
-    }
-  return "ELEME\n" + els + "\nCONNE\n" + conns + "+++\n";
+  std::vector<std::string> els, conns;
+  for (int a = 0, i = 0, j = 0; j < ny; ++a, j += ++i / nx, i %= nx) {
+    els.push_back(element(big_name(a), i, j));
+    for (int b : {i + 1 < nx ? a + 1 : -1, j + 1 < ny ? a + nx : -1, i + 1 < nx && j + 1 < ny ? a + nx + 1 : -1})
+      if (b >= 0) conns.push_back(big_name(a) + big_name(b));
+  }
+  return mesh_file(els, conns);
 }
 
 // A table of n columns C1..Cn with one row for `name`, valued base + k.
@@ -220,16 +217,11 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
   Inputs full_console{.args = {"-z", "zones", "-xy", "p.out"}, .printout = no_table + no_table,
                       .files = {{"zones", cell_line + repeated(" ZZZ 9 A1  2 A2  2 A2  1\n", 4)}}};
   Inputs closed_console = full_console;
-  full_console.in_child = [limit = size_limit(300)] {
-    ::dup2(::open("console", O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-    limit();
-  };
+  full_console.in_child = [limit = size_limit(300)] { ::dup2(::open("console", O_WRONLY | O_CREAT, 0644), 1), limit(); };
   closed_console.in_child = [] {  // a pipe whose reader has gone: no signal may end the run first
     int fds[2];
     if (::pipe(fds) != 0) ::_exit(127);
-    ::close(fds[0]);
-    ::dup2(fds[1], 1);
-    ::signal(SIGPIPE, SIG_DFL);
+    ::close(fds[0]), ::dup2(fds[1], 1), ::signal(SIGPIPE, SIG_DFL);
   };
   const std::string console = "forrtl: severe (38): error during write, unit 6, file CONOUT$";
   const std::string denied = "forrtl: severe (9): permission to access file denied, unit 2, file p.out.1";
@@ -251,8 +243,7 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
       // An existing plot file that may not be written is left as it was.
       {{.files = {{"p.out.1", "old"}},
         .prepare = [](const fs::path& d) { fs::permissions(d, fs::perms::all), fs::permissions(d / "p.out.1", {}); },
-        .in_child = as_nobody},
-       9, denied, {{"p.out.1", "old"}}},
+        .in_child = as_nobody}, 9, denied, {{"p.out.1", "old"}}},
       // A directory where no file may be created.
       {{.prepare = [](const fs::path& d) { fs::permissions(d, fs::perms(0755)); }, .in_child = as_nobody}, 9, denied},
   });
