@@ -1,5 +1,6 @@
-// Whole runs: the console dialogue, the usage help and version, the output
-// and mesh paths and the -vtk option word, and the progress line on a terminal.
+// Whole runs: the console dialogue, the usage help and version, the output,
+// mesh and zone-file paths and the -vtk option word, file names of any
+// length, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
 #include <pty.h>
 
@@ -9,9 +10,14 @@
 namespace pz::test {
 namespace {
 
+// Names of any length, as arguments or typed.
+const std::string folder(200, 'D'), long_name = folder + "/" + std::string(200, 'N') + ".OUT",
+                  lower_plot = folder + "/" + std::string(200, 'n') + ".out.1";
+
 TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
   // The answer replaces a projection option of the command line; the plot
-  // file's name is lower-cased but not its directory. ELEMENT heads a table.
+  // file's name is lower-cased but not its directory; blanks after the name
+  // do not count. ELEMENT heads a table.
   const std::string printout =
       lines({" TOTAL TIME", " 1.0", " ELEMENT INDEX  T", " A2  2    1  -20.25", terminator});
   const std::string prompts = "Input file name:  \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option:  \n"
@@ -26,8 +32,8 @@ TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
                                "alone\n" + in_yz + "the 4 elements fall on 2 places: try another plane, or none for "
                                "the plane across the smallest extent\n";
   auto answer = [&](const std::string& option, const std::string& plot, const std::string& err = "") {
-    return Case{{.args = {"-xz"}, .files = {{"Runs/Case.OUT", printout}}, .input = "Runs/Case.OUT\n" + option + "\n"},
-                0, err, {{"stdout", prompts}, {"Runs/case.out.1", plot}}};
+    return Case{{.args = {"-xz"}, .files = {{long_name, printout}}, .input = long_name + "   \n" + option + "\n"},
+                0, err, {{"stdout", prompts}, {lower_plot, plot}}};
   };
   for (const Case& k : {answer("3", "Variables = X Y T\n[...]"), answer("12", yz, edgewise),  // column 1 alone
                         answer(" 3", "Variables = X Y T\n[...]"),  // blank: automatic, the flat square gives XY
@@ -44,7 +50,7 @@ TEST(Help, PrintsTheUsageOrTheVersionAndEndsWithoutReadingAnyFile) {
            {{"stdout", args[0] == "--version" ? "printzone " PRINTZONE_VERSION "\n" : "Usage: printzone [...]"}}});
 }
 
-TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
+TEST(Paths, PlotFilesIntoAFolderTheMeshFromAnotherAndZonesFromAPipe) {
   const std::string timed = lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
   const std::string pvd = lines(
       {R"(<?xml version="1.0"?>)",
@@ -52,16 +58,17 @@ TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
        R"(    <DataSet timestep="25" group="" part="0" file="p.out.1.vtu"/>)", "  </Collection>", "</VTKFile>"});
   // A mesh without coordinates: locat is read beside it.
   for (const Case& k : {
-           Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", "Runs/P.OUT"}, .printout = {}, .mesh = {},
-                 .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {"Runs/P.OUT", one_table}}},
-                0, "", {{"stdout", ""}, {"out/deep/p.out.1", one_table_plot}}},
+           Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", long_name}, .printout = {}, .mesh = {},
+                 .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {long_name, one_table}}},
+                0, "", {{"stdout", ""}, {"out/deep/" + lower_plot.substr(201), one_table_plot}}},
+           // A zone file that cannot be read twice serves every printout.
+           Case{{.args = {"-z", "/dev/stdin", "-xy", "p.out"}, .printout = one_table + one_table, .input = cell_line}, 0,
+                "", {{"p.out.1", "Variables = X Y P\n[...]"}, {"p.out.2", "Variables = X Y P\n[...]"}}},
            // -vtk takes the place of the plot file anywhere among the options.
            Case{{.args = {"-w", "list", "-vtk", "-o", "out", "-xy", "p.out"}, .printout = timed, .files = {{"list", "p\n"}}},
                 0, "", {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
            // A file where the folder should be, and a mesh file that is not there.
-           Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30,
-                "forrtl: severe (30): open failure, unit 2, file p.out\nprintzone: DIR/p.out: Not a directory; the plot "
-                "files' folder (-o) cannot be made\n  in printzone\n"},
+           Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30, "forrtl: severe (30): open failure, unit 2, file p.out"},
            Case{{.args = {"-m", "case/MESH", "-xy", "p.out"}}, 29,
                 "forrtl: severe (29): file not found, unit 1, file case/MESH\nprintzone: DIR/case/MESH: No such file or "
                 "directory\n  in rmesh\n  in printzone\n"}})
@@ -77,11 +84,10 @@ TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());
   dir.write("p.out", one_table + repeated(std::string(99, '.') + "\n", 600'000) + one_table);
-  for (const bool quiet : {false, true}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-xy", "p.out"}, {"-q", "-xy", "p.out"}}) {
+    const bool quiet = args[0] == "-q";
     int terminal = -1, child_end = -1;
     ASSERT_EQ(::openpty(&terminal, &child_end, nullptr, nullptr, nullptr), 0);
-    std::vector<std::string> args = {"-xy", "p.out"};
-    if (quiet) args.insert(args.begin(), "-q");
     const RunResult r = run_printzone(dir.path(), args, {}, [child_end] { ::dup2(child_end, 2); });
     ::close(child_end);
     std::string shown;

@@ -7,8 +7,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <thread>
-
 #include "support/run.hpp"
 
 namespace pz::test {
@@ -331,42 +329,6 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
   });
 }
 
-TEST(Inputs, NamesOfAnyLengthAndAZoneFileFromAPipe) {
-  const std::string folder(200, 'd'), name(200, 'N'), lower(200, 'n');
-  auto long_path = [&](const fs::path& d) {
-    fs::create_directory(d / folder);
-    std::ofstream(d / folder / name) << one_table;
-  };
-  const std::string cell_plot = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n[...]";
-  expect_all({
-      {{.args = {"-xy", folder + "/" + name}, .printout = {}, .prepare = long_path}, 0, "",
-       {{folder + "/" + lower + ".1", one_table_plot}}},
-      // typed at the prompt, with blanks after it
-      {{.args = {}, .printout = {}, .input = folder + "/" + name + "   \n3\n", .prepare = long_path}, 0, "",
-       {{folder + "/" + lower + ".1", one_table_plot}}},
-      // A zone file that cannot be read twice serves every printout.
-      {{.args = {"-z", "/dev/stdin", "-xy", "p.out"}, .printout = one_table + one_table, .input = cell_line}, 0, "",
-       {{"p.out.1", cell_plot}, {"p.out.2", cell_plot}}},
-  });
-}
-
-TEST(Temporaries, TwoRunsAtOnceNeverMixTheirFiles) {
-  ScratchDir dir;
-  dir.write("MESH", square_mesh());
-  dir.write("p.out", repeated(one_table, 300));
-  std::thread other([&] { EXPECT_EQ(run_printzone(dir.path(), {"-xyz", "p.out"}).status, 0); });
-  EXPECT_EQ(run_printzone(dir.path(), {"-xy", "p.out"}).status, 0);
-  other.join();
-  const std::string z = "  5.000000E+00", zero = "  0.000000E+00", one = "  1.000000E+00";
-  const std::string xyz = lines({"Variables = X Y Z P", "Zone F=POINT I=    4", zero + zero + z + "  2.500000E+00",
-                                 one + zero + z + zero, zero + one + z + zero, one + one + z + zero});
-  EXPECT_EQ(dir.files().size(), 302u);  // MESH, p.out and its plot files
-  for (int n = 1; n <= 300; ++n) {
-    const std::string got = dir.read("p.out." + std::to_string(n));
-    EXPECT_TRUE(got == one_table_plot || got == xyz) << n << ":\n" << got;
-  }
-}
-
 TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());
@@ -384,6 +346,8 @@ TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
     // (the files are MESH and the temporary: the pipe is no regular file)
     for (int wait = 0; dir.files().size() < 2 && wait < 1000; ++wait) ::usleep(5000);
     EXPECT_EQ(dir.files().size(), 2u) << "no temporary file";
+    // Its name is the run's own, so that two runs at once never mix their files.
+    EXPECT_TRUE(dir.files()[0].starts_with(".p.out.1." + std::to_string(pid) + ".")) << dir.files()[0];
     ::kill(pid, signal_number);
     int status = 0;
     ::waitpid(pid, &status, 0);
