@@ -43,14 +43,7 @@ TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
     check(k);
 }
 
-TEST(Help, PrintsTheUsageOrTheVersionAndEndsWithoutReadingAnyFile) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-h"}, {"--help"}, {"-xy", "--help", "t.out"},
-                                               {"-z", "missing", "-h"}, {"t.out", "-h"}, {"--version"}})
-    check({{.args = args, .printout = {}, .mesh = {}}, 0, "",  // no MESH, no printout file, no zone file
-           {{"stdout", args[0] == "--version" ? "printzone " PRINTZONE_VERSION "\n" : "Usage: printzone [...]"}}});
-}
-
-TEST(Paths, PlotFilesIntoAFolderTheMeshFromAnotherAndZonesFromAPipe) {
+TEST(CommandLine, PathsOfPlotFilesMeshAndZoneFileHelpAndVersion) {
   const std::string timed = lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
   const std::string pvd = lines(
       {R"(<?xml version="1.0"?>)",
@@ -73,6 +66,11 @@ TEST(Paths, PlotFilesIntoAFolderTheMeshFromAnotherAndZonesFromAPipe) {
                 "forrtl: severe (29): file not found, unit 1, file case/MESH\nprintzone: DIR/case/MESH: No such file or "
                 "directory\n  in rmesh\n  in printzone\n"}})
     check(k);
+  // Help and version end the run without reading any file.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-h"}, {"--help"}, {"-xy", "--help", "t.out"},
+                                               {"-z", "missing", "-h"}, {"t.out", "-h"}, {"--version"}})
+    check({{.args = args, .printout = {}, .mesh = {}}, 0, "",
+           {{"stdout", args[0] == "--version" ? "printzone " PRINTZONE_VERSION "\n" : "Usage: printzone [...]"}}});
 }
 
 TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {

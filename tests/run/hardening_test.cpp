@@ -81,6 +81,7 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
   const std::string located = "A1  1     1.0                 2.0\n";
   const std::string flows = no_table + " ELEM1 ELEM2 INDEX  FLOH\n";
   const std::vector<std::string> zones = {"-z", "zones", "-xy", "p.out"};
+  const std::string xml_name = "the printout file name is not UTF-8 text without control characters, as -vtk needs";
   std::vector<Case> cases = {
       {{.args = {"p.out", "-yz"}}, 1, "too many arguments\nprintzone: '-yz' stands after the printout file name 'p.out'; "
                                      "the printout file name comes last\n"},
@@ -99,6 +100,7 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
       {{.mesh = zero + conns, .files = {{"locat", "Locat\n" + located + "\n"}}}, 1, "no locat in locat"},
       {{.mesh = zero + conns, .files = {{"locat", ""}}}, 1, "Premature EOF on locat"},
       {{.mesh = zero + conns, .files = {{"locat", "LOCAT\n" + located}}}, 1, "Premature EOF on locat"},
+      {{.args = {"-vtk", "-xy", "p\x01.out"}}, 1, xml_name}, {{.args = {"-vtk", "-xy", "p\xff.out"}}, 1, xml_name},
       // The square joins A1  1 to A1  2, not A1  2 to A1  1.
       {{.printout = flows + " A1  1 A1  2     1  4.0\n" + terminator + "\n" + flows + " A1  2 A1  1     1  4.0\n"}, 1,
        "no connection\nprintzone: printout 2, line 9: the mesh has no connection from \"A1  2\" to \"A1  1\" (it lists "
@@ -151,6 +153,7 @@ Inputs unreadable(const std::string& file) {
 TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   const std::string a = element("A1  1", 1, 0), zero = "ELEME\n" + element("A1  1", 0, 0) + "\n\nCONNE\n+++\n";
   const std::string second = one_table + no_table;
+  const std::string failing = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5x", terminator}) + one_table;
   const std::string eof = "forrtl: severe (24): end-of-file during read, unit 1, file p.out";
   expect_all({
       {all_inputs({}), 0, "", {{"p.out.1", "[...]"}}},
@@ -188,8 +191,15 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
        64, "forrtl: severe (64): input conversion error, unit 1, file p.out\nprintzone: line 4, columns 24-28: "
            "\"  4,0\" is not a number\n  in read_table\n  in printzone\n"},
       // A printout that fails keeps the plot files before it whole and ends the run.
-      {{.printout = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5x", terminator}) + one_table}, 64,
-       "forrtl: severe (64): input conversion error, unit 1, file p.out", {{"p.out.1", one_table_plot}}},
+      {{.printout = failing}, 64, "forrtl: severe (64): input conversion error, unit 1, file p.out",
+       {{"p.out.1", one_table_plot}}},
+      // So with -vtk: the grids of printout 2, its multiblock and the old copy
+      // of one of them stay as they were; the collection lists printout 1.
+      {{.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = failing,
+        .files = {{"zones", cell_line + "Zone T=\"second\"\n" + cell_line}, {"p.out.2_1.vtu", "old"}}},
+       64, "forrtl: severe (64): input conversion error, unit 1, file p.out",
+       {{"p.out.1.vtm", "[...]"}, {"p.out.1_1.vtu", "[...]"}, {"p.out.1_2.vtu", "[...]"}, {"p.out.2_1.vtu", "old"},
+        {"p.out.pvd", "[...]file=\"p.out.1.vtm\"/>\n  </Collection>\n</VTKFile>\n"}}},
       // The file ends inside a table.
       {{.printout = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5"})}, 24, eof + "\nprintzone: the file ends "
        "after line 9, inside the table headed at line 8 (-partial writes such a printout from the rows read)\n"
@@ -354,24 +364,6 @@ TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
     EXPECT_EQ(dir.files(), std::vector<std::string>{"MESH"});
   }
-}
-
-TEST(VtkOutput, AFailedPrintoutLeavesNoneOfItsFilesAndNamesMustBeXmlText) {
-  const std::string two_zones = cell_line + "Zone T=\"second\"\n" + cell_line;
-  const std::string bad = lines({" TOTAL TIME", " 2.0", " ELEM.  INDEX  P", " A1  1     1  2.5x", terminator});
-  const std::string stop = "the printout file name is not UTF-8 text without control characters, as -vtk needs\n"
-                           "printzone: rename the printout file, or write zone-format plot files (without -vtk)\n";
-  expect_all({
-      // Printout 2 fails: its grids, its multiblock and the old copy of one
-      // of them stay as they were; the collection lists printout 1.
-      {{.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = one_table + bad,
-        .files = {{"zones", two_zones}, {"p.out.2_1.vtu", "old"}}},
-       64, "forrtl: severe (64): input conversion error, unit 1, file p.out",
-       {{"p.out.1.vtm", "[...]"}, {"p.out.1_1.vtu", "[...]"}, {"p.out.1_2.vtu", "[...]"}, {"p.out.2_1.vtu", "old"},
-        {"p.out.pvd", "[...]file=\"p.out.1.vtm\"/>\n  </Collection>\n</VTKFile>\n"}}},
-      {{.args = {"-vtk", "-xy", "p\x01.out"}}, 1, stop},
-      {{.args = {"-vtk", "-xy", "p\xff.out"}}, 1, stop},
-  });
 }
 
 }  // namespace
