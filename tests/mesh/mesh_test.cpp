@@ -150,12 +150,6 @@ TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
             (std::vector<std::array<double, 3>>{{0, 0, 0}, {0.0015, 125, 0}, {-25, 4, 0}, {-999, -999, 0}}));
   dir.write("locat", "not read");
   EXPECT_EQ(run({element("a", 0, 0), element("b", 0, 0, 1e-3)}), 2);
-  // An empty element block still reads the location file and needs CONNE;
-  // with nothing located the plane is XY.
-  dir.write("locat", "LOCAT\nA         1 1\n\n");
-  projection = Projection::automatic;
-  EXPECT_EQ(run({}, {connection("a", "b")}), 0);
-  EXPECT_TRUE(projection == Projection::xy && mesh.connections.count == 1);
 }
 
 }  // namespace

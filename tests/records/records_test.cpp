@@ -222,7 +222,6 @@ std::string read_as(char layout, const std::string& record) {
       case 'e': return text(read_element_record(record, mesh, in));
       case 'c': return text(read_connection_record(record, mesh, in));
       case 'l': return text(read_location_record(record, locat, in));
-      case 'o': return text(read_option_answer(record, console_in, Routine::main_program));
     }
     double v;
     return read_table_cell(record, v) ? text(v) : "not a number";
@@ -242,8 +241,6 @@ TEST(InputLayouts, FieldsColumnsAndFailures) {
       {'c', to51 + "  1.0E", "failure 64 unit 1 file MESH"},
       {'l', "A1  1xxxxx               1.5-3              -2.5d1", "A1  1|0.0015|-25|"},
       {'l', "A1  1     1.5.5", "failure 64 unit 2 file locat"},
-      {'o', "3", "3|"}, {'o', "", "0|"}, {'o', " 3", "0|"}, {'o', "12", "1|"},  // i1: column 1 alone
-      {'o', "x", "failure 64 unit 5 file CONIN$"}, {'o', "-", "failure 64 unit 5 file CONIN$"},
       {'t', "    0.12345E+03", "123.45|"}, {'t', std::string(38, ' ') + "12345", "12|"},  // 40 columns count
       {'t', "  0.1E+0x", "not a number"}};
   for (const auto& c : cases) EXPECT_EQ(read_as(c.layout, c.record), c.read) << c.layout << " \"" << c.record << '"';
