@@ -135,9 +135,11 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
 
 // A run that opens every kind of input: an all-zero mesh (so that locat is
 // read), the location file, a zone file and a list file; `prepare` changes it.
+// The list names P in any case, as a whole word: PCAP and T are not read.
 Inputs all_inputs(std::function<void(const fs::path&)> prepare, std::function<void()> in_child = {}) {
-  return {.args = {"-z", "zones", "-w", "list", "-xy", "p.out"}, .mesh = square_mesh(false),
-          .files = {{"locat", square_locat}, {"zones", cell_line}, {"list", "P\n"}},
+  return {.args = {"-z", "zones", "-w", "list", "-xy", "p.out"},
+          .printout = lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P  PCAP  T", " A1  1     1  2.5  x  -", terminator}),
+          .mesh = square_mesh(false), .files = {{"locat", square_locat}, {"zones", cell_line}, {"list", "p\n"}},
           .prepare = std::move(prepare), .in_child = std::move(in_child)};
 }
 
@@ -156,7 +158,8 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   const std::string failing = second + lines({" ELEM.  INDEX  P", " A1  1     1  2.5x", terminator}) + one_table;
   const std::string eof = "forrtl: severe (24): end-of-file during read, unit 1, file p.out";
   expect_all({
-      {all_inputs({}), 0, "", {{"p.out.1", "[...]"}}},
+      {all_inputs({}), 0, "", {{"p.out.1", "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  "
+                                 "0.000000E+00  2.500000E+00\n[...]"}}},
       {all_inputs([](const fs::path& d) { fs::remove(d / "locat"); }), 29,
        "forrtl: severe (29): file not found, unit 2, file locat\nprintzone: DIR/locat: No such file or directory; locat is "
        "read from the folder of the mesh file when every coordinate in the mesh is zero\n  in rmesh\n  in printzone\n"},
