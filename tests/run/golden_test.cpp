@@ -11,6 +11,7 @@
 // several at once (-j 3): both must give the same.
 #include <signal.h>
 
+#include <iterator>
 #include <thread>
 
 #include "support/run.hpp"
@@ -21,10 +22,8 @@ namespace {
 const fs::path source = PRINTZONE_SOURCE_DIR, golden = source / "tests" / "run" / "golden";
 
 std::vector<std::string> words(const fs::path& p) {
-  std::vector<std::string> v;
   std::istringstream in(slurp(p));
-  for (std::string w; in >> w;) v.push_back(w);
-  return v;
+  return {std::istream_iterator<std::string>(in), {}};
 }
 
 class Golden : public testing::TestWithParam<std::string> {};

@@ -56,14 +56,12 @@ def read_zone_plot(path):
     names = lines[0].removeprefix("Variables = ").split()
     nc = 3 if [n.upper() for n in names[1:3]] == ["Y", "Z"] else 2
     zones, i = [], 1
-    while i < len(lines) and lines[i]:
+    while i < len(lines) and lines[i]:  # (the example's points take a line each)
         m = re.fullmatch(r"(.*?) F=(?:FE)?POINT I=\s*(\d+)(?: J=\s*(\d+))?", lines[i])
-        npts, ncells, values, i = int(m[2]), int(m[3] or 0), [], i + 1
-        while len(values) < npts * len(names):  # a record may run on over several lines
-            values, i = values + [float(f) for f in lines[i].split()], i + 1
-        zones.append((m[1], np.array(values).reshape(npts, len(names)),
-                      [[int(k) for k in line.split()] for line in lines[i:i + ncells]]))
-        i += ncells
+        npts, ncells, i = int(m[2]), int(m[3] or 0), i + 1
+        zones.append((m[1], np.array([[float(f) for f in line.split()] for line in lines[i:i + npts]]),
+                      [[int(k) for k in line.split()] for line in lines[i + npts:i + npts + ncells]]))
+        i += npts + ncells
     return names[:nc], names[nc:], zones
 
 
