@@ -40,17 +40,13 @@ TEST(Base64, KnownVectorsAndStreamedPieces) {
   for (std::size_t n : {std::size_t{0}, std::size_t{1}, block - 1, block, block + 1, 3 * block + 2}) {
     std::string data(n, '\0');
     for (std::size_t i = 0; i < n; ++i) data[i] = static_cast<char>(i * 131 + n);
-    EXPECT_EQ(written([&](OutFile& out) {
-                Base64Writer b64(out);
-                for (std::size_t i = 0, piece = 1; i < n; i += piece, piece = piece % 13 + 5)
-                  b64.put(data.data() + i, std::min(piece, n - i));
-                b64.finish();
-                out.put("|");
-                b64.put(data.data(), std::min<std::size_t>(n, 4));
-                b64.finish();
-              }),
-              encode(data) + "|" + encode(data.substr(0, 4)))
-        << n;
+    const std::string got = written([&](OutFile& out) {
+      Base64Writer b64(out);
+      for (std::size_t i = 0, piece = 1; i < n; i += piece, piece = piece % 13 + 5)
+        b64.put(data.data() + i, std::min(piece, n - i));
+      b64.finish(), out.put("|"), b64.put(data.data(), std::min<std::size_t>(n, 4)), b64.finish();
+    });
+    EXPECT_EQ(got, encode(data) + "|" + encode(data.substr(0, 4))) << n;
   }
 }
 

@@ -102,8 +102,7 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
       // The square joins A1  1 to A1  2, not A1  2 to A1  1.
       {{.printout = flows + " A1  1 A1  2     1  4.0\n" + terminator + "\n" + flows + " A1  2 A1  1     1  4.0\n"}, 1,
        "no connection\nprintzone: printout 2, line 9: the mesh has no connection from \"A1  2\" to \"A1  1\" (it lists "
-       "them the other way round)\n",
-       {{"p.out.1", "[...]"}}},
+       "them the other way round)\n", {{"p.out.1", "[...]"}}},
       {{.args = {"-xyz", "p.out"}, .mesh = row_mesh(100000)}, 1, "too many elements in MESH (at most 99999)"},
       {{.mesh = connection_mesh(1200000)}, 1, "too many connections in MESH (at most 1199999)"},
       {{.printout = no_table, .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)"},
@@ -112,8 +111,7 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
       // 99 999 elements with 120 value slots need 96 MB for the values alone; the child may map 48 MB.
       {{.args = {"-xyz", "p.out"}, .printout = wide_printout(6, big_name(0)), .mesh = row_mesh(99999),
-        .in_child = [limit = rlimit{48 << 20, 48 << 20}] { ::setrlimit(RLIMIT_AS, &limit); }},
-       1, "out of memory\n"},
+        .in_child = [limit = rlimit{48 << 20, 48 << 20}] { ::setrlimit(RLIMIT_AS, &limit); }}, 1, "out of memory\n"},
 #endif
   };
   for (const char* word : {"-XY", "-xy1", "--xy", "-VTK", "-vtk1", "--vtk", "-help", "--h", "-H", "--HELP"})
@@ -240,8 +238,7 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
       // never written through: the plot file replaces its link.
       {{.files = {{"victim", "mine"}}, .prepare = [](const fs::path& d) {
           fs::create_symlink("victim", d / ".p.out.1.tmp"), fs::create_symlink("victim", d / "p.out.1");
-        }},
-       0, "", {{"victim", "mine"}, {"p.out.1", one_table_plot}}},
+        }}, 0, "", {{"victim", "mine"}, {"p.out.1", one_table_plot}}},
       {full_console, 38, console, {{"console", "[...]"}, {"p.out.1", "Variables = X Y\n[...]\n     1     2     3     4\n"}}},
       {closed_console, 38, console},
       {{.prepare = [](const fs::path& d) { fs::create_directory(d / "p.out.1"); }}, 30,
