@@ -29,8 +29,7 @@ TEST(Inspect, CopyAndPositions) {
 TEST(PrintoutTime, FirstWordOfTheValuesLineOrThePrintoutNumber) {
   const std::tuple<const char*, long, double> cases[] = {
       {" 0.86400E+05     12      3", 1, 86400}, {"1.5D2", 2, 150}, {"  -2.5-3 x", 2, -0.0025},
-      {" 12345", 2, 12345},  // no implied decimals
-      {" TIME 1.0", 7, 7}, {" 1.0E", 8, 8}, {"", 9, 9}, {"   ", 10, 10}};
+      {" 12345", 2, 12345}, {" TIME 1.0", 7, 7}, {" 1.0E", 8, 8}, {"", 9, 9}, {"   ", 10, 10}};  // 12345: as written
   for (const auto& [line, number, time] : cases) EXPECT_EQ(printout_time(line, number), time) << line;
 }
 

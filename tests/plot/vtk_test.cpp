@@ -74,8 +74,7 @@ TEST(ArrayNames, WholeNamesFirstAndRepeatsGetTheFirstFreeSuffix) {
   EXPECT_EQ(unique_array_names(data),
             (std::vector<std::string>{"P", "T", "P_2", "P_3", "FGAS", "FGAS_2", "slot8", "P_4", "XAIR(L)", "XAIR(G)",
                                       "XAIR(L)_2", std::string(63, 'a')}));
-  data.start(Projection::xy, true);  // a new printout starts afresh
-  EXPECT_TRUE(unique_array_names(data).empty());
+  EXPECT_TRUE((data.start(Projection::xy, true), unique_array_names(data).empty()));  // a new printout: afresh
 }
 
 TEST(BlockNames, TheZoneTitleAlone) {

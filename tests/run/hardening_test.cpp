@@ -347,9 +347,8 @@ TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
     fifo << lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P", " A1  1     1  2.5"}) << std::flush;
     // (the files are MESH and the temporary: the pipe is no regular file)
     for (int wait = 0; dir.files().size() < 2 && wait < 1000; ++wait) ::usleep(5000);
-    EXPECT_EQ(dir.files().size(), 2u) << "no temporary file";
-    // Its name is the run's own, so that two runs at once never mix their files.
-    EXPECT_TRUE(dir.files()[0].starts_with(".p.out.1." + std::to_string(pid) + ".")) << dir.files()[0];
+    // The temporary's name is the run's own, so that two runs at once never mix their files.
+    EXPECT_TRUE(dir.files()[0].starts_with(".p.out.1." + std::to_string(pid) + ".")) << "no temporary file";
     ::kill(pid, signal_number);
     int status = 0;
     ::waitpid(pid, &status, 0);
