@@ -29,7 +29,7 @@ RUNS = [  # what, printout file, options, change to the example, times, exit sta
     ("wanted columns, 3-D points, no cells", "example.out", ["-w", "wanted", "-xyz"], None, TIMES, (0, 0)),
     ("triangles, lines, vertices, an empty zone, XML in a title", "example.out", ["-yz", "-z", "shapes"],
      lambda d: Path(d, "shapes").write_text(
-         " A1  1 A1  2 A2  2 A2  2\n A2  2 A2  3 A2  3 A2  2\nZONE T=\"a <point> & more\"\n"
+         " A1  1 A1  2 A2  2 A2  2\n A2  2 A2  3 A2  3 A2  2\nZONE t=\"a <point> & more\", I=3\n"
          " A3  3 A3  3 A3  3 A3  3\nzone empty\nzone last\n A1  1 A3  4 A1  4 A1  1\n"), TIMES, (0, 0)),
     ("plane of the smallest extent, printout file elsewhere, name lower-cased", "Out/Example.OUT", [],
      lambda d: os.renames(Path(d, "example.out"), Path(d, "Out/Example.OUT")), TIMES, (0, 0)),
@@ -37,7 +37,6 @@ RUNS = [  # what, printout file, options, change to the example, times, exit sta
      edit(lambda t: t.replace(" SG ", " P  ").replace("SL         X(WAT1)", "XAIR(G)    XAIR(L)")
           .replace("PER.MOD.", "Perm Mod") + " TOTAL TIME     KCYC\n -0.25E-02     90\n"),
      TIMES + [-0.0025], (0, 0)),
-    ("file cut inside a table", "example.out", [], cut, TIMES[:2], (24, 24)),
     ("cut file, -partial", "example.out", ["-partial"], cut, TIMES, (0, 0)),
     ("zone file, a zone grid that cannot be created", "example.out", ["-z", "zones"],
      lambda d: os.mkdir(Path(d, "example.out.2_2.vtu")), TIMES[:1], (0, 30)),
