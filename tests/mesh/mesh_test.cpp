@@ -1,45 +1,14 @@
-// The element-name index through its lookups, and the mesh reader's results
-// on small files.
+// The mesh reader's results on small files, and the element-name index and
+// the connections through their lookups.
 #include <gtest/gtest.h>
 
-#include <numeric>
-
 #include "mesh/mesh.hpp"
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz {
 namespace {
 
 using test::connection, test::element, test::mesh_file;
-
-// An index over names 1..n, built from an element order (read order when none is given).
-struct Index {
-  LargeArray<Name> names{blank_name};
-  NameIndex index;
-  Index(const std::vector<std::string>& list, int buckets, std::vector<int> order = {}) {
-    for (const std::string& s : list) names.push_back(make_name(s));
-    if (order.empty()) order.resize(names.size()), std::iota(order.begin(), order.end(), 0);
-    index.elements_by_bucket = order;
-    build_name_index(names, index, static_cast<int>(list.size()), buckets);
-  }
-};
-
-// A "0" in the fourth character equals a blank; of several elements of one
-// name the first in bucket order is found, or 0 when it lies beyond the
-// bound. Buckets: "A1  1" 121 of 256 or 33 of 300, "B" 3 or 215: B's pass,
-// when it comes first, puts element 2 before element 1.
-TEST(NameIndex, NormalisedNamesFirstInBucketOrderAndTheBound) {
-  const std::vector<std::string> ab{"A1  1", "A1 01", "B"}, ba{"A1 01", "B", "A1  1"}, zeros{"A0B01", "0000 "};
-  const std::tuple<const std::vector<std::string>&, int, std::vector<int>, const char*, int, int> cases[] = {
-      {ab, 256, {}, "A1  1", 3, 2}, {ab, 256, {}, "A1 01", 1, 0}, {ab, 256, {}, "b", 3, 0}, {ab, 256, {}, "A1 0", 3, 0},
-      {ab, 300, {}, "A1  1", 3, 1}, {ab, 300, {}, "B    extra", 3, 3},  // cut to 5 characters
-      {ba, 256, {0, 2, 3, 1}, "A1  1", 3, 3}, {ba, 256, {0, 2, 3, 1}, "B", 1, 0}, {zeros, 256, {}, "A0B 1", 2, 1},
-      {zeros, 256, {}, "A B 1", 2, 0}, {zeros, 256, {}, "000  ", 2, 2}, {zeros, 1, {}, "0000 ", 2, 2}};
-  for (const auto& [names, buckets, order, probe, bound, found] : cases)
-    EXPECT_EQ(find_element(Index(names, buckets, order).index, probe, bound), found) << buckets << ' ' << probe;
-  EXPECT_EQ(Index(ab, 256).names[2], make_name("A1  1"));  // normalised in place
-  EXPECT_EQ(find_element(NameIndex{}, "A", 5), 0);           // never built
-}
 
 struct MeshRun : ::testing::Test {
   test::ScratchDir dir;
@@ -66,12 +35,16 @@ TEST_F(MeshRun, UnlocatedElementsAreGatheredBehindTheLocatedOnes) {
 
 // A guess is taken only where the index would find the same element.
 TEST_F(MeshRun, AGuessedElementIsTheOneTheIndexFinds) {
-  run({element("A1  1", 1, 0), element("A1 01", 2, 0), element("B", 3, 0), element("C", -999, -999)});
+  run({element("A1  1", 1, 0), element("A1 01", 2, 0), element("B", 3, 0), element("A0B01", 4, 0),
+       element("C", -999, -999)});
   for (int guess : {0, 1, 2, 3, 4, 9})  // "A1 01" reads as "A1  1": element 1 is found for both
     EXPECT_EQ(find_element_from(mesh, "A1 01", elements.located, guess), 1) << guess;
+  // Only the fourth character's "0" is a blank; case counts; names are cut to 5 characters.
+  for (auto [name, found] : {std::pair{"A0B 1", 4}, {"A B 1", 0}, {"a0b01", 0}, {"b", 0}, {"B    extra", 3}})
+    EXPECT_EQ(find_element(mesh.name_index, name, elements.located), found) << name;
   EXPECT_EQ(find_element_from(mesh, "B", elements.located, 3), 3);
-  EXPECT_EQ(find_element_from(mesh, "C", elements.located, 4), 0);  // above the bound
-  EXPECT_EQ(find_element_from(mesh, "C", elements.count, 4), 4);
+  EXPECT_EQ(find_element_from(mesh, "C", elements.located, 5), 0);  // above the bound
+  EXPECT_EQ(find_element_from(mesh, "C", elements.count, 5), 5);
 }
 
 TEST_F(MeshRun, PlaneChoiceAndRearrangement) {
@@ -150,12 +123,6 @@ TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
             (LargeArray<std::array<double, 3>>{{0, 0, 0}, {0.0015, 125, 0}, {-25, 4, 0}, {-999, -999, 0}}));
   dir.write("locat", "not read");
   EXPECT_EQ(run({element("a", 0, 0), element("b", 0, 0, 1e-3)}), 2);
-  // An empty element block still reads the location file and needs CONNE;
-  // with nothing located the plane is XY.
-  dir.write("locat", "LOCAT\nA         1 1\n\n");
-  projection = Projection::automatic;
-  EXPECT_EQ(run({}, {connection("a", "b")}), 0);
-  EXPECT_TRUE(projection == Projection::xy && mesh.connections.count == 1);
 }
 
 }  // namespace

@@ -1,36 +1,36 @@
-// Whole runs: the console dialogue, the usage help, the -vtk option word,
-// the output and mesh paths, and the progress line on a terminal.
+// Whole runs: the console dialogue, the usage help and version, the output,
+// mesh and zone-file paths and the -vtk option word, file names of any
+// length, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
 #include <pty.h>
-#include <unistd.h>
 
 #include "driver/progress.hpp"
-#include "run/cases.hpp"
+#include "support/run.hpp"
 
 namespace pz::test {
 namespace {
 
+// Names of any length, as arguments or typed.
+const std::string folder(200, 'D'), long_name = folder + "/" + std::string(200, 'N') + ".OUT",
+                  lower_plot = folder + "/" + std::string(200, 'n') + ".out.1";
+
 TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
   // The answer replaces a projection option of the command line; the plot
-  // file's name is lower-cased but not its directory. ELEMENT heads a table.
-  const std::string printout =
-      lines({" TOTAL TIME", " 1.0", " ELEMENT INDEX  T", " A2  2    1  -20.25", terminator});
+  // file's name is lower-cased but not its directory; blanks after the name
+  // do not count. ELEMENT heads a table.
+  const std::string printout = lines({" TOTAL TIME", " 1.0", " ELEMENT INDEX  T", " A2  2    1  -20.25", terminator});
   const std::string prompts = "Input file name:  \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option:  \n"
                               " Found printout(1): .0                \n";
   // Seen in Y and Z the square stands on its edge and has no cell.
-  const std::string yz = lines({"Variables = Y Z T", "Zone F=POINT I=    4",
-                                "  0.000000E+00  5.000000E+00  0.000000E+00",
-                                "  0.000000E+00  5.000000E+00  0.000000E+00",
-                                "  1.000000E+00  5.000000E+00  0.000000E+00",
-                                "  1.000000E+00  5.000000E+00 -2.025000E+01"});
+  const std::string yz = "Variables = Y Z T\nZone F=POINT I=    4\n[...]\n  1.000000E+00  5.000000E+00 -2.025000E+01\n";
   // (which a chosen plane other than the flattest one warns of)
   const std::string in_yz = "printzone: warning: in the YZ plane ";
   const std::string edgewise = in_yz + "no cell can be traced from the mesh connections: the plot files hold points "
                                "alone\n" + in_yz + "the 4 elements fall on 2 places: try another plane, or none for "
                                "the plane across the smallest extent\n";
   auto answer = [&](const std::string& option, const std::string& plot, const std::string& err = "") {
-    return Case{{.args = {"-xz"}, .files = {{"Runs/Case.OUT", printout}}, .input = "Runs/Case.OUT\n" + option + "\n"},
-                0, err, {{"stdout", prompts}, {"Runs/case.out.1", plot}}};
+    return Case{{.args = {"-xz"}, .files = {{long_name, printout}}, .input = long_name + "   \n" + option + "\n"},
+                0, err, {{"stdout", prompts}, {lower_plot, plot}}};
   };
   for (const Case& k : {answer("3", "Variables = X Y T\n[...]"), answer("12", yz, edgewise),  // column 1 alone
                         answer(" 3", "Variables = X Y T\n[...]"),  // blank: automatic, the flat square gives XY
@@ -40,59 +40,34 @@ TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
     check(k);
 }
 
-TEST(Help, PrintsTheUsageAndEndsWithoutReadingAnyFile) {
-  ScratchDir dir;  // no MESH, no printout file, no zone file
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-h"}, {"--help"}, {"-xy", "--help", "t.out"},
-                                               {"-z", "missing", "-h"}, {"t.out", "-h"}}) {
-    const RunResult r = run_printzone(dir.path(), args);
-    EXPECT_EQ(r.status, 0) << args[0];
-    EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(r.out.starts_with("Usage: printzone ")) << r.out;
-  }
-  EXPECT_TRUE(dir.files().empty());
-}
-
-TEST(VtkOption, TakesThePlaceOfThePlotFileAnywhereAmongTheOptions) {
-  const std::string printout =
-      lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
+TEST(CommandLine, PathsOfPlotFilesMeshAndZoneFileHelpAndVersion) {
+  const std::string timed = lines({" TOTAL TIME", " 2.5E+01 first", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
   const std::string pvd = lines(
       {R"(<?xml version="1.0"?>)",
        R"(<VTKFile type="Collection" version="1.0" byte_order="LittleEndian" header_type="UInt64">)", "  <Collection>",
        R"(    <DataSet timestep="25" group="" part="0" file="p.out.1.vtu"/>)", "  </Collection>", "</VTKFile>"});
-  for (const auto& args : {std::vector<std::string>{"-vtk", "-xy", "p.out"}, {"-xy", "-vtk", "p.out"},
-                           {"-w", "list", "-vtk", "p.out"}})
-    check({{.args = args, .printout = printout, .files = {{"list", "p\n"}}}, 0, "",
-           {{"p.out.1.vtu", "[...]"}, {"p.out.pvd", pvd}}});
-}
-
-TEST(Paths, PlotFilesIntoAFolderAndTheMeshFromAnother) {
   // A mesh without coordinates: locat is read beside it.
-  const std::string at = "                 ";
-  const std::string unplaced = mesh_file({element("A1  1", 0, 0), element("A1  2", 0, 0), element("A2  1", 0, 0),
-                                          element("A2  2", 0, 0)},
-                                         {connection("A1  1", "A1  2"), connection("A1  1", "A2  1"),
-                                          connection("A1  2", "A2  2"), connection("A2  1", "A2  2")});
-  const std::string locat = lines({"LOCAT", "A1  1     0.0" + at + "0.0", "A1  2     1.0" + at + "0.0",
-                                   "A2  1     0.0" + at + "1.0", "A2  2     1.0" + at + "1.0", ""});
-  const std::string plot = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n[...]";
   for (const Case& k : {
-           Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", "Runs/P.OUT"}, .printout = {}, .mesh = {},
-                 .files = {{"case/MESH", unplaced}, {"case/locat", locat}, {"Runs/P.OUT", one_table}}},
-                0, "", {{"stdout", ""}, {"out/deep/p.out.1", plot}}},
-           Case{{.args = {"-vtk", "-o", "out", "-xy", "p.out"}}, 0, "",
-                {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", "[...]file=\"p.out.1.vtu\"/>\n  </Collection>\n</VTKFile>\n"}}},
+           Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", long_name}, .printout = {}, .mesh = {},
+                 .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {long_name, one_table}}},
+                0, "", {{"stdout", ""}, {"out/deep/" + lower_plot.substr(201), one_table_plot}}},
+           // A zone file that cannot be read twice serves every printout.
+           Case{{.args = {"-z", "/dev/stdin", "-xy", "p.out"}, .printout = one_table + one_table, .input = cell_line}, 0,
+                "", {{"p.out.1", "Variables = X Y P\n[...]"}, {"p.out.2", "Variables = X Y P\n[...]"}}},
+           // -vtk takes the place of the plot file anywhere among the options.
+           Case{{.args = {"-w", "list", "-vtk", "-o", "out", "-xy", "p.out"}, .printout = timed, .files = {{"list", "p\n"}}},
+                0, "", {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
            // A file where the folder should be, and a mesh file that is not there.
-           Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30,
-                "forrtl: severe (30): open failure, unit 2, file p.out\nprintzone: DIR/p.out: Not a directory; the plot "
-                "files' folder (-o) cannot be made\n  in printzone\n"},
+           Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30, "forrtl: severe (30): open failure, unit 2, file p.out"},
            Case{{.args = {"-m", "case/MESH", "-xy", "p.out"}}, 29,
                 "forrtl: severe (29): file not found, unit 1, file case/MESH\nprintzone: DIR/case/MESH: No such file or "
                 "directory\n  in rmesh\n  in printzone\n"}})
     check(k);
-  ScratchDir dir;
-  const RunResult version = run_printzone(dir.path(), {"--version"});
-  EXPECT_EQ(version.out, "printzone " PRINTZONE_VERSION "\n");
-  EXPECT_EQ(version.status, 0);
+  // Help and version end the run without reading any file.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"-z", "missing", "-h"}, {"t.out", "-h"},
+                                               {"--version"}})
+    check({{.args = args, .printout = {}, .mesh = {}}, 0, "",
+           {{"stdout", args[0] == "--version" ? "printzone " PRINTZONE_VERSION "\n" : "Usage: printzone [...]"}}});
 }
 
 TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
@@ -103,15 +78,11 @@ TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
   // line to a terminal, then nothing is left on it. With -q neither.
   ScratchDir dir;
   dir.write("MESH", square_mesh());
-  const std::string filler = std::string(99, '.') + "\n";
-  std::string printout = one_table;
-  for (int i = 0; i < 600'000; ++i) printout += filler;
-  dir.write("p.out", printout + one_table);
-  for (const bool quiet : {false, true}) {
+  dir.write("p.out", one_table + repeated(std::string(99, '.') + "\n", 600'000) + one_table);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-xy", "p.out"}, {"-q", "-xy", "p.out"}}) {
+    const bool quiet = args[0] == "-q";
     int terminal = -1, child_end = -1;
     ASSERT_EQ(::openpty(&terminal, &child_end, nullptr, nullptr, nullptr), 0);
-    std::vector<std::string> args = {"-xy", "p.out"};
-    if (quiet) args.insert(args.begin(), "-q");
     const RunResult r = run_printzone(dir.path(), args, {}, [child_end] { ::dup2(child_end, 2); });
     ::close(child_end);
     std::string shown;
@@ -120,12 +91,9 @@ TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
     ::close(terminal);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, quiet ? "" : " Found printout(1): .0                \n Found printout(2): .0                \n");
-    if (quiet) {
-      EXPECT_EQ(shown, "");
-    } else {
-      EXPECT_TRUE(shown.starts_with("\rprintzone: ") && shown.ends_with("\r\033[K")) << shown;
-      EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
-    }
+    EXPECT_TRUE(quiet ? shown.empty()
+                      : shown.starts_with("\rprintzone: ") && shown.ends_with("\r\033[K") && shown.find('\n') == shown.npos)
+        << shown;
   }
 }
 

@@ -1,41 +1,238 @@
-// Scratch directories, and runs of the printzone executable in one.
+// Helpers of the tests: scratch directories, runs of the printzone
+// executable in one, hand-made inputs, and one whole run described as a
+// table row: what the directory holds, the command line, and the result.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace pz::test {
 
-struct RunResult {
-  int status = -1;  // exit status, or 128 + signal
-  std::string out, err;
-};
+namespace fs = std::filesystem;
+
+// What a file holds; "" when it cannot be read.
+inline std::string slurp(const fs::path& p) {
+  std::ostringstream s;
+  s << std::ifstream(p, std::ios::binary).rdbuf();
+  return s.str();
+}
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
 class ScratchDir {
  public:
-  ScratchDir();
-  ~ScratchDir();
+  ScratchDir() {
+    static std::atomic<int> counter{0};
+    const std::string prefix = "printzone-test-" + std::to_string(::getpid()) + "-";
+    do path_ = fs::temp_directory_path() / (prefix + std::to_string(counter++));
+    while (!fs::create_directory(path_));
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);  // a test may have taken them away
+    fs::remove_all(path_, ec);
+  }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::filesystem::path& path() const { return path_; }
-  void write(const std::string& name, std::string_view content) const;  // makes missing folders
-  std::string read(const std::string& name) const;  // "<missing name>" when absent
-  std::vector<std::string> files() const;           // regular files, sorted
+  const fs::path& path() const { return path_; }
+  void write(const std::string& name, std::string_view content) const {  // makes missing folders
+    fs::create_directories((path_ / name).parent_path());
+    if (!std::ofstream(path_ / name, std::ios::binary).write(content.data(), std::ssize(content)))
+      throw std::runtime_error("cannot write " + name);
+  }
+  std::string read(const std::string& name) const {
+    return fs::is_regular_file(path_ / name) ? slurp(path_ / name) : "<missing " + name + ">";
+  }
+  std::vector<std::string> files() const {  // regular files, sorted
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(path_))
+      if (e.is_regular_file()) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
  private:
-  std::filesystem::path path_;
+  fs::path path_;
 };
 
-// Runs printzone with args in dir, input on standard input. in_child runs
-// in the child just before the program starts (to set limits, redirect or
-// drop privileges); a child that cannot start ends with status 127.
-RunResult run_printzone(const std::filesystem::path& dir, const std::vector<std::string>& args,
-                        std::string_view input = {}, const std::function<void()>& in_child = {});
+struct RunResult {
+  int status = -1;  // exit status, or 128 + signal
+  std::string out, err;
+};
+
+// Runs printzone with args in dir, input on standard input (standard input,
+// output and error are unnamed temporary files). in_child runs in the child
+// just before the program starts (to set limits, redirect or drop
+// privileges); a child that cannot start ends with status 127.
+inline RunResult run_printzone(const fs::path& dir, const std::vector<std::string>& args, std::string_view input = {},
+                               const std::function<void()>& in_child = {}) {
+  std::FILE* streams[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
+  if (!streams[0] || !streams[1] || !streams[2]) throw std::runtime_error("tmpfile");
+  std::fwrite(input.data(), 1, input.size(), streams[0]);
+  std::rewind(streams[0]);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (int fd = 0; fd < 3; ++fd) ::dup2(::fileno(streams[fd]), fd);
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (in_child) in_child();
+    std::vector<char*> argv{const_cast<char*>(PRINTZONE_EXE)};
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", ""};
+  for (int fd = 0; fd < 3; ++fd) {
+    std::rewind(streams[fd]);
+    for (int c; fd > 0 && (c = std::fgetc(streams[fd])) != EOF;) (fd == 1 ? r.out : r.err).push_back(char(c));
+    std::fclose(streams[fd]);
+  }
+  return r;
+}
+
+// An element record: name in columns 1-5, coordinates in 51-60, 61-70, 71-80.
+inline std::string element(const std::string& name, double x, double y, double z = 0) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%-5.5s%45s%10.4f%10.4f%10.4f", name.c_str(), "", x, y, z);
+  return buf;
+}
+
+// A connection record: names in columns 1-5 and 6-10, area in 51-60.
+inline std::string connection(const std::string& a, const std::string& b, double area = 1) {
+  char buf[128];
+  std::snprintf(buf, sizeof buf, "%-5.5s%-5.5s%40s%10.4f", a.c_str(), b.c_str(), "", area);
+  return buf;
+}
+
+inline std::string mesh_file(const std::vector<std::string>& elements, const std::vector<std::string>& connections) {
+  std::string s = "ELEME\n";
+  for (auto& e : elements) s += e + "\n";
+  s += "\nCONNE\n";
+  for (auto& c : connections) s += c + "\n";
+  return s + "+++\n";
+}
+
+// Joins lines, each followed by "\n".
+inline std::string lines(std::initializer_list<std::string_view> ls) {
+  std::string s;
+  for (auto l : ls) s.append(l).push_back('\n');
+  return s;
+}
+
+inline std::string repeated(const std::string& text, int n) {
+  std::string s;
+  while (n-- > 0) s += text;
+  return s;
+}
+
+// The unit square: A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1),
+// joined along its sides: one cell (1, 2, 4, 3) in the XY plane. Placed at
+// z = 5, or unplaced: every coordinate zero, the places in square_locat.
+inline std::string square_mesh(bool placed = true) {
+  const double s = placed ? 1 : 0, z = placed ? 5 : 0;
+  return mesh_file({element("A1  1", 0, 0, z), element("A1  2", s, 0, z), element("A2  1", 0, s, z),
+                    element("A2  2", s, s, z)},
+                   {connection("A1  1", "A1  2", 2), connection("A1  1", "A2  1", 2),
+                    connection("A1  2", "A2  2", 2), connection("A2  1", "A2  2", 2)});
+}
+inline const std::string square_locat = [] {
+  const std::string at(17, ' ');  // x in columns 11-30, y in 31-50
+  return lines({"LOCAT", "A1  1     0.0" + at + "0.0", "A1  2     1.0" + at + "0.0", "A2  1     0.0" + at + "1.0",
+                "A2  2     1.0" + at + "1.0", ""});
+}();
+
+inline const std::string terminator = " @@@@@@@@@@@@@@@@@@@@";
+inline const std::string one_table =
+    lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P", " A1  1     1  2.5", terminator});
+// What -xy makes of one_table on the square.
+inline const std::string one_table_plot =
+    lines({"Variables = X Y P", "Zone F=FEPOINT I=    4 J=    1", "  0.000000E+00  0.000000E+00  2.500000E+00",
+           "  1.000000E+00  0.000000E+00  0.000000E+00", "  0.000000E+00  1.000000E+00  0.000000E+00",
+           "  1.000000E+00  1.000000E+00  0.000000E+00", "     1     2     4     3"});
+// A printout without tables, and the square's cell as a zone file's line.
+inline const std::string no_table = lines({" TOTAL TIME", " 1.0"}), cell_line = " A1  1 A1  2 A2  2 A2  1\n";
+
+// One whole run: the directory holds p.out, MESH and `files`, then
+// `prepare` may change it; `in_child` runs in the child before the program.
+struct Inputs {
+  std::vector<std::string> args = {"-xy", "p.out"};
+  std::optional<std::string> printout = one_table, mesh = square_mesh();
+  std::vector<std::pair<std::string, std::string>> files = {};
+  std::string input = {};
+  std::function<void(const fs::path&)> prepare = {};
+  std::function<void()> in_child = {};
+};
+
+struct Case {
+  Inputs run;
+  int status;
+  std::string err;  // all of standard error when empty or ending a line, else its first line
+  // The files the run leaves (and "stdout") with what they hold; "[...]"
+  // stands for any text between a start and an end.
+  std::vector<std::pair<std::string, std::string>> left = {};
+};
+
+inline bool matches(const std::string& text, const std::string& pattern) {
+  const auto cut = pattern.find("[...]");
+  if (cut == std::string::npos) return text == pattern;
+  return text.size() + 5 >= pattern.size() && text.starts_with(pattern.substr(0, cut)) &&
+         text.ends_with(pattern.substr(cut + 5));
+}
+
+// Fills dir with the run's inputs.
+inline void prepare(const Inputs& run, const ScratchDir& dir) {
+  if (run.printout) dir.write("p.out", *run.printout);
+  if (run.mesh) dir.write("MESH", *run.mesh);
+  for (auto& [name, text] : run.files) dir.write(name, text);
+  if (run.prepare) run.prepare(dir.path());
+}
+
+// Runs in dir; messages name files by their full paths: dir reads "DIR".
+inline RunResult run_in(const Inputs& run, const ScratchDir& dir) {
+  RunResult r = run_printzone(dir.path(), run.args, run.input, run.in_child);
+  const std::string folder = dir.path().string();
+  for (auto at = r.err.find(folder); at != std::string::npos; at = r.err.find(folder, at))
+    r.err.replace(at, folder.size(), "DIR");
+  return r;
+}
+
+// Runs k in a fresh directory; the files there afterwards must be those
+// before and the ones in k.left. A child ending with 126 (it could not drop
+// its privileges) is not checked.
+inline RunResult check(const Case& k) {
+  ScratchDir dir;
+  prepare(k.run, dir);
+  std::vector<std::string> files = dir.files();
+  RunResult r = run_in(k.run, dir);
+  if (r.status == 126) return r;
+  const std::string what = k.err + " from " + testing::PrintToString(k.run.args) + " " + k.run.input;
+  EXPECT_EQ(r.status, k.status) << what << r.err;
+  EXPECT_EQ(k.err.empty() || k.err.ends_with('\n') ? r.err : r.err.substr(0, r.err.find('\n')), k.err) << what;
+  for (auto& [name, text] : k.left) {
+    if (name != "stdout" && name.find('/') == std::string::npos) files.push_back(name);
+    const std::string got = name == "stdout" ? r.out : dir.read(name);
+    EXPECT_TRUE(matches(got, text)) << what << name << ":\n" << got.substr(0, 3000);
+  }
+  std::sort(files.begin(), files.end());
+  files.erase(std::unique(files.begin(), files.end()), files.end());
+  EXPECT_EQ(dir.files(), files) << what;
+  return r;
+}
 
 }  // namespace pz::test
