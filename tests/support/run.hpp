@@ -82,7 +82,7 @@ inline RunResult run_printzone(const fs::path& dir, const std::vector<std::strin
                                const std::function<void()>& in_child = {}) {
   std::FILE* streams[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
   if (!streams[0] || !streams[1] || !streams[2]) throw std::runtime_error("tmpfile");
-  std::fwrite(input.data(), 1, input.size(), streams[0]);
+  if (!input.empty()) std::fwrite(input.data(), 1, input.size(), streams[0]);
   std::rewind(streams[0]);
   const pid_t pid = ::fork();
   if (pid == 0) {
