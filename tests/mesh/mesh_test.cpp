@@ -10,6 +10,23 @@ namespace {
 
 using test::connection, test::element, test::mesh_file;
 
+// Of one normalised name the first in bucket order is found: "A1  1" is
+// bucket 121 of 256 or 33 of 300, "B" 3 or 215.
+TEST(NameIndex, FirstOfANameInBucketOrder) {
+  const auto find = [](std::vector<std::string> list, int buckets, std::vector<int> order, const char* probe, int bound) {
+    NameIndex index;
+    index.elements_by_bucket = order;
+    LargeArray<Name> names{blank_name};
+    for (const std::string& s : list) names.push_back(make_name(s));
+    build_name_index(names, index, static_cast<int>(list.size()), buckets);
+    return find_element(index, probe, bound);
+  };
+  const std::vector<std::string> ab{"A1  1", "A1 01", "B"}, ba{"A1 01", "B", "A1  1"};
+  EXPECT_EQ(find(ab, 256, {0, 1, 2, 3}, "A1  1", 3), 2);
+  EXPECT_EQ(find(ab, 300, {0, 1, 2, 3}, "A1  1", 3), 1);
+  EXPECT_EQ(find(ba, 256, {0, 2, 3, 1}, "A1  1", 3), 3);
+}
+
 struct MeshRun : ::testing::Test {
   test::ScratchDir dir;
   Mesh mesh;
