@@ -26,13 +26,18 @@ struct Case {
     mesh.elements.count = mesh.elements.located = n;
     data.start(pz::Projection::xz, true);
     std::mt19937_64 rng(3);
-    for (int j = 0; j < 12; ++j) data.add_array("C", data.slot_count + 1, 1), data.add_slots(1);
-    for (int j = 0; j < 4; ++j) data.add_array("V", data.slot_count + 1, 2), data.add_slots(2);
-    for (int j = 1; j <= data.slot_count; ++j) {
-      for (int e = 1; e <= n; ++e) {
-        const double u = static_cast<double>(rng() >> 11) / 9007199254740992.0;
-        data.values_of(e)[j - 1] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
-      }
+    // An element table of 12 columns and a connection table of 4.
+    for (int j = 0; j < 12; ++j) data.add_array("C", j + 1, 1);
+    data.add_slots(12);
+    for (int j = 0; j < 4; ++j) data.add_array("V", 13 + 2 * j, 2);
+    data.add_slots(8);
+    for (int b = 0; b < data.block_count; ++b) {
+      auto& block = data.blocks[static_cast<std::size_t>(b)];
+      for (int e = 1; e <= n; ++e)
+        for (int k = 0; k < block.width; ++k) {
+          const double u = static_cast<double>(rng() >> 11) / 9007199254740992.0;
+          block.row(e)[k] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
+        }
     }
     pz::Cells cells;
     cells.corners.push_back({0, 0, 0, 0});

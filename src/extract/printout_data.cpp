@@ -21,6 +21,7 @@ void PrintoutData::start(Projection p, bool upper) {
   coordinate_count = static_cast<int>(coordinate_letters(p).size());
   header_length = 11 + 2 * coordinate_count;  // "Variables =" and " X" per coordinate
   array_count = 0;
+  block_count = 0;
   slot_count = 0;
 }
 
@@ -45,22 +46,27 @@ bool PrintoutData::add_array(std::string_view name, int first_slot, int componen
   return true;
 }
 
-void PrintoutData::add_slots(int count) {
-  const int wanted = slot_count + count;
-  const auto rows = static_cast<std::size_t>(elements) + 1;
-  if (wanted > stride) {
-    // Room for twice the slots (at least 8, at most the capacity): a run
-    // whose printouts grow table by table moves its values a few times.
-    const int wider = std::min(slot_capacity, std::max({wanted, 2 * stride, 8}));
-    LargeArray<double> moved(rows * static_cast<std::size_t>(wider));
-    for (std::size_t e = 0; e < rows && slot_count > 0; ++e)
-      std::copy_n(values.data() + e * static_cast<std::size_t>(stride), slot_count, moved.data() + e * static_cast<std::size_t>(wider));
-    values.swap(moved);
-    stride = wider;
-  }
-  for (std::size_t e = 0; e < rows; ++e)
-    std::fill_n(values.data() + e * static_cast<std::size_t>(stride) + slot_count, count, 0.0);
-  slot_count = wanted;
+int PrintoutData::add_slots(int count) {
+  if (block_count == static_cast<int>(blocks.size())) blocks.emplace_back();
+  SlotBlock& b = blocks[static_cast<std::size_t>(block_count)];
+  b.first_slot = slot_count;
+  b.width = count;
+  // Fresh memory only when the block outgrows what it held before: nothing
+  // is copied, and each value is written once here.
+  b.values.assign((static_cast<std::size_t>(elements) + 1) * static_cast<std::size_t>(count), 0.0);
+  slot_count += count;
+  return block_count++;
+}
+
+void PrintoutData::drop_slots_after(int kept) {
+  while (block_count > 0 && blocks[static_cast<std::size_t>(block_count) - 1].first_slot >= kept) --block_count;
+  slot_count = kept;
+}
+
+const PrintoutData::SlotBlock& PrintoutData::block_of(int j) const {
+  int b = block_count - 1;
+  while (b > 0 && blocks[static_cast<std::size_t>(b)].first_slot >= j) --b;
+  return blocks[static_cast<std::size_t>(b)];
 }
 
 double printout_time(std::string_view values_line, long number) {

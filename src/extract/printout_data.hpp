@@ -56,13 +56,21 @@ struct PrintoutData {
   bool upper_case_letters = true;  // coordinate letters X Y Z, or x y z
   int header_length = 0;           // characters of the header line the arrays make
 
-  // values[e * stride + j - 1]: value slot j of element e (elements from
-  // 1). An element's values stand side by side, so that a table row and a
-  // plot point each touch one place in memory. The stride grows, the values
-  // moving to their new places, when a printout uses more slots than any
-  // printout of the run before it; the memory is kept for later printouts.
-  LargeArray<double> values;
-  int stride = 0;
+  // The value slots, a block per table: a table's slots follow those of
+  // the tables before it, and block b holds slots first_slot+1 ..
+  // first_slot+width of every element, an element's side by side, so that a
+  // table row touches one place in memory. A table adds a block of its own
+  // and never moves the values of the tables before it; the blocks' memory
+  // is kept for later printouts.
+  struct SlotBlock {
+    int first_slot = 0;  // slots before the block's
+    int width = 0;
+    LargeArray<double> values;  // values[e * width + k]: slot first_slot+k+1 of element e (from 1)
+    double* row(int e) { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
+    const double* row(int e) const { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
+  };
+  std::vector<SlotBlock> blocks;  // blocks 0..block_count-1 in use, in slot order
+  int block_count = 0;
   int slot_count = 0;  // slots in use
   std::array<ValueArray, array_capacity> arrays;  // arrays 0..array_count-1, in slot order
   int array_count = 0;
@@ -79,13 +87,15 @@ struct PrintoutData {
   // capacity at a UTF-8 character boundary; false when the list is full.
   bool add_array(std::string_view name, int first_slot, int components, std::string_view whole = {});
 
-  // Makes slots slot_count+1 .. slot_count+count zero for every element and
-  // adds them.
-  void add_slots(int count);
+  // Adds slots slot_count+1 .. slot_count+count, zero for every element, as
+  // a block of their own: returns its number.
+  int add_slots(int count);
+  // Gives up the slots after the first `kept`, with the blocks that hold them
+  // (kept is where a block begins).
+  void drop_slots_after(int kept);
 
-  // The values of element e: slot j at [j - 1].
-  double* values_of(int e) { return values.data() + static_cast<std::ptrdiff_t>(e) * stride; }
-  const double* values_of(int e) const { return values.data() + static_cast<std::ptrdiff_t>(e) * stride; }
+  // The block that holds slot j (from 1).
+  const SlotBlock& block_of(int j) const;
 };
 
 // The time of a printout: the first word of its values line read as a

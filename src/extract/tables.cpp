@@ -85,7 +85,8 @@ struct Table {
   int column_count = 0;
   Column col[max_columns + 2];  // 1..column_count, and a sentinel after them
   int taken = 0;                // columns not skipped
-  int slots_before = 0;         // the table's values go to the slots after these
+  int slots_before = 0;         // the table's values go to the slots after these,
+  int block = 0;                // in this block of the printout's
   int header_before = 0, arrays_before = 0;  // the printout's names as they stood before the table
   bool fixed = false;
   int last_element = 0;            // found by the last element row
@@ -220,7 +221,7 @@ std::string_view plan_columns(Table& t, bool joined, const ScanLine& heading, co
     return exceeded;
   }
   t.slots_before = data.slot_count;
-  data.add_slots(added);
+  t.block = data.add_slots(added);
   return {};
 }
 
@@ -308,7 +309,7 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
     Word names[max_columns + 1];
     if (join_words(t, true, names) == numbers) {
       // No value is stored yet: the names and the slots are laid out anew.
-      data.slot_count = t.slots_before;
+      data.drop_slots_after(t.slots_before);
       data.header_length = t.header_before;
       data.array_count = t.arrays_before;
       plan_columns(t, true, heading, settings, data);  // fewer columns: always fits
@@ -384,7 +385,7 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   if (e == 0) return false;
   t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
-  double* values = data.values_of(e) + t.slots_before;
+  double* values = data.blocks[static_cast<std::size_t>(t.block)].row(e);
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
     *values++ = written_cell(row, t.col[k], in);
@@ -443,7 +444,8 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   const double f[3] = {dx / twice_distance, dy / twice_distance, dz / twice_distance};
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
-  int s = t.slots_before;
+  PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
+  int s = 0;  // the column's first slot in the block
   bool left_out = false;
   for (int k = 1; k <= t.column_count; ++k) {
     const ColumnUse use = t.col[k].use;
@@ -462,8 +464,8 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
         add[i] = f[i] * w / divisor;
         finite = finite && std::isfinite(add[i]);
       }
-      double* first = data.values_of(e1) + s;
-      double* second = data.values_of(e2) + s;
+      double* first = block.row(e1) + s;
+      double* second = block.row(e2) + s;
       for (int i = 0; finite && i < coordinates; ++i) {
         first[i] += add[i];
         second[i] += add[i];

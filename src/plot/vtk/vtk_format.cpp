@@ -332,16 +332,18 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
       const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
       const std::string& name = names[static_cast<std::size_t>(i)];
       if (!a.is_vector()) {
-        const int slot = a.first_slot - 1;
+        const PrintoutData::SlotBlock& block = data.block_of(a.first_slot);
+        const int slot = a.first_slot - 1 - block.first_slot;
         data_array(xml, "Float64", name, 1, static_cast<std::uint64_t>(n) * 8, [&](Base64Writer& b64) {
-          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(data.values_of(static_cast<int>(element(p)))[slot]));
+          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(block.row(static_cast<int>(element(p)))[slot]));
         });
         continue;
       }
       // A vector in the plot's frame: its components, then 0 up to three.
+      const PrintoutData::SlotBlock& block = data.block_of(a.first_slot);
       data_array(xml, "Float64", name, 3, static_cast<std::uint64_t>(n) * 24, [&](Base64Writer& b64) {
         for (int p = 1; p <= n; ++p) {
-          const double* values = data.values_of(static_cast<int>(element(p))) + a.first_slot - 1;
+          const double* values = block.row(static_cast<int>(element(p))) + (a.first_slot - 1 - block.first_slot);
           for (int k = 0; k < 3; ++k) b64.put_double(k < a.components ? values[k] : 0.0);
         }
       });

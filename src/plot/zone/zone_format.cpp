@@ -72,8 +72,11 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   for (const int element : zone.elements) {
     record.add_laid_out(std::string_view(text.coordinates.data() + at, point_width), data.coordinate_count);
     at += point_width;
-    const double* values = data.values_of(element);
-    for (int j = 0; j < data.slot_count; ++j) record.add(values[j]);
+    for (int b = 0; b < data.block_count; ++b) {
+      const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
+      const double* values = block.row(element);
+      for (int k = 0; k < block.width; ++k) record.add(values[k]);
+    }
     record.end();
   }
   out.put(std::string_view(text.cells.data(), text.cells.size()));
