@@ -53,6 +53,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
       break;
   }
   data.time = printout_time(values_line.view(), number);
+  await_plot();
   // The messages of the zone file's unknown names come with every plot.
   write_console(zones.messages, false);
   plot->write(data, zones, mesh);

@@ -10,6 +10,7 @@
 // whose first word begins with "elem" may head tables.
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,16 @@ struct Conversion {
   const PlotWriter& writer;
   TableSettings tables;
   std::string base_name;
+  // Set when the zones and what the writer lays out once are still being
+  // prepared beside the first printouts: a printout's tables may be read
+  // meanwhile, its plot written only once they are ready.
+  const std::shared_future<void>* plot_ready = nullptr;
+
+  // Waits until the zones and the writer's texts are ready; the failure or
+  // stop that ended their preparation comes out here.
+  void await_plot() const {
+    if (plot_ready != nullptr) plot_ready->get();
+  }
 
   // Converts printout `number`, whose header and values lines have been
   // read: announces it, reads its tables up to the next header line (left

@@ -35,15 +35,18 @@ struct Job {
 // (its values line); the next is looked for after that values line.
 class PrintoutScanner {
  public:
-  explicit PrintoutScanner(LineReader& in) : in_(in) {}
+  // A scan that stops, between lines, once `stop` is set.
+  explicit PrintoutScanner(LineReader& in, const std::atomic<bool>* stop = nullptr) : in_(in), stop_(stop) {}
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
   void restart(std::uint64_t at, long long line) { in_.seek(at, line); }
 
-  // The next printout's header line; false when there is none.
+  // The next printout's header line; false when there is none (or the
+  // scan was stopped before a header line: it may go on from there).
   bool next(std::uint64_t& start, long long& line) {
     std::string_view text;
     for (;;) {
+      if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return false;
       if (!in_.next(text)) return false;
       if (!is_header(text)) continue;
       start = in_.last_record_offset();
@@ -61,6 +64,7 @@ class PrintoutScanner {
   }
 
   LineReader& in_;
+  const std::atomic<bool>* stop_;
 };
 
 // Worker threads taking jobs in the order given.
@@ -184,8 +188,35 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
 
 }  // namespace
 
+EarlyScan::EarlyScan(std::string path, int wanted)
+    : thread_([this, path = std::move(path), wanted] { scan(path, wanted); }) {}
+
+EarlyScan::~EarlyScan() { finish(); }
+
+void EarlyScan::scan(const std::string& path, int wanted) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
+  try {
+    reader_ = std::make_unique<LineReader>();
+    reader_->open(path, Source{unit::printout, path}, Routine::main_program);
+    PrintoutScanner scanner(*reader_, &stop_);
+    PrintoutStart start;
+    while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line))
+      found_.push_back(start);
+    scanned_ = true;
+  } catch (...) {
+    found_.clear();
+  }
+}
+
+LineReader* EarlyScan::finish() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  return scanned_ ? reader_.get() : nullptr;
+}
+
 bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress) {
+                         std::optional<Progress>& progress, std::span<const PrintoutStart> found) {
   const int fd = in.descriptor();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
@@ -197,7 +228,7 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
     data.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
     readers.push_back(std::make_unique<LineReader>());
   }
-  const std::size_t most_in_flight = 2 * static_cast<std::size_t>(threads);
+  const auto most_in_flight = static_cast<std::size_t>(printouts_in_flight(threads));
 
   std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
   // (declared after the jobs, so that the workers stop before the jobs go)
@@ -212,16 +243,25 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
   PrintoutScanner scanner(in);
   long next_number = 1;
+  const auto submit = [&](std::uint64_t start, long long line) {
+    auto job = std::make_unique<Job>();
+    job->number = next_number++;
+    job->start = start;
+    job->line = line;
+    workers.submit(*job);
+    in_flight.push_back(std::move(job));
+  };
+  for (const PrintoutStart& s : found) submit(s.offset, s.line);
+  bool plot_ready = false;
   for (;;) {
     std::uint64_t start;
     long long line;
-    while (in_flight.size() < most_in_flight && scanner.next(start, line)) {
-      auto job = std::make_unique<Job>();
-      job->number = next_number++;
-      job->start = start;
-      job->line = line;
-      workers.submit(*job);
-      in_flight.push_back(std::move(job));
+    while (in_flight.size() < most_in_flight && scanner.next(start, line)) submit(start, line);
+    if (!plot_ready) {
+      // What comes out of the zones' preparation comes before anything of
+      // the printouts.
+      conversion.await_plot();
+      plot_ready = true;
     }
     if (in_flight.empty()) {
       if (cut_short(in, file_size)) fail_cut_short(in, file_size);

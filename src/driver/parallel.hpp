@@ -20,9 +20,19 @@
 //
 // At most twice as many printouts as threads are in flight, so memory
 // depends on the threads and the widest printout, not on the file's length.
+//
+// The scan for the first printouts begins while the mesh is read (see
+// EarlyScan), so that the workers find them waiting once it is read.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "driver/conversion.hpp"
 #include "driver/progress.hpp"
@@ -30,11 +40,52 @@
 
 namespace pz {
 
+// At most this many printouts are in flight at once.
+constexpr int printouts_in_flight(int threads) { return 2 * threads; }
+
+// Where a printout begins: the offset of its header line, and that line's
+// number.
+struct PrintoutStart {
+  std::uint64_t offset = 0;
+  long long line = 0;
+};
+
+// The scan for the first printouts of the printout file, on a thread of its
+// own. It reads a regular file only (another kind may block when opened or
+// be read only once), and stops at the printouts wanted, at the end of the
+// file, or when finish() is called.
+class EarlyScan {
+ public:
+  EarlyScan(std::string path, int wanted);
+  ~EarlyScan();
+  EarlyScan(const EarlyScan&) = delete;
+  EarlyScan& operator=(const EarlyScan&) = delete;
+
+  // Stops the scan and waits for it. Returns the reader, open on the file
+  // and to go on right after the values line of the last printout found, or
+  // nullptr when the file was not scanned (not a regular file, not opened,
+  // not read): the run then opens and reads it as usual, and a failure
+  // shows there, in its turn.
+  LineReader* finish();
+  // The printouts found, in order (after finish()).
+  std::span<const PrintoutStart> found() const { return found_; }
+
+ private:
+  void scan(const std::string& path, int wanted);
+
+  std::unique_ptr<LineReader> reader_;
+  std::vector<PrintoutStart> found_;
+  bool scanned_ = false;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
 // Converts the printouts of the printout file that in has open on
 // `threads` worker threads and commits them through writer, in order; in
-// reads the file for the scan. False, with nothing done, when the file is
-// no regular file or is empty: those are read line by line.
+// reads the file for the scan, which goes on after the printouts already
+// found. False, with nothing done, when the file is no regular file or is
+// empty: those are read line by line.
 bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress);
+                         std::optional<Progress>& progress, std::span<const PrintoutStart> found = {});
 
 }  // namespace pz

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <thread>
 
 #include "cells/cells.hpp"
@@ -32,14 +34,36 @@ struct Run {
   Settings settings;
   Mesh mesh;
   PlotZones zones;
+  ZoneTexts texts;  // of the zone format, laid out once for the run
   std::unique_ptr<PrintoutData> data;
+  // Valid while the zones are prepared on a thread of their own; last, so
+  // that it is waited for before the rest goes.
+  std::shared_future<void> plot_ready;
 
-  void printouts();
+  void prepare_plot(Projection asked);
+  void printouts(int threads, EarlyScan* early);
+
+ private:
+  void convert(int threads, EarlyScan* early);
 };
 
-void Run::printouts() {
-  LineReader in;
-  in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
+void Run::printouts(int threads, EarlyScan* early) {
+  try {
+    convert(threads, early);
+  } catch (...) {
+    // A failure or stop in preparing the zones comes first, as in a run
+    // that prepares them before it opens the printout file.
+    if (plot_ready.valid()) plot_ready.get();
+    throw;
+  }
+}
+
+void Run::convert(int threads, EarlyScan* early) {
+  LineReader opened;
+  LineReader* scanned = early != nullptr ? early->finish() : nullptr;
+  LineReader& in = scanned != nullptr ? *scanned : opened;
+  if (scanned == nullptr)
+    opened.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
   std::error_code no_size;
   const std::uint64_t bytes = std::filesystem::file_size(settings.printout_file, no_size);
   std::optional<Progress> progress;
@@ -49,16 +73,23 @@ void Run::printouts() {
   }
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   const std::unique_ptr<PlotWriter> writer =
-      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file)
-                   : make_zone_format_writer(zones, mesh, coordinate_count(settings.projection));
-  const Conversion conversion{settings, mesh, zones, *writer,
+      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
+  const Conversion conversion{settings,
+                              mesh,
+                              zones,
+                              *writer,
                               TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                             settings.partial},
-                              base_name};
+                              base_name,
+                              plot_ready.valid() ? &plot_ready : nullptr};
 
-  const int threads = settings.threads > 0 ? settings.threads
-                                           : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  if (threads > 1 && convert_in_parallel(conversion, *writer, in, threads, progress)) return;
+  if (threads > 1) {
+    const std::span<const PrintoutStart> found =
+        scanned != nullptr ? early->found() : std::span<const PrintoutStart>();
+    if (convert_in_parallel(conversion, *writer, in, threads, progress, found)) return;
+    if (scanned != nullptr) in.rewind();  // read line by line, from the start
+  }
+  conversion.await_plot();
 
   ScanLine line;
   Line values_line;
@@ -116,6 +147,22 @@ void make_output_folder(const std::string& folder) {
   }
 }
 
+void Run::prepare_plot(Projection asked) {
+  if (settings.use_zone_file) {
+    zones = read_zone_file(settings.zone_file, mesh);
+  } else {
+    Cells traced;
+    if (is_planar(settings.projection)) {
+      const Elements& e = mesh.elements;
+      const Connections& c = mesh.connections;
+      trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+      if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
+    }
+    zones = traced_zone(mesh, std::move(traced));
+  }
+  if (!settings.vtk) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
+}
+
 }  // namespace
 
 int main_program(int argc, char** argv) {
@@ -137,23 +184,21 @@ int main_program(int argc, char** argv) {
       stop("the printout file name is not UTF-8 text without control characters, as -vtk needs",
            "rename the printout file, or write zone-format plot files (without -vtk)");
     if (!settings.output_folder.empty()) make_output_folder(settings.output_folder);
-    Mesh& mesh = run->mesh;
+    const int threads = settings.threads > 0
+                            ? settings.threads
+                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // With threads, the first printouts are looked for while the mesh is
+    // read, and the zones are prepared while their tables are read.
+    std::optional<EarlyScan> early;
+    if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
-    read_mesh(mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
-    if (settings.use_zone_file) {
-      run->zones = read_zone_file(settings.zone_file, mesh);
-    } else {
-      Cells traced;
-      if (is_planar(settings.projection)) {
-        const Elements& e = mesh.elements;
-        const Connections& c = mesh.connections;
-        trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
-        if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
-      }
-      run->zones = traced_zone(mesh, std::move(traced));
-    }
-    run->data = std::make_unique<PrintoutData>(mesh.elements.located);
-    run->printouts();
+    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
+    if (threads > 1)
+      run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();
+    else
+      run->prepare_plot(asked);
+    run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
+    run->printouts(threads, early ? &*early : nullptr);
     flush_console();
     return 0;
   } catch (const RunEnd& end) {

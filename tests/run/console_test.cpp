@@ -36,7 +36,11 @@ TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
                         answer(" 3", "Variables = X Y T\n[...]"),  // blank: automatic, the flat square gives XY
                         answer("", "Variables = X Y T\n[...]"), answer("7", "Variables = X Y Z T\n[...]"),  // 4
                         // Without the dialogue the last projection option counts.
-                        Case{{.args = {"-xy", "-yz", "p.out"}, .printout = printout}, 0, edgewise, {{"p.out.1", yz}}}})
+                        Case{{.args = {"-xy", "-yz", "p.out"}, .printout = printout}, 0, edgewise, {{"p.out.1", yz}}},
+                        // (before a printout file that is not there, whatever the threads)
+                        Case{{.args = {"-j", "4", "-yz", "gone.out"}}, 29,
+                             edgewise + "forrtl: severe (29): file not found, unit 1, file gone.out\nprintzone: DIR/gone.out: "
+                                        "No such file or directory\n  in printzone\n"}})
     check(k);
 }
 

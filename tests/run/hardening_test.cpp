@@ -106,6 +106,11 @@ TEST(Stops, EndTheRunWithTheMessageAloneAndStatusOne) {
       {{.args = {"-xyz", "p.out"}, .mesh = row_mesh(100000)}, 1, "too many elements in MESH (at most 99999)"},
       {{.mesh = connection_mesh(1200000)}, 1, "too many connections in MESH (at most 1199999)"},
       {{.printout = no_table, .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)"},
+      // Threads trace the cells beside the first printouts' tables; the stop
+      // still comes before anything of the printouts.
+      {{.args = {"-j", "4", "p.out"},
+        .printout = lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P", " " + big_name(0) + "     1  2.5x", terminator}),
+        .mesh = triangle_mesh(281, 252)}, 1, "too many cells (at most 140000)", {{"stdout", ""}}},
       {{.args = zones, .printout = no_table, .files = {{"zones", repeated(cell_line, 140001)}}}, 1,
        "too many cells in a zone of the zone file (at most 140000)"},
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves

@@ -36,16 +36,10 @@ void write_header(OutFile& out, const PrintoutData& data) {
   out.newline();
 }
 
-// What every plot file of the run holds the same, whatever the printout:
-// each point's coordinate fields and each zone's cell records, laid out
-// once for the run.
-struct ZoneText {
-  LargeArray<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
-  LargeArray<char> cells;        // the cell records, one a line
-};
+}  // namespace
 
-std::vector<ZoneText> lay_out(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
-  std::vector<ZoneText> texts(zones.zones.size());
+ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
+  ZoneTexts texts(zones.zones.size());
   for (std::size_t z = 0; z < texts.size(); ++z) {
     const Zone& zone = zones.zones[z];
     ZoneText& text = texts[z];
@@ -62,6 +56,8 @@ std::vector<ZoneText> lay_out(const PlotZones& zones, const Mesh& mesh, int coor
   }
   return texts;
 }
+
+namespace {
 
 // Point records in point order (coordinates, then every value slot), then
 // cell records in cell order.
@@ -82,7 +78,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   out.put(std::string_view(text.cells.data(), text.cells.size()));
 }
 
-void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const std::vector<ZoneText>& texts) {
+void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts) {
   write_header(out, data);
   for (std::size_t z = 0; z < zones.zones.size(); ++z) {
     const Zone& zone = zones.zones[z];
@@ -95,7 +91,7 @@ void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, 
 // One plot file per printout.
 class ZoneFormatPlot : public PrintoutPlot {
  public:
-  ZoneFormatPlot(const std::string& plot_name, const std::vector<ZoneText>& texts) : file_(plot_name), texts_(texts) {}
+  ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
 
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
     time = data.time;
@@ -107,31 +103,30 @@ class ZoneFormatPlot : public PrintoutPlot {
 
  private:
   PlotFile file_;
-  const std::vector<ZoneText>& texts_;
+  const ZoneTexts& texts_;
   std::optional<FinishedFile> finished_;
 };
 
 class ZoneFormatWriter : public PlotWriter {
  public:
-  ZoneFormatWriter(const PlotZones& zones, const Mesh& mesh, int coordinate_count)
-      : texts_(lay_out(zones, mesh, coordinate_count)) {}
+  explicit ZoneFormatWriter(const ZoneTexts& texts) : texts_(texts) {}
 
   std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
     return std::make_unique<ZoneFormatPlot>(plot_name, texts_);
   }
 
  private:
-  std::vector<ZoneText> texts_;
+  const ZoneTexts& texts_;
 };
 
 }  // namespace
 
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) {
-  write_plot(out, data, zones, lay_out(zones, mesh, data.coordinate_count));
+  write_plot(out, data, zones, lay_out_zones(zones, mesh, data.coordinate_count));
 }
 
-std::unique_ptr<PlotWriter> make_zone_format_writer(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
-  return std::make_unique<ZoneFormatWriter>(zones, mesh, coordinate_count);
+std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts) {
+  return std::make_unique<ZoneFormatWriter>(texts);
 }
 
 }  // namespace pz

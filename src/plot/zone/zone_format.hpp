@@ -14,15 +14,30 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "plot/plot.hpp"
+#include "records/large_arrays.hpp"
 
 namespace pz {
 
-// The writer of a run: the coordinates of the points (in coordinate_count
-// coordinates, the run's projection) and the cell records, the same in
-// every plot file, are laid out once when it is made.
-std::unique_ptr<PlotWriter> make_zone_format_writer(const PlotZones& zones, const Mesh& mesh, int coordinate_count);
+// What every plot file of a run holds the same, whatever the printout,
+// laid out once for the run: per zone, each point's coordinate fields and
+// the cell records.
+struct ZoneText {
+  LargeArray<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
+  LargeArray<char> cells;        // the cell records, one a line
+};
+using ZoneTexts = std::vector<ZoneText>;
+
+// Lays out the texts of the zones, in coordinate_count coordinates (the
+// run's projection).
+ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count);
+
+// The writer of a run, whose plot files hold the texts laid out. It reads
+// them only when a printout's plot is written, so they may be laid out
+// after it is made (and before any plot is written).
+std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts);
 
 // Writes a printout's plot in the zone format to out.
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh);
