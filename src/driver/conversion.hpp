@@ -26,6 +26,10 @@ namespace pz {
 // already); false at the end of the file.
 bool skip_to_header_line(LineReader& in, ScanLine& line);
 
+// Whether a record of the printout file, as read, is a header line (tested,
+// as the scan tests it, over its first line_width columns).
+bool is_header_record(std::string_view record);
+
 // How a printout's lines ended.
 enum class PrintoutEnd {
   header_line,  // at the next printout's header line, now the scan's current line
@@ -57,8 +61,14 @@ struct Conversion {
   // read: announces it, reads its tables up to the next header line (left
   // in `line`) or the end of the file, and writes its plot files under
   // temporary names, to be committed by the caller.
+  //
+  // With split_tables, and in reading a file by position, the printout's
+  // connection table is read on a thread of its own while its first table
+  // is read (for a printout that would otherwise leave a core idle): the
+  // outcome is the same, and where the printout turns out otherwise than
+  // that table's reading assumed, the table is read again in its turn.
   std::unique_ptr<PrintoutPlot> printout(LineReader& in, ScanLine& line, const Line& values_line, long number,
-                                         PrintoutData& data, PrintoutEnd& end) const;
+                                         PrintoutData& data, PrintoutEnd& end, bool split_tables = false) const;
 };
 
 }  // namespace pz

@@ -48,7 +48,7 @@ class PrintoutScanner {
     for (;;) {
       if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return false;
       if (!in_.next(text)) return false;
-      if (!is_header(text)) continue;
+      if (!is_header_record(text)) continue;
       start = in_.last_record_offset();
       line = in_.line_number();
       return in_.next(text);  // the values line: a header line ending the file starts no printout
@@ -56,13 +56,6 @@ class PrintoutScanner {
   }
 
  private:
-  // As the conversion's scan tests a line, over its first line_width
-  // columns (shorter lines read as blank-padded).
-  static bool is_header(std::string_view text) {
-    text = text.substr(0, line_width);
-    return text.size() > header_marker.size() && is_header_line(text);
-  }
-
   LineReader& in_;
   const std::atomic<bool>* stop_;
 };
@@ -91,6 +84,12 @@ class Workers {
       queue_.push_back(&job);
     }
     wanted_.notify_one();
+  }
+
+  // Whether no printout waits for a worker.
+  bool none_waiting() {
+    const std::lock_guard lock(mutex_);
+    return queue_.empty();
   }
 
   void wait(Job& job) {
@@ -149,12 +148,17 @@ bool cut_short(const LineReader& in, std::uint64_t file_size) {
            " bytes it had when the run began: it was cut short while it was read");
 }
 
+// The least of the file from a printout on for it to read its connection
+// table on a thread of its own: below it, starting the thread costs more
+// than it saves.
+constexpr std::uint64_t split_size = 256 << 10;
+
 // Converts one printout on a worker: its console output is kept, its plot
 // files stay under their temporary names, and where it ended is noted. It
 // reads the file by position, from its header line on, as far as the
 // printout goes.
 void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, LineReader& in,
-             PrintoutData& data) {
+             PrintoutData& data, bool split_tables) {
   const ConsoleCapture::Scope capture(job.console);
   try {
     in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
@@ -166,7 +170,7 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
     in.next(record);
     values_line.assign(record);
     PrintoutEnd end;
-    job.plot = conversion.printout(in, line, values_line, job.number, data, end);
+    job.plot = conversion.printout(in, line, values_line, job.number, data, end, split_tables);
     const bool at_header =
         end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
     job.end = at_header ? in.last_record_offset() : file_size;
@@ -232,8 +236,11 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
 
   std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
   // (declared after the jobs, so that the workers stop before the jobs go)
+  // A printout that no other waits for, and large enough, reads its
+  // connection table on a thread of its own: a core would idle otherwise.
   Workers workers(threads, [&](Job& job, int worker) {
-    convert(conversion, fd, file_size, job, *readers[worker], *data[worker]);
+    const bool split_tables = file_size - job.start >= split_size && workers.none_waiting();
+    convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split_tables);
   });
   const auto drop_after_first = [&] {
     for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);

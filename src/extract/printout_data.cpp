@@ -47,6 +47,9 @@ bool PrintoutData::add_array(std::string_view name, int first_slot, int componen
 }
 
 int PrintoutData::add_slots(int count) {
+  // A table without slots shares the last block: at most one block a slot,
+  // and one more.
+  if (count == 0 && block_count > 0) return block_count - 1;
   if (block_count == static_cast<int>(blocks.size())) blocks.emplace_back();
   SlotBlock& b = blocks[static_cast<std::size_t>(block_count)];
   b.first_slot = slot_count;

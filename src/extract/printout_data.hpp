@@ -76,7 +76,9 @@ struct PrintoutData {
   int array_count = 0;
   int elements = 0;  // the located count: elements that own values
 
-  explicit PrintoutData(int located = 0) : elements(located) {}
+  // (The blocks never move: a table may add its block while another
+  // thread fills an earlier table's.)
+  explicit PrintoutData(int located = 0) : elements(located) { blocks.reserve(slot_capacity + 1); }
 
   // Starts the printout's arrays afresh: no array and no slot yet,
   // coordinate letters of the projection in upper case when upper is set.
@@ -88,7 +90,7 @@ struct PrintoutData {
   bool add_array(std::string_view name, int first_slot, int components, std::string_view whole = {});
 
   // Adds slots slot_count+1 .. slot_count+count, zero for every element, as
-  // a block of their own: returns its number.
+  // a block of their own: returns its number (for no slot, the last block's).
   int add_slots(int count);
   // Gives up the slots after the first `kept`, with the blocks that hold them
   // (kept is where a block begins).

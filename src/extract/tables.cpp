@@ -534,8 +534,18 @@ WantedList::WantedList(std::string_view first_line) {
   inspect(text_.view(), text, text_.width);
 }
 
+TableKind table_kind(const ScanLine& line) {
+  if (!line.is_heading()) return TableKind::none;
+  const Word second = next_word(line.lower, line.pos.word_end, line.pos.last);
+  if (is_index_word(line.lower, second)) return TableKind::element;
+  return word_is(line.lower, second, "elem2") &&
+                 is_index_word(line.lower, next_word(line.lower, second.last, line.pos.last))
+             ? TableKind::connection
+             : TableKind::none;
+}
+
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
-                        PrintoutData& data) {
+                        PrintoutData& data, TableWatch* watch) {
   const Line& lower = line.lower;
   const Positions& pos = line.pos;
   // A heading line met while no slot is in use starts the printout's names
@@ -543,19 +553,16 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
   // coordinates follows its first character.
   if (data.slot_count == 0) data.start(settings.projection, line.text.at(pos.first) == 'E');
 
+  const TableKind kind = table_kind(line);
+  if (kind == TableKind::none) return TableOutcome::not_a_table;
   Table t;
   t.name1 = name_field({pos.first, pos.word_end});
   const Word second = next_word(lower, pos.word_end, pos.last);
-  if (is_index_word(lower, second)) {
-    t.index = second;
-  } else if (word_is(lower, second, "elem2")) {
-    const Word third = next_word(lower, second.last, pos.last);
-    if (!is_index_word(lower, third)) return TableOutcome::not_a_table;
+  t.index = second;
+  if (kind == TableKind::connection) {
     t.connection = true;
     t.name2 = name_field(second);
-    t.index = third;
-  } else {
-    return TableOutcome::not_a_table;
+    t.index = next_word(lower, second.last, pos.last);
   }
   t.witness.heading_line = in.line_number();
 
@@ -597,6 +604,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     }
     if (t.column_count != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, data)
                                              : element_row(t, row, line, settings, in, mesh, data))) {
+      if (!t.witness.named_element && watch != nullptr) watch->columns_fixed();
       t.witness.named_element = true;
       continue;
     }

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,12 @@ class LineReader {
   // The offset in the file where the record last handed out begins.
   std::uint64_t last_record_offset() const {
     return bytes_read_ - end_ + static_cast<std::uint64_t>(last_record_ - data_);
+  }
+  // The offset where the next record begins; none while the rest of a cut
+  // record's line is still to be passed over.
+  std::optional<std::uint64_t> next_record_offset() const {
+    if (skipping_) return std::nullopt;
+    return bytes_read_ - end_ + begin_;
   }
   // The descriptor of an open file, or -1.
   int descriptor() const { return fd_; }
