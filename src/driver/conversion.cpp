@@ -46,12 +46,15 @@ bool next_line(LineReader& in, ScanLine& line) {
 class LaterTable final : public TableWatch {
  public:
   // Starts at the first table's heading, the record `in` last handed out.
-  LaterTable(const Conversion& conversion, const LineReader& in, PrintoutData& data)
+  // Starts at the first table's heading, the record `in` last handed out,
+  // or at the connection table's heading where the scan found it.
+  LaterTable(const Conversion& conversion, const LineReader& in, PrintoutData& data, TableHeading found)
       : conversion_(conversion),
         data_(data),
         fd_(in.descriptor()),
-        start_(in.last_record_offset()),
-        start_line_(in.line_number()),
+        start_(found.offset > in.last_record_offset() ? found.offset : in.last_record_offset()),
+        start_line_(found.offset > in.last_record_offset() ? found.line : in.line_number()),
+        start_found_(found.offset > in.last_record_offset()),
         source_(in.source()) {
     thread_ = std::thread([this] { run(); });
   }
@@ -112,17 +115,14 @@ class LaterTable final : public TableWatch {
     try {
       reader_.attach_at(fd_, start_, start_line_ - 1, source_, Routine::main_program);
       std::string_view record;
-      reader_.next(record);  // the first table's heading
+      reader_.next(record);  // the first table's heading, or the one found
       ScanLine line;
-      for (;;) {
+      if (start_found_ && !is_connection_heading(record, line)) return;
+      while (!start_found_) {
         if (stop_.load(std::memory_order_relaxed) || !reader_.next(record) || is_header_record(record) ||
             reader_.last_record_offset() > reached_.load(std::memory_order_relaxed))
           return;
-        // Only a line whose text begins with an "e" may head a table.
-        const std::size_t text = record.find_first_not_of(' ', 1);
-        if (text == std::string_view::npos || (record[text] | 0x20) != 'e') continue;
-        line.assign(record);
-        if (table_kind(line) == TableKind::connection) break;
+        if (is_connection_heading(record, line)) break;
       }
       heading_ = reader_.last_record_offset();
       {
@@ -159,6 +159,7 @@ class LaterTable final : public TableWatch {
   const int fd_;
   const std::uint64_t start_;
   const long long start_line_;
+  const bool start_found_;  // at the connection table's heading
   const Source source_;
 
   std::mutex mutex_;
@@ -188,6 +189,14 @@ bool is_header_record(std::string_view record) {
   return record.size() > header_marker.size() && is_header_line(record);
 }
 
+bool is_connection_heading(std::string_view record, ScanLine& scratch) {
+  // Only a line whose text begins with an "e" may head a table.
+  const std::size_t text = record.find_first_not_of(' ', 1);
+  if (text == std::string_view::npos || text >= line_width || (record[text] | 0x20) != 'e') return false;
+  scratch.assign(record);
+  return table_kind(scratch) == TableKind::connection;
+}
+
 bool skip_to_header_line(LineReader& in, ScanLine& line) {
   while (!line.is_header()) {
     if (!next_line(in, line)) return false;
@@ -197,14 +206,14 @@ bool skip_to_header_line(LineReader& in, ScanLine& line) {
 
 std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, const Line& values_line,
                                                    long number, PrintoutData& data, PrintoutEnd& end,
-                                                   bool split_tables) const {
+                                                   std::optional<TableHeading> split) const {
   if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
+  const bool halves = split.has_value();  // the plot is then written on two threads too
   std::unique_ptr<PrintoutPlot> plot = writer.begin(plot_file_name(base_name, number));
   data.number = number;
   data.start(settings.projection, true);
   end = PrintoutEnd::end_of_file;
   std::optional<LaterTable> later;
-  bool split = false;  // (once a printout)
   while (next_line(in, line)) {
     if (line.is_header()) {
       end = PrintoutEnd::header_line;
@@ -215,9 +224,9 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     const bool taken = later && later->take_over(in.last_record_offset(), in, line, outcome);
     later.reset();
     if (!taken) {
-      if (split_tables && !split && in.descriptor() >= 0 && table_kind(line) == TableKind::element) {
-        later.emplace(*this, in, data);
-        split = true;
+      if (split && in.descriptor() >= 0 && table_kind(line) == TableKind::element) {
+        later.emplace(*this, in, data, *split);
+        split.reset();  // (once a printout)
       }
       outcome = read_table(in, line, tables, mesh, data, later ? &*later : nullptr);
     }
@@ -233,7 +242,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
   await_plot();
   // The messages of the zone file's unknown names come with every plot.
   write_console(zones.messages, false);
-  plot->write(data, zones, mesh);
+  plot->write(data, zones, mesh, halves);
   flush_console();
   return plot;
 }

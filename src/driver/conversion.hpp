@@ -11,8 +11,11 @@
 #pragma once
 
 #include <future>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "driver/settings.hpp"
 #include "extract/printout_data.hpp"
@@ -29,6 +32,17 @@ bool skip_to_header_line(LineReader& in, ScanLine& line);
 // Whether a record of the printout file, as read, is a header line (tested,
 // as the scan tests it, over its first line_width columns).
 bool is_header_record(std::string_view record);
+
+// Whether a record heads a connection table; `scratch` is left holding it
+// as the scan's line when its text begins with an "e".
+bool is_connection_heading(std::string_view record, ScanLine& scratch);
+
+// Where a printout's first connection-table heading stands, as a scan of the
+// file found it: the line's offset and number (offset 0: not found).
+struct TableHeading {
+  std::uint64_t offset = 0;
+  long long line = 0;
+};
 
 // How a printout's lines ended.
 enum class PrintoutEnd {
@@ -62,13 +76,17 @@ struct Conversion {
   // in `line`) or the end of the file, and writes its plot files under
   // temporary names, to be committed by the caller.
   //
-  // With split_tables, and in reading a file by position, the printout's
+  // With `split`, and in reading a file by position, the printout's
   // connection table is read on a thread of its own while its first table
   // is read (for a printout that would otherwise leave a core idle): the
   // outcome is the same, and where the printout turns out otherwise than
   // that table's reading assumed, the table is read again in its turn.
+  // The thread looks for the table's heading itself unless split tells
+  // where it stands. The plot is then written on two threads too, where
+  // its format can.
   std::unique_ptr<PrintoutPlot> printout(LineReader& in, ScanLine& line, const Line& values_line, long number,
-                                         PrintoutData& data, PrintoutEnd& end, bool split_tables = false) const;
+                                         PrintoutData& data, PrintoutEnd& end,
+                                         std::optional<TableHeading> split = std::nullopt) const;
 };
 
 }  // namespace pz

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -29,6 +30,19 @@ struct Job {
   std::uint64_t end = 0;     // offset of the header line after it, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
+
+  // Its first connection-table heading, once the scan has found it (the
+  // scan may find it after a worker has taken the printout).
+  std::atomic<std::uint64_t> heading{0};
+  std::atomic<long long> heading_line{0};
+  void publish(TableHeading h) {
+    heading_line.store(h.line, std::memory_order_relaxed);
+    heading.store(h.offset, std::memory_order_release);
+  }
+  TableHeading table_heading() const {
+    const std::uint64_t offset = heading.load(std::memory_order_acquire);
+    return {offset, heading_line.load(std::memory_order_relaxed)};
+  }
 };
 
 // Where printouts begin: each at a header line that has a line after it
@@ -39,7 +53,10 @@ class PrintoutScanner {
   explicit PrintoutScanner(LineReader& in, const std::atomic<bool>* stop = nullptr) : in_(in), stop_(stop) {}
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
-  void restart(std::uint64_t at, long long line) { in_.seek(at, line); }
+  void restart(std::uint64_t at, long long line) {
+    in_.seek(at, line);
+    heading_ = {};
+  }
 
   // The next printout's header line; false when there is none (or the
   // scan was stopped before a header line: it may go on from there).
@@ -48,16 +65,27 @@ class PrintoutScanner {
     for (;;) {
       if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return false;
       if (!in_.next(text)) return false;
-      if (!is_header_record(text)) continue;
+      if (!is_header_record(text)) {
+        if (heading_.offset == 0 && is_connection_heading(text, scratch_))
+          heading_ = {in_.last_record_offset(), in_.line_number()};
+        continue;
+      }
       start = in_.last_record_offset();
       line = in_.line_number();
       return in_.next(text);  // the values line: a header line ending the file starts no printout
     }
   }
 
+  // The first connection-table heading the scan met since it was last
+  // asked: in the printout found before the last call of next(), or in the
+  // last printout once next() has found no more.
+  TableHeading take_heading() { return std::exchange(heading_, TableHeading{}); }
+
  private:
   LineReader& in_;
   const std::atomic<bool>* stop_;
+  TableHeading heading_;
+  ScanLine scratch_;
 };
 
 // Worker threads taking jobs in the order given.
@@ -158,7 +186,7 @@ constexpr std::uint64_t split_size = 256 << 10;
 // reads the file by position, from its header line on, as far as the
 // printout goes.
 void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, LineReader& in,
-             PrintoutData& data, bool split_tables) {
+             PrintoutData& data, std::optional<TableHeading> split) {
   const ConsoleCapture::Scope capture(job.console);
   try {
     in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
@@ -170,7 +198,7 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
     in.next(record);
     values_line.assign(record);
     PrintoutEnd end;
-    job.plot = conversion.printout(in, line, values_line, job.number, data, end, split_tables);
+    job.plot = conversion.printout(in, line, values_line, job.number, data, end, split);
     const bool at_header =
         end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
     job.end = at_header ? in.last_record_offset() : file_size;
@@ -205,8 +233,14 @@ void EarlyScan::scan(const std::string& path, int wanted) {
     reader_->open(path, Source{unit::printout, path}, Routine::main_program);
     PrintoutScanner scanner(*reader_, &stop_);
     PrintoutStart start;
-    while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line))
+    const auto note_heading = [&] {
+      if (!found_.empty()) found_.back().heading = scanner.take_heading();
+    };
+    while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line)) {
+      note_heading();
       found_.push_back(start);
+    }
+    note_heading();
     scanned_ = true;
   } catch (...) {
     found_.clear();
@@ -239,8 +273,9 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   // A printout that no other waits for, and large enough, reads its
   // connection table on a thread of its own: a core would idle otherwise.
   Workers workers(threads, [&](Job& job, int worker) {
-    const bool split_tables = file_size - job.start >= split_size && workers.none_waiting();
-    convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split_tables);
+    std::optional<TableHeading> split;
+    if (file_size - job.start >= split_size && workers.none_waiting()) split = job.table_heading();
+    convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split);
   });
   const auto drop_after_first = [&] {
     for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);
@@ -250,20 +285,30 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
   PrintoutScanner scanner(in);
   long next_number = 1;
-  const auto submit = [&](std::uint64_t start, long long line) {
+  const auto submit = [&](std::uint64_t start, long long line, TableHeading heading = {}) {
     auto job = std::make_unique<Job>();
     job->number = next_number++;
     job->start = start;
     job->line = line;
+    job->publish(heading);
     workers.submit(*job);
     in_flight.push_back(std::move(job));
   };
-  for (const PrintoutStart& s : found) submit(s.offset, s.line);
+  // A connection-table heading the scan met belongs to the printout found last.
+  const auto note_heading = [&] {
+    const TableHeading h = scanner.take_heading();
+    if (h.offset != 0 && !in_flight.empty()) in_flight.back()->publish(h);
+  };
+  for (const PrintoutStart& s : found) submit(s.offset, s.line, s.heading);
   bool plot_ready = false;
   for (;;) {
     std::uint64_t start;
     long long line;
-    while (in_flight.size() < most_in_flight && scanner.next(start, line)) submit(start, line);
+    while (in_flight.size() < most_in_flight && scanner.next(start, line)) {
+      note_heading();
+      submit(start, line);
+    }
+    note_heading();
     if (!plot_ready) {
       // What comes out of the zones' preparation comes before anything of
       // the printouts.

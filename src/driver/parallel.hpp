@@ -48,6 +48,7 @@ constexpr int printouts_in_flight(int threads) { return 2 * threads; }
 struct PrintoutStart {
   std::uint64_t offset = 0;
   long long line = 0;
+  TableHeading heading;  // its first connection-table heading, when found
 };
 
 // The scan for the first printouts of the printout file, on a thread of its

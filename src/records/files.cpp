@@ -210,9 +210,25 @@ int OutFile::open_file(const std::string& path, int flags) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   if (fd < 0) return errno;
   fd_ = fd;
+  owned_ = true;
+  positional_ = false;
   used_ = 0;
+  flushed_ = 0;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(block);
   return 0;
+}
+
+void OutFile::attach_at(const OutFile& whole, std::uint64_t offset) {
+  abandon();
+  fd_ = whole.fd_;
+  owned_ = false;
+  positional_ = true;
+  offset_ = offset;
+  flushed_ = 0;
+  name_ = whole.name_;
+  unit_ = whole.unit_;
+  routine_ = whole.routine_;
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(block);
 }
 
 void OutFile::set_source(const Source& source, Routine routine) {
@@ -234,7 +250,8 @@ void OutFile::put(std::string_view s) {
 void OutFile::flush() {
   std::size_t done = 0;
   while (done < used_) {
-    ssize_t w = ::write(fd_, buf_.get() + done, used_ - done);
+    ssize_t w = positional_ ? ::pwrite(fd_, buf_.get() + done, used_ - done, static_cast<off_t>(offset_ + flushed_))
+                            : ::write(fd_, buf_.get() + done, used_ - done);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       const int error = w < 0 ? errno : ENOSPC;
@@ -242,6 +259,7 @@ void OutFile::flush() {
       fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, error));
     }
     done += static_cast<std::size_t>(w);
+    flushed_ += static_cast<std::uint64_t>(w);
   }
   used_ = 0;
 }
@@ -251,7 +269,7 @@ void OutFile::close() {
   flush();
   int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
+  if (owned_ && ::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
 }
 
 int OutFile::release() {
@@ -262,7 +280,7 @@ int OutFile::release() {
 }
 
 void OutFile::abandon() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0 && owned_) ::close(fd_);
   fd_ = -1;
   used_ = 0;
 }

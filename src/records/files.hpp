@@ -159,9 +159,20 @@ class OutFile {
   int release();
   bool is_open() const { return fd_ >= 0; }
 
+  // The bytes put so far (since the file was created, or attached).
+  std::uint64_t position() const { return flushed_ + used_; }
+  // Writes a part of the file `whole` writes, from byte offset on, by
+  // position, on the same descriptor (not taken over): two threads may
+  // each write their own part of one file. Failures are reported as whole's.
+  void attach_at(const OutFile& whole, std::uint64_t offset);
+
  private:
   int open_file(const std::string& path, int flags);
   int fd_ = -1;
+  bool owned_ = true;
+  bool positional_ = false;
+  std::uint64_t offset_ = 0;   // where a positional part begins
+  std::uint64_t flushed_ = 0;  // bytes written so far
   std::unique_ptr<char[]> buf_;
   std::size_t used_ = 0;
   std::string name_;

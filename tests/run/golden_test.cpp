@@ -112,6 +112,59 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
   expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
 }
 
+// The last printout, large enough, reads its connection table on a thread
+// of its own while its element table is read, and writes its plot in two
+// halves at once: the same as one thread gives, however its tables end.
+TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
+  // A 50 x 50 grid G0000.. joined along its rows and columns; the last
+  // connection has a tiny area, so that the flow through it is no finite
+  // value (a warning).
+  constexpr int side = 50, n = side * side;
+  auto row = [](const char* format, auto... values) {
+    char b[128];
+    std::snprintf(b, sizeof b, format, values...);
+    return std::string(b) + "\n";
+  };
+  auto name = [&](int i) { return row("G%04d", i).substr(0, 5); };
+  std::vector<std::string> els, conns, element_rows, flow_rows;
+  for (int i = 0; i < n; ++i) {
+    els.push_back(element(name(i), i % side, i / side));
+    element_rows.push_back(row(" %s %6d %12.5E %12.5E", name(i).c_str(), i + 1, 0.1 + i * 1e-3, 20.0 - i * 1e-2));
+    for (const int j : {i % side + 1 < side ? i + 1 : -1, i + side < n ? i + side : -1}) {
+      if (j < 0) continue;
+      const bool tiny = i == n - 2;
+      conns.push_back(connection(name(i), name(j), tiny ? 1e-300 : 1 + i % 7));
+      flow_rows.push_back(row(" %s %s %6d %12.5E %12.5E", name(i).c_str(), name(j).c_str(),
+                              static_cast<int>(conns.size()), tiny ? 1e10 : 0.3 + i * 1e-4, j * 1e-5));
+    }
+  }
+  auto joined = [](std::vector<std::string> rows, int at = -1, const std::string& changed = "") {
+    if (at >= 0) rows[static_cast<std::size_t>(at)] = changed;
+    std::string text;
+    for (const std::string& r : rows) text += r;
+    return text;
+  };
+  const std::string elements = " ELEM.  INDEX" + std::string(12, ' ') + "P" + std::string(12, ' ') + "T\n",
+                    flows = " ELEM1 ELEM2  INDEX" + std::string(9, ' ') + "FLOH     VEL(GAS)\n",
+                    end = terminator + "\n", head = lines({" TOTAL TIME", " 2.0"}),
+                    small = printout(1, " G0001      2  1.5"), element_table = elements + joined(element_rows) + end;
+  for (const std::string& big : {
+           // read whole, with the warning
+           head + element_table + flows + joined(flow_rows) + end,
+           // a number that is none, a pair the mesh does not join
+           head + element_table + flows + joined(flow_rows, 70, " G0070 G0071     71  0.3x 0.1") + end,
+           head + element_table + flows + joined(flow_rows, 90, " G0046 G0045     91  0.3 0.1\n") + end,
+           // ended by a header line, or by the end of the file
+           head + element_table + flows + joined(flow_rows) + small, head + element_table + flows + joined(flow_rows),
+           // another table before it; the element table failing
+           head + element_table + lines({" ELEM.  INDEX  SG", " G0001      2  0.5"}) + end + flows + joined(flow_rows),
+           head + elements + joined(element_rows, 3, " G0003      4  0.1x\n") + end + flows + joined(flow_rows) + end,
+       })
+    for (const std::string& file : {big, small + big})
+      for (const char* partial : {"-q", "-partial"})
+        expect_same_with_threads({.args = {partial, "-xy", "p.out"}, .printout = file, .mesh = mesh_file(els, conns)});
+}
+
 // A printout file cut short while printouts are converted on threads (a
 // simulator writing it anew) is a read failure that says so; no temporary
 // is left.

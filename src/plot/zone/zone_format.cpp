@@ -1,7 +1,9 @@
 #include "plot/zone/zone_format.hpp"
 
+#include <exception>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plot/plot_file.hpp"
@@ -59,15 +61,17 @@ ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate
 
 namespace {
 
-// Point records in point order (coordinates, then every value slot), then
-// cell records in cell order.
-void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
+// The point records of points first..last-1 (from 0) in point order:
+// coordinates, then every value slot. Every record of a plot has the same
+// length.
+void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first,
+                  std::size_t last) {
   RealRecord record(out);
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
-  std::size_t at = 0;
-  for (const int element : zone.elements) {
-    record.add_laid_out(std::string_view(text.coordinates.data() + at, point_width), data.coordinate_count);
-    at += point_width;
+  for (std::size_t p = first; p < last; ++p) {
+    record.add_laid_out(std::string_view(text.coordinates.data() + p * point_width, point_width),
+                        data.coordinate_count);
+    const int element = zone.elements[p];
     for (int b = 0; b < data.block_count; ++b) {
       const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
       const double* values = block.row(element);
@@ -75,16 +79,55 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     }
     record.end();
   }
-  out.put(std::string_view(text.cells.data(), text.cells.size()));
 }
 
-void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts) {
+// The point records, then the cell records in cell order. In halves, a
+// thread of its own writes the second half of the points and the cells, in
+// place, while this one writes the first.
+void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
+  const std::string_view cells(text.cells.data(), text.cells.size());
+  const std::size_t n = zone.elements.size(), half = n / 2;
+  if (!halves || half < 2) {
+    write_points(out, data, zone, text, 0, n);
+    out.put(cells);
+    return;
+  }
+  const std::uint64_t start = out.position();
+  write_points(out, data, zone, text, 0, 1);
+  const std::uint64_t record_length = out.position() - start;
+  OutFile second;
+  second.attach_at(out, start + half * record_length);
+  std::exception_ptr failed;
+  std::thread writer([&] {
+    try {
+      write_points(second, data, zone, text, half, n);
+      second.put(cells);
+      second.close();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    write_points(out, data, zone, text, 1, half);
+    out.flush();
+  } catch (...) {
+    writer.join();  // the first half's failure comes first, as in the file
+    throw;
+  }
+  writer.join();
+  if (failed) std::rethrow_exception(failed);
+  // (out's own writes end where the second half begins: nothing may follow
+  // through it, which is why only a plot of one zone is written in halves)
+}
+
+void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
+                bool halves = false) {
   write_header(out, data);
   for (std::size_t z = 0; z < zones.zones.size(); ++z) {
     const Zone& zone = zones.zones[z];
     if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
     else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
-    write_zone_body(out, data, zone, texts[z]);
+    write_zone_body(out, data, zone, texts[z], halves && zones.zones.size() == 1);
   }
 }
 
@@ -93,9 +136,9 @@ class ZoneFormatPlot : public PrintoutPlot {
  public:
   ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
 
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&, bool halves) override {
     time = data.time;
-    write_plot(file_.out(), data, zones, texts_);
+    write_plot(file_.out(), data, zones, texts_, halves);
     finished_.emplace(file_.finish());
   }
 
