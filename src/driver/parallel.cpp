@@ -1,6 +1,7 @@
 #include "driver/parallel.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -270,11 +271,16 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
 
   std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
   // (declared after the jobs, so that the workers stop before the jobs go)
-  // A printout that no other waits for, and large enough, reads its
-  // connection table on a thread of its own: a core would idle otherwise.
+  // Once the scan has found every printout, one that no other waits for,
+  // and large enough, reads its connection table on a thread of its own: a
+  // core would idle otherwise. (A scan that reached the end of the file
+  // before has found them all.)
+  std::atomic<bool> scan_complete{in.at_end_of_file()};
   Workers workers(threads, [&](Job& job, int worker) {
     std::optional<TableHeading> split;
-    if (file_size - job.start >= split_size && workers.none_waiting()) split = job.table_heading();
+    if (file_size - job.start >= split_size && scan_complete.load(std::memory_order_acquire) &&
+        workers.none_waiting())
+      split = job.table_heading();
     convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split);
   });
   const auto drop_after_first = [&] {
@@ -304,11 +310,17 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   for (;;) {
     std::uint64_t start;
     long long line;
-    while (in_flight.size() < most_in_flight && scanner.next(start, line)) {
+    bool at_end = false;
+    while (in_flight.size() < most_in_flight) {
+      if (!scanner.next(start, line)) {
+        at_end = true;
+        break;
+      }
       note_heading();
       submit(start, line);
     }
     note_heading();
+    if (at_end) scan_complete = true;
     if (!plot_ready) {
       // What comes out of the zones' preparation comes before anything of
       // the printouts.
@@ -333,6 +345,7 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
       // The printout ran past the scan's guess: find the later ones again.
       drop_after_first();
       scanner.restart(job.end, job.end_line - 1);
+      scan_complete = false;
       next_number = job.number + 1;
     }
     if (progress) progress->block_read(job.end);
