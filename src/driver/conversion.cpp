@@ -32,8 +32,10 @@ bool next_line(LineReader& in, ScanLine& line) {
 // A printout's connection table, read on a thread of its own while the
 // printout's first table is read.
 //
-// The thread looks for the first line after that table's heading that
-// heads a connection table, before any header line. Once the first table's
+// The thread starts at the connection-table heading the scan of the file
+// found for the printout, or else looks for the first line after the first
+// table's heading that heads a connection table, before any header line
+// (the scan may not have come so far yet). Once the first table's
 // columns stand (its first row that names an element is read, or it has
 // ended), it reads the connection table as the printout's next table,
 // adding its arrays and slots after the first table's, into a block of its
@@ -45,7 +47,6 @@ bool next_line(LineReader& in, ScanLine& line) {
 // thread's table is taken back out of the printout, unseen.
 class LaterTable final : public TableWatch {
  public:
-  // Starts at the first table's heading, the record `in` last handed out.
   // Starts at the first table's heading, the record `in` last handed out,
   // or at the connection table's heading where the scan found it.
   LaterTable(const Conversion& conversion, const LineReader& in, PrintoutData& data, TableHeading found)
