@@ -76,7 +76,7 @@ struct FixedText {
   // wide text costs what its records hold, not its width.
   void assign(std::string_view record) {
     std::size_t n = record.size() < N ? record.size() : N;
-    if (n != 0) std::memcpy(c, record.data(), n);
+    copy(c, record.data(), n);
     if (filled_ > n) std::memset(c + n, ' ', filled_ - n);
     filled_ = n;
   }
@@ -98,6 +98,21 @@ struct FixedText {
   std::string_view view() const { return std::string_view(c, N); }
 
  private:
+  // n bytes, in words of fixed size (the last word of a run ending at the
+  // n-th byte, over the one before it): a record of a table is copied in a
+  // few moves, where a copy of any length starts slowly.
+  static void copy(char* to, const char* from, std::size_t n) {
+    if (n >= 32) {
+      for (std::size_t i = 0; i + 32 < n; i += 32) std::memcpy(to + i, from + i, 32);
+      std::memcpy(to + n - 32, from + n - 32, 32);
+    } else if (n >= 8) {
+      for (std::size_t i = 0; i + 8 < n; i += 8) std::memcpy(to + i, from + i, 8);
+      std::memcpy(to + n - 8, from + n - 8, 8);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+  }
+
   char c[N + slack];
   std::size_t filled_ = 0;  // columns beyond it are blank
 };
