@@ -28,6 +28,17 @@ std::uint64_t pack(const Name& n) {
   return v;
 }
 
+// The key of a name as a row writes it (cut or padded to 5 characters),
+// normalised: read straight from the text, where a name put together first
+// would be stored byte by byte and read back whole, which stalls.
+std::uint64_t text_key(std::string_view text) {
+  if (text.size() < 5) return pack(normalise(make_name(text)));
+  std::uint64_t v = 0;
+  for (int i = 4; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
+  if (text[3] == '0') v = (v & ~(std::uint64_t{0xFF} << 24)) | std::uint64_t{' '} << 24;
+  return v;
+}
+
 // The slot of a key: a full avalanche of the key and the table's seed,
 // drawn anew for every run, so that names crafted to share slots cannot
 // crowd the table (the answers never depend on the seed).
@@ -193,7 +204,7 @@ int find_element(const NameIndex& index, std::string_view name, int bound) {
 int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess) {
   const NameIndex& index = mesh.name_index;
   if (index.slots.empty()) return 0;
-  const std::uint64_t key = pack(normalise(make_name(name)));
+  const std::uint64_t key = text_key(name);
   const auto g = static_cast<std::size_t>(guess);
   if (guess >= 1 && guess <= bound && g < index.found_by_name.size() && index.found_by_name[g] &&
       pack(mesh.elements.names[g]) == key)
