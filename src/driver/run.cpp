@@ -44,12 +44,12 @@ struct Run {
   void printouts(int threads, EarlyScan* early);
 
  private:
-  void convert(int threads, EarlyScan* early);
+  void convert_printouts(int threads, EarlyScan* early);
 };
 
 void Run::printouts(int threads, EarlyScan* early) {
   try {
-    convert(threads, early);
+    convert_printouts(threads, early);
   } catch (...) {
     // A failure or stop in preparing the zones comes first, as in a run
     // that prepares them before it opens the printout file.
@@ -58,7 +58,7 @@ void Run::printouts(int threads, EarlyScan* early) {
   }
 }
 
-void Run::convert(int threads, EarlyScan* early) {
+void Run::convert_printouts(int threads, EarlyScan* early) {
   LineReader opened;
   LineReader* scanned = early != nullptr ? early->finish() : nullptr;
   LineReader& in = scanned != nullptr ? *scanned : opened;
