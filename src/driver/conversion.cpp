@@ -5,6 +5,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "plot/plot_file.hpp"
@@ -226,7 +227,11 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     later.reset();
     if (!taken) {
       if (split && in.descriptor() >= 0 && table_kind(line) == TableKind::element) {
-        later.emplace(*this, in, data, *split);
+        try {
+          later.emplace(*this, in, data, *split);
+        } catch (const std::system_error&) {
+          // No thread to be had: the connection table is read in its turn.
+        }
         split.reset();  // (once a printout)
       }
       outcome = read_table(in, line, tables, mesh, data, later ? &*later : nullptr);

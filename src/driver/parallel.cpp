@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -92,8 +93,14 @@ class PrintoutScanner {
 // Worker threads taking jobs in the order given.
 class Workers {
  public:
+  // As many threads as the system grants, up to count: a system out of
+  // threads or of room for their stacks gives fewer, or none.
   Workers(int count, std::function<void(Job&, int worker)> work) : work_(std::move(work)) {
-    for (int i = 0; i < count; ++i) threads_.emplace_back([this, i] { serve(i); });
+    threads_.reserve(static_cast<std::size_t>(count));
+    try {
+      for (int i = 0; i < count; ++i) threads_.emplace_back([this, i] { serve(i); });
+    } catch (const std::system_error&) {
+    }
   }
   ~Workers() {
     {
@@ -114,6 +121,8 @@ class Workers {
     }
     wanted_.notify_one();
   }
+
+  bool running() const { return !threads_.empty(); }
 
   // Whether no printout waits for a worker.
   bool none_waiting() {
@@ -221,8 +230,13 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
 
 }  // namespace
 
-EarlyScan::EarlyScan(std::string path, int wanted)
-    : thread_([this, path = std::move(path), wanted] { scan(path, wanted); }) {}
+EarlyScan::EarlyScan(std::string path, int wanted) {
+  try {
+    thread_ = std::thread([this, path = std::move(path), wanted] { scan(path, wanted); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the file is read as usual, once the mesh is.
+  }
+}
 
 EarlyScan::~EarlyScan() { finish(); }
 
@@ -283,6 +297,7 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
       split = job.table_heading();
     convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split);
   });
+  if (!workers.running()) return false;  // no thread to be had: one printout after another
   const auto drop_after_first = [&] {
     for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);
     in_flight.resize(1);

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <system_error>
 #include <thread>
 
 #include "cells/cells.hpp"
@@ -193,10 +194,13 @@ int main_program(int argc, char** argv) {
     if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
-    if (threads > 1)
-      run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();
-    else
-      run->prepare_plot(asked);
+    try {
+      if (threads > 1)
+        run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();
+    } catch (const std::system_error&) {
+      // No thread to be had: prepared here, first.
+    }
+    if (!run->plot_ready.valid()) run->prepare_plot(asked);
     run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
     run->printouts(threads, early ? &*early : nullptr);
     flush_console();

@@ -10,6 +10,8 @@
 // Each case runs with its printouts converted one after another (-j 1) and
 // several at once (-j 3): both must give the same.
 
+#include <sys/resource.h>
+
 #include <iterator>
 #include <thread>
 
@@ -164,6 +166,20 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
       for (const char* partial : {"-q", "-partial"})
         expect_same_with_threads({.args = {partial, "-xy", "p.out"}, .printout = file, .mesh = mesh_file(els, conns)});
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
+// A system that grants no thread (here, no room for a thread's stack of
+// 512 MiB under 256 MiB of address space) gets the run of one thread.
+TEST(Threads, NoThreadToBeHadGivesTheRunOfOneThread) {
+  std::string file;
+  for (int n = 1; n <= 5; ++n) file += printout(n, " A1  1     1  " + std::to_string(n) + ".5");
+  expect_same_with_threads({.args = {"-xy", "p.out"}, .printout = file, .in_child = [] {
+                              const rlimit stack{512 << 20, 512 << 20}, memory{256 << 20, 256 << 20};
+                              ::setrlimit(RLIMIT_STACK, &stack);
+                              ::setrlimit(RLIMIT_AS, &memory);
+                            }});
+}
+#endif
 
 // A printout file cut short while printouts are converted on threads (a
 // simulator writing it anew) is a read failure that says so; no temporary

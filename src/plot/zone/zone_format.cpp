@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -98,15 +99,23 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   OutFile second;
   second.attach_at(out, start + half * record_length);
   std::exception_ptr failed;
-  std::thread writer([&] {
-    try {
-      write_points(second, data, zone, text, half, n);
-      second.put(cells);
-      second.close();
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
+  std::thread writer;
+  try {
+    writer = std::thread([&] {
+      try {
+        write_points(second, data, zone, text, half, n);
+        second.put(cells);
+        second.close();
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the rest in turn.
+    write_points(out, data, zone, text, 1, n);
+    out.put(cells);
+    return;
+  }
   try {
     write_points(out, data, zone, text, 1, half);
     out.flush();
