@@ -186,10 +186,7 @@ class LaterTable final : public TableWatch {
 
 }  // namespace
 
-bool is_header_record(std::string_view record) {
-  record = record.substr(0, line_width);
-  return record.size() > header_marker.size() && is_header_line(record);
-}
+bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
 
 bool is_connection_heading(std::string_view record, ScanLine& scratch) {
   // Only a line whose text begins with an "e" may head a table.

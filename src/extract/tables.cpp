@@ -510,6 +510,7 @@ void warn_if_nothing_matched(const Table& t, long printout) {
 }  // namespace
 
 bool is_header_line(std::string_view line) {
+  if (line.size() <= header_marker.size()) return false;  // (and nothing past a short line's end is read)
   std::size_t i = 1;  // column 1 is never part of a marker
   while (i < line.size() && line[i] == ' ') ++i;
   if (line.size() - i < header_marker.size()) return false;

@@ -4,6 +4,7 @@
 
 #include "extract/inspect.hpp"
 #include "extract/printout_data.hpp"
+#include "extract/tables.hpp"
 
 namespace pz {
 namespace {
@@ -31,6 +32,17 @@ TEST(PrintoutTime, FirstWordOfTheValuesLineOrThePrintoutNumber) {
       {" 0.86400E+05     12      3", 1, 86400}, {"1.5D2", 2, 150}, {"  -2.5-3 x", 2, -0.0025},
       {" 12345", 2, 12345}, {" TIME 1.0", 7, 7}, {" 1.0E", 8, 8}, {"", 9, 9}, {"   ", 10, 10}};  // 12345: as written
   for (const auto& [line, number, time] : cases) EXPECT_EQ(printout_time(line, number), time) << line;
+}
+
+// A header line: "total time" in any case where the text begins, after
+// column 1, within the line given: a short line (a blank one, a view into a
+// file's block) is never read past its end.
+TEST(HeaderLine, TheMarkerAfterColumnOneWithinTheLine) {
+  const std::string text = "\nTOTAL TIME in column 1 of the next line";
+  EXPECT_FALSE(is_header_line(std::string_view(text.data(), 0)));  // the blank line before it
+  EXPECT_FALSE(is_header_line(std::string_view(text.data() + 1, 12)));
+  EXPECT_TRUE(is_header_line("   total Time"));
+  EXPECT_FALSE(is_header_line(" total tim"));
 }
 
 }  // namespace
