@@ -54,9 +54,9 @@ class LaterTable final : public TableWatch {
       : conversion_(conversion),
         data_(data),
         fd_(in.descriptor()),
-        start_(found.offset > in.last_record_offset() ? found.offset : in.last_record_offset()),
-        start_line_(found.offset > in.last_record_offset() ? found.line : in.line_number()),
         start_found_(found.offset > in.last_record_offset()),
+        start_(start_found_ ? found.offset : in.last_record_offset()),
+        start_line_(start_found_ ? found.line : in.line_number()),
         source_(in.source()) {
     thread_ = std::thread([this] { run(); });
   }
@@ -159,9 +159,9 @@ class LaterTable final : public TableWatch {
   const Conversion& conversion_;
   PrintoutData& data_;
   const int fd_;
+  const bool start_found_;  // at the connection table's heading
   const std::uint64_t start_;
   const long long start_line_;
-  const bool start_found_;  // at the connection table's heading
   const Source source_;
 
   std::mutex mutex_;

@@ -88,45 +88,47 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
 void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
   const std::string_view cells(text.cells.data(), text.cells.size());
   const std::size_t n = zone.elements.size(), half = n / 2;
-  if (!halves || half < 2) {
-    write_points(out, data, zone, text, 0, n);
-    out.put(cells);
-    return;
-  }
-  const std::uint64_t start = out.position();
-  write_points(out, data, zone, text, 0, 1);
-  const std::uint64_t record_length = out.position() - start;
-  OutFile second;
-  second.attach_at(out, start + half * record_length);
-  std::exception_ptr failed;
-  std::thread writer;
-  try {
-    writer = std::thread([&] {
+  std::size_t written = 0;  // points written before the rest is written in turn
+  if (halves && half >= 2) {
+    const std::uint64_t start = out.position();
+    write_points(out, data, zone, text, 0, 1);
+    written = 1;
+    const std::uint64_t record_length = out.position() - start;
+    OutFile second;
+    second.attach_at(out, start + half * record_length);
+    std::exception_ptr failed;
+    std::thread writer;
+    try {
+      writer = std::thread([&] {
+        try {
+          write_points(second, data, zone, text, half, n);
+          second.put(cells);
+          second.close();
+        } catch (...) {
+          failed = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: the rest in turn, below.
+    }
+    if (writer.joinable()) {
       try {
-        write_points(second, data, zone, text, half, n);
-        second.put(cells);
-        second.close();
+        write_points(out, data, zone, text, 1, half);
+        out.flush();
       } catch (...) {
-        failed = std::current_exception();
+        writer.join();  // the first half's failure comes first, as in the file
+        throw;
       }
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: the rest in turn.
-    write_points(out, data, zone, text, 1, n);
-    out.put(cells);
-    return;
+      writer.join();
+      if (failed) std::rethrow_exception(failed);
+      // (out's own writes end where the second half begins: nothing may
+      // follow through it, which is why only a plot of one zone is written
+      // in halves)
+      return;
+    }
   }
-  try {
-    write_points(out, data, zone, text, 1, half);
-    out.flush();
-  } catch (...) {
-    writer.join();  // the first half's failure comes first, as in the file
-    throw;
-  }
-  writer.join();
-  if (failed) std::rethrow_exception(failed);
-  // (out's own writes end where the second half begins: nothing may follow
-  // through it, which is why only a plot of one zone is written in halves)
+  write_points(out, data, zone, text, written, n);
+  out.put(cells);
 }
 
 void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
