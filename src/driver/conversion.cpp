@@ -186,8 +186,6 @@ class LaterTable final : public TableWatch {
 
 }  // namespace
 
-bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
-
 bool is_connection_heading(std::string_view record, ScanLine& scratch) {
   // Only a line whose text begins with an "e" may head a table.
   const std::size_t text = record.find_first_not_of(' ', 1);

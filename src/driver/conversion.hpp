@@ -29,10 +29,6 @@ namespace pz {
 // already); false at the end of the file.
 bool skip_to_header_line(LineReader& in, ScanLine& line);
 
-// Whether a record of the printout file, as read, is a header line (tested,
-// as the scan tests it, over its first line_width columns).
-bool is_header_record(std::string_view record);
-
 // Whether a record heads a connection table; `scratch` is left holding it
 // as the scan's line when its text begins with an "e".
 bool is_connection_heading(std::string_view record, ScanLine& scratch);

@@ -87,6 +87,9 @@ inline constexpr std::string_view header_marker = "total time";
 // Whether a printout-file line (its first 240 columns) is a header line:
 // the marker where its text begins, after column 1.
 bool is_header_line(std::string_view line);
+// The same for a record as read, of any length: over its first line_width
+// columns.
+inline bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
 
 // A printout-file line as the scan tests it: its first 240 columns with
 // column 1 blanked, the lower-cased copy and its positions.
