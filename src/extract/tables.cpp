@@ -612,7 +612,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     // A row passed over (a table without columns adds nothing): a unit
     // line, a page break, or a header line that ends a table printed
     // without its terminator.
-    if (is_header_line(record.substr(0, line_width))) {  // (the record: blanks after it cannot make a marker)
+    if (is_header_record(record)) {
       warn_if_nothing_matched(t, data.number);
       warn(where(data.number, in.line_number()) + ": a header line ends the table headed at line " +
            std::to_string(t.witness.heading_line) + ", which has no terminator line");
