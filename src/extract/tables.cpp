@@ -446,8 +446,8 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   using Pair = double __attribute__((vector_size(16)));
   const double twice_distance = 2 * std::sqrt(d2);
   const Pair f01 = Pair{dx, dy} / twice_distance;
-  const double f2 = dz / twice_distance;
   const bool third = coordinates == 3;
+  const double f2 = third ? dz / twice_distance : 0.0;
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
@@ -463,9 +463,10 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     // tiny area, huge coordinates), with a warning.
     const bool velocity = use == ColumnUse::take_velocity;
     if (velocity || area != 0) {
-      const double divisor = velocity ? 1.0 : area;
-      const Pair add01 = f01 * w / divisor;
-      const double add2 = third ? f2 * w / divisor : 0.0;
+      // A velocity's divisor is 1, and a division by 1 changes no value:
+      // it is left out.
+      const Pair add01 = velocity ? f01 * w : f01 * w / area;
+      const double add2 = !third ? 0.0 : velocity ? f2 * w : f2 * w / area;
       const bool finite = std::isfinite(add01[0]) && std::isfinite(add01[1]) && std::isfinite(add2);
       if (finite) {
         for (double* values : {block.row(e1) + s, block.row(e2) + s}) {
