@@ -90,7 +90,8 @@ struct Table {
   int header_before = 0, arrays_before = 0;  // the printout's names as they stood before the table
   bool fixed = false;
   int last_element = 0;            // found by the last element row
-  std::array<int, 2> next_ends{};  // of the connection after the one the last connection row found
+  int next_connection = 0;         // the connection after the one the last connection row found,
+  std::array<int, 2> next_ends{};  // and its ends (0 when there is none)
   TableWitness witness;
 };
 
@@ -437,9 +438,12 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   if (coordinates == 3) d2 += dz * dz;
   if (d2 <= 0) return true;  // centres coincide in the plotted coordinates
   // The mesh must list the pair in this order.
-  const int c = find_connection(mesh, e1, e2);
+  const int c = find_connection_from(mesh, e1, e2, t.next_connection);
   if (c == 0) no_connection(mesh, e1, e2, in, data.number);
-  if (c < mesh.connections.count) t.next_ends = mesh.connections.ends[static_cast<std::size_t>(c) + 1];
+  if (c < mesh.connections.count) {
+    t.next_connection = c + 1;
+    t.next_ends = mesh.connections.ends[static_cast<std::size_t>(c) + 1];
+  }
   // The first two coordinates go as a pair through one instruction each:
   // every lane is the same IEEE operation as on its own, so the sums come
   // out as they would one coordinate at a time.

@@ -233,10 +233,31 @@ std::size_t pair_slot(const ConnectionIndex& index, std::uint64_t key) {
 }  // namespace
 
 void build_connection_index(Mesh& mesh) {
-  const Connections& connections = mesh.connections;
+  Connections& connections = mesh.connections;
   const int located = mesh.elements.located;
   ConnectionIndex& index = mesh.connection_index;
   index.slots.clear();
+
+  // A walk of an element's list meets the records that join it, as first
+  // end, to the same second end newest first: each one after the first met
+  // is repeated later.
+  connections.repeated_later.assign(static_cast<std::size_t>(connections.count) / 64 + 1, 0);
+  {
+    std::vector<int> last_walk(static_cast<std::size_t>(located) + 1, 0);  // whose walk met it as second end
+    for (int a = 1; a <= located; ++a) {
+      for (int c = mesh.elements.first_connection[static_cast<std::size_t>(a)]; c != 0;) {
+        const auto& ends = connections.ends[static_cast<std::size_t>(c)];
+        const bool first_end = ends[0] == a;
+        if (first_end) {
+          int& met_by = last_walk[static_cast<std::size_t>(ends[1])];
+          if (met_by == a) connections.repeated_later[static_cast<std::size_t>(c) / 64] |= std::uint64_t{1} << (c % 64);
+          met_by = a;
+        }
+        c = connections.next_connection[static_cast<std::size_t>(c)][first_end ? 0 : 1];
+      }
+    }
+  }
+
   // Lists of a few dozen connections, as every real mesh has, are walked:
   // quicker than a hash probe that misses the cache. Only a mesh with a
   // longer list gets the index.
@@ -279,6 +300,16 @@ int find_connection(const Mesh& mesh, int first, int second) {
     c = connections.next_connection[static_cast<std::size_t>(c)][ends[0] == first ? 0 : 1];
   }
   return 0;
+}
+
+int find_connection_from(const Mesh& mesh, int first, int second, int guess) {
+  const Connections& connections = mesh.connections;
+  const int located = mesh.elements.located;
+  if (guess > 0 && guess <= connections.count && first != second && first <= located && second <= located) {
+    const auto& ends = connections.ends[static_cast<std::size_t>(guess)];
+    if (ends[0] == first && ends[1] == second && !connections.is_repeated_later(guess)) return guess;
+  }
+  return find_connection(mesh, first, second);
 }
 
 }  // namespace pz

@@ -89,7 +89,16 @@ struct Connections {
   LargeArray<std::array<int, 2>> ends;             // first and second element; 0, 0 when a name is unknown
   LargeArray<std::array<int, 2>> next_connection;  // next in the first / second end's list, 0 ends it
   LargeArray<double> areas;                        // columns 51-60 of the record: the interface area
+  // Bit k (word k / 64, bit k % 64) is set when a later record in the lists
+  // joins the same two elements in the same order: a lookup of that pair
+  // finds the later record, never record k.
+  std::vector<std::uint64_t> repeated_later;
   int count = 0;
+  // (A record not yet marked counts as repeated.)
+  bool is_repeated_later(int k) const {
+    const std::size_t word = static_cast<std::size_t>(k) / 64;
+    return word >= repeated_later.size() || (repeated_later[word] >> (k % 64) & 1) != 0;
+  }
 };
 
 struct Mesh {
@@ -132,8 +141,10 @@ int find_element_from(const Mesh& mesh, std::string_view name, int bound, int gu
 // compared, so the cache misses of a batch overlap instead of queueing.
 void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found);
 
-// Builds the connection index over the connections in the lists, when
-// some list is longer than ConnectionIndex::longest_walk.
+// Prepares the lookups of connections by their ends: marks the records
+// that a later one repeats, and builds the connection index over the
+// connections in the lists when some list is longer than
+// ConnectionIndex::longest_walk.
 void build_connection_index(Mesh& mesh);
 
 // The connection from element first to element second in first's list
@@ -141,6 +152,13 @@ void build_connection_index(Mesh& mesh);
 // is listed twice), or 0 when there is none. Constant time: a walk of at
 // most ConnectionIndex::longest_walk connections, or one index probe.
 int find_connection(const Mesh& mesh, int first, int second);
+
+// find_connection, trying connection `guess` first: tables list connections
+// in mesh order, so the one after the connection last found is nearly
+// always right, and taking it spares the walk of a long list. The guess is
+// taken when it joins first to second in the lists and no later record
+// repeats that pair; otherwise the lookup is find_connection's.
+int find_connection_from(const Mesh& mesh, int first, int second, int guess);
 
 // Applies the location file to elements 1..n of the mesh (their x and y
 // already set to -999 and the index built over them): each listed name that

@@ -124,6 +124,10 @@ TEST_F(MeshRun, ConnectionsAreFoundByTheirEnds) {
       const int spoke = find_element(mesh.name_index, "S" + std::to_string(1000 + i), elements.located);
       EXPECT_EQ(find_connection(mesh, hub, spoke), i == 2 ? spokes + 1 : i) << spokes << " " << i;
       EXPECT_EQ(find_connection(mesh, spoke, hub), 0);
+      // A guess, right, repeated later (record 2), wrong or none, changes nothing.
+      for (int guess : {i, i + 1, 0, spokes + 2})
+        EXPECT_EQ(find_connection_from(mesh, hub, spoke, guess), i == 2 ? spokes + 1 : i) << i << " " << guess;
+      EXPECT_EQ(find_connection_from(mesh, spoke, hub, i), 0);
     }
   }
 }

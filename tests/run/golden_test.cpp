@@ -57,6 +57,26 @@ std::vector<std::string> case_names() {  // which are test names too
 
 INSTANTIATE_TEST_SUITE_P(Cases, Golden, testing::ValuesIn(case_names()), [](const auto& info) { return info.param; });
 
+// A pair the mesh lists twice takes the area of its last record, also when
+// the row before names the connection just ahead of its first record (rows
+// in mesh order): 8 through area 4 over a distance of 2 adds -1 to both
+// ends' x, where the first record's area 1 would add -4.
+TEST(ConnectionTables, APairListedTwiceTakesItsLastRecordAfterAnyRow) {
+  const std::string mesh = mesh_file({element("A1  1", 0, 0), element("A1  2", 2, 0), element("A1  3", 4, 0)},
+                                     {connection("A1  2", "A1  3"), connection("A1  1", "A1  2"),
+                                      connection("A1  1", "A1  2", 4)});
+  const std::string plot = lines({"Variables = X Y FLOHx FLOHy", "Zone F=POINT I=    3",
+                                  "  0.000000E+00  0.000000E+00 -1.000000E+00  0.000000E+00",
+                                  "  2.000000E+00  0.000000E+00 -5.000000E+00  0.000000E+00",
+                                  "  4.000000E+00  0.000000E+00 -4.000000E+00  0.000000E+00"});
+  for (const auto& rows : {std::pair{" A1  2 A1  3     1  8.0", " A1  1 A1  2     2  8.0"},
+                           std::pair{" A1  1 A1  2     1  8.0", " A1  2 A1  3     2  8.0"}}) {
+    const std::string table =
+        lines({" TOTAL TIME", " 1.0", " ELEM1 ELEM2  INDEX  FLOH", rows.first, rows.second, terminator});
+    check({.run = {.printout = table, .mesh = mesh}, .status = 0, .err = "", .left = {{"p.out.1", plot}}});
+  }
+}
+
 // Printouts converted several at once give what a run of one after another
 // gives: the same files, console output and exit status, when a printout
 // fails or stops the run too, and when a table row that looks like a header
