@@ -326,11 +326,91 @@ inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
   return digits;
 }
 
+// The shape nearly every table prints its values in, "e12.5" (" 0.56436E+07",
+// "-1.23456E-02"): a blank or a sign, a digit, a point, five digits, E or D
+// (either case), a sign and two digits, as the field's last 12 columns,
+// with blanks before them. Its columns stand at fixed places from the end:
+// tested as two words at once, with no search and no branch between the
+// tests. False for any other field.
+struct TwelveColumns {
+  bool negative;
+  unsigned lead;           // the digit before the point
+  std::uint64_t fraction;  // the five digits after it, a byte each (ASCII), the first in the low byte
+  int exponent;            // as written
+};
+
+inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexcept {
+  const std::size_t size = field.size();
+  if (size < 12) return false;
+  const char* const end = field.data() + size;
+  const std::uint64_t head = load8(end - 12);  // s d . d d d d d
+  std::uint32_t tail;                         // E s d d
+  std::memcpy(&tail, end - 4, 4);
+  if constexpr (std::endian::native == std::endian::big) tail = __builtin_bswap32(tail);
+  const char sign = static_cast<char>(head), letter = static_cast<char>((tail & 0xFF) | 0x20),
+             exponent_sign = static_cast<char>(tail >> 8);
+  // The lead digit, the five after the point and the two of the exponent.
+  const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
+  const bool all_digits = (((digits + 0x4646464646464646ull) | (digits - 0x3030303030303030ull) | digits) &
+                           0x8080808080808080ull) == 0;
+  if (!(all_digits & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
+        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
+    return false;
+  if (size > 12) {  // blanks before
+    const char* const start = field.data();
+    const std::size_t blanks = size - 12;
+    if (blanks < 8) {
+      if (((load8(start) ^ eight_blanks) & ((std::uint64_t{1} << (8 * blanks)) - 1)) != 0) return false;
+    } else {
+      for (const char* p = start; end - 12 - p > 8; p += 8)
+        if (load8(p) != eight_blanks) return false;
+      if (load8(end - 20) != eight_blanks) return false;
+    }
+  }
+  t.negative = sign == '-';
+  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
+  t.fraction = head >> 24;
+  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
+  t.exponent = exponent_sign == '-' ? -magnitude : magnitude;
+  return true;
+}
+
 // The shape tables print, read straight to a short decimal: blanks, an
 // optional sign, "0." and 1 to 7 digits after the point (the first not 0),
 // or a digit 1-9, a point and 0 to 6 digits, then an exponent of E or D
 // (either case), a sign and two digits, ending the field. An all-zero
 // "0.00000E+00" is zero. False, with value untouched, for anything else.
+// The twelve columns as a short decimal (zero for "0.00000E+00"); false
+// for a leading zero after the point ("0.01234E+01").
+inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
+  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 digits
+  if (t.lead != 0) {
+    value = short_decimal(t.negative, fraction << 4 | t.lead, t.exponent);
+    return true;
+  }
+  if (fraction == 0) {
+    value = t.negative ? -0.0 : 0.0;
+    return true;
+  }
+  if ((fraction & 0xF) == 0) return false;
+  value = short_decimal(t.negative, fraction, t.exponent - 1);
+  return true;
+}
+
+// The twelve columns' nearest double; false where the exponent is beyond
+// the exact powers of ten.
+inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
+  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5), both exact.
+  std::uint32_t five = 0;
+  for (int i = 0; i < 5; ++i) five = five * 10 + static_cast<unsigned>((t.fraction >> (8 * i)) & 0xFF) - '0';
+  const double m = static_cast<double>(t.lead * 100000 + five);
+  const int exp10 = t.exponent - 5;
+  if (exp10 < -22 || exp10 > 22) return false;
+  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
+  value = t.negative ? -v : v;
+  return true;
+}
+
 inline bool read_printed_shape(std::string_view field, double& value) noexcept {
   const char* p = field.data();
   const char* const end = p + field.size();
@@ -374,12 +454,15 @@ inline bool read_printed_shape(std::string_view field, double& value) noexcept {
 
 }  // namespace
 
-bool read_real(std::string_view field, int decimals, double& value) noexcept {
+namespace {
+
+// The readings past the twelve columns, out of the callers' way.
+[[gnu::noinline]] bool read_real_rest(std::string_view field, int decimals, double& value) noexcept {
   RealParts r;
   return parse_real(field, decimals, r) && to_binary(r, value);
 }
 
-bool read_real_as_written(std::string_view field, int decimals, double& value) noexcept {
+[[gnu::noinline]] bool read_real_as_written_rest(std::string_view field, int decimals, double& value) noexcept {
   if (read_printed_shape(field, value)) return true;
   RealParts r;
   if (!parse_real(field, decimals, r)) return false;
@@ -397,6 +480,18 @@ bool read_real_as_written(std::string_view field, int decimals, double& value) n
     }
   }
   return to_binary(r, value);
+}
+
+}  // namespace
+
+bool read_real(std::string_view field, int decimals, double& value) noexcept {
+  if (TwelveColumns t; take_twelve_columns(field, t) && twelve_columns_binary(t, value)) return true;
+  return read_real_rest(field, decimals, value);
+}
+
+bool read_real_as_written(std::string_view field, int decimals, double& value) noexcept {
+  if (TwelveColumns t; take_twelve_columns(field, t) && twelve_columns_short(t, value)) return true;
+  return read_real_as_written_rest(field, decimals, value);
 }
 
 double binary_value(double value) noexcept {
