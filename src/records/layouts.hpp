@@ -174,34 +174,43 @@ void write_point_zone_header(OutFile& out, std::int64_t points);
 void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells);
 
 // "(1p,100e14.6)": numbers are added one by one; after 100 numbers the
-// record ends and the layout starts again on a new record.
+// record ends and the layout starts again on a new record. A record of a
+// known count of numbers is laid out in room reserved for all of it at
+// once: a number then costs its digits, and no bookkeeping of the file's
+// buffer.
 class RealRecord {
  public:
   static constexpr int per_record = 100;
-  explicit RealRecord(OutFile& out) : out_(out) {}
+  // The characters of a record of `values` numbers, with its line ends.
+  static constexpr std::size_t length(int values) {
+    return static_cast<std::size_t>(values) * e14_width + static_cast<std::size_t>(values > 0 ? (values - 1) / per_record + 1 : 1);
+  }
+  // A record of exactly `values` numbers (at most a buffer's worth).
+  RealRecord(OutFile& out, int values) : out_(out), at_(out.reserve(length(values))) {}
   void add(double value) {
     if (count_ == per_record) {
-      out_.newline();
+      *at_++ = '\n';
       count_ = 0;
     }
-    char* p = out_.reserve(e14_width);
-    out_.commit_to(write_e14_6(p, value));
+    at_ = write_e14_6(at_, value);
     ++count_;
   }
   // Adds count numbers already laid out (count fields of e14_width
   // characters), as many as the record still has room for at most.
   void add_laid_out(std::string_view fields, int count) {
-    out_.put(fields);
+    std::memcpy(at_, fields.data(), fields.size());
+    at_ += fields.size();
     count_ += count;
   }
   // Ends the record (a record without numbers is an empty line).
   void end() {
-    out_.newline();
-    count_ = 0;
+    *at_++ = '\n';
+    out_.commit_to(at_);
   }
 
  private:
   OutFile& out_;
+  char* at_;
   int count_ = 0;
 };
 

@@ -67,9 +67,11 @@ namespace {
 // length.
 void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first,
                   std::size_t last) {
-  RealRecord record(out);
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
+  int values = data.coordinate_count;
+  for (int b = 0; b < data.block_count; ++b) values += data.blocks[static_cast<std::size_t>(b)].width;
   for (std::size_t p = first; p < last; ++p) {
+    RealRecord record(out, values);
     record.add_laid_out(std::string_view(text.coordinates.data() + p * point_width, point_width),
                         data.coordinate_count);
     const int element = zone.elements[p];
