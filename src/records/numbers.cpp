@@ -621,14 +621,15 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
 // the result we need X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer,
 // ties to even. 10^p is held as a 128-bit truncated fraction:
 //   10^p = (T + delta) * 2^s,  2^127 <= T < 2^128,  0 <= delta < 1,
-// so with P = m * T (exact, < 2^181) and sh = -(e + s):
-//   X' = P / 2^sh  <=  X  <  X' + m / 2^sh  <  X' + 2^-100
-// (sh >= 153 because X' < 2^27). The integer part of X' and the top 64 bits
-// F of its fraction come straight out of P. The true fraction of X lies in
-// [F/2^64, F/2^64 + 2^-64 + 2^-100), so:
-//   F <  2^63 - 1  ->  fraction < 1/2: round down,
-//   F >  2^63      ->  fraction > 1/2: round up,
-//   otherwise the fraction may be exactly 1/2 (a true tie) or within 2^-63
+// of which only the top half T_hi = floor(T / 2^64) is multiplied: with
+// P = m * T_hi * 2^64 (exact, < 2^181) and sh = -(e + s),
+//   X' = P / 2^sh  <=  X  <  X' + m * 2^64 / 2^sh  <  X' + 2^-36
+// (sh >= 153 because X' < 2^27, and m * 2^64 < 2^117). The integer part of
+// X' and the top 64 bits F of its fraction come straight out of m * T_hi.
+// The true fraction of X lies in [F/2^64, F/2^64 + 2^-64 + 2^-36), so:
+//   F <  2^63 - 2^29  ->  fraction < 1/2: round down,
+//   F >  2^63         ->  fraction > 1/2: round up,
+//   otherwise the fraction may be exactly 1/2 (a true tie) or within 2^-35
 //   of it: the exact conversion decides. Only exact ties reach it in
 //   practice.
 // A fraction near 1 may in truth reach the next integer; rounding up gives
@@ -823,12 +824,9 @@ namespace {
     const int p = 6 - E;
     if (p < pow10_min || p > pow10_max) break;
     const Pow10& t = pow10_table[p - pow10_min];
-    const unsigned __int128 lo_prod = static_cast<unsigned __int128>(m) * t.lo;
-    const unsigned __int128 hi_prod = static_cast<unsigned __int128>(m) * t.hi;
-    const unsigned __int128 mid =
-        (lo_prod >> 64) + static_cast<std::uint64_t>(hi_prod);  // bits 64..191 of P, P1 in the low half
-    const std::uint64_t P1 = static_cast<std::uint64_t>(mid);
-    const std::uint64_t P2 = static_cast<std::uint64_t>(hi_prod >> 64) + static_cast<std::uint64_t>(mid >> 64);
+    const unsigned __int128 product = static_cast<unsigned __int128>(m) * t.hi;  // P / 2^64
+    const std::uint64_t P1 = static_cast<std::uint64_t>(product);
+    const std::uint64_t P2 = static_cast<std::uint64_t>(product >> 64);
     const int r = -(e + t.shift) - 128;  // X' = (P2:P1) / 2^(64 + r) ... integer part is P2 >> r
     if (r <= 0 || r >= 64) break;
     const std::uint64_t I = P2 >> r;
@@ -841,10 +839,10 @@ namespace {
       continue;
     }
     const std::uint64_t F = (P2 << (64 - r)) | (P1 >> r);
-    constexpr std::uint64_t half = std::uint64_t{1} << 63;
+    constexpr std::uint64_t half = std::uint64_t{1} << 63, short_by = std::uint64_t{1} << 29;
     std::uint32_t d;
     if (F > half) d = static_cast<std::uint32_t>(I + 1);
-    else if (F < half - 1) d = static_cast<std::uint32_t>(I);
+    else if (F < half - short_by) d = static_cast<std::uint32_t>(I);
     else break;  // at or too near a tie
     if (d == 10000000) {
       d = 1000000;
