@@ -761,6 +761,29 @@ inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
 // floor(k * log10(2)) for |k| <= 2620.
 constexpr int floor_log10_pow2(int k) { return (k * 315653) >> 20; }
 
+// The decade of a normal double from its bits, for a first guess that is
+// nearly always right: the binade of biased exponent b, [2^(e+52),
+// 2^(e+53)) with e = b - 1075, begins in the decade floor_log10_pow2(e+52),
+// and the next power of ten, P, lies inside it or beyond. A significand m
+// reaches P when m >= ceil(P / 2^e), the threshold kept for b (from the
+// truncated powers above: a power is exact from 10^0 to 10^55 and nowhere
+// else). A threshold off by one would cost a second try, never the result.
+constexpr std::array<std::uint64_t, 2047> make_decade_thresholds() {
+  std::array<std::uint64_t, 2047> t{};
+  for (int b = 1; b <= 2046; ++b) {
+    const int e = b - 1075;
+    const int k = floor_log10_pow2(e + 52) + 1;
+    const Pow10& p = pow10_table[k - pow10_min];
+    const int sh = e - p.shift;
+    const unsigned __int128 T = static_cast<unsigned __int128>(p.hi) << 64 | p.lo;
+    const bool inexact = (T & ((static_cast<unsigned __int128>(1) << sh) - 1)) != 0 || k < 0 || k > 55;
+    t[static_cast<std::size_t>(b)] = static_cast<std::uint64_t>(T >> sh) + inexact;
+  }
+  return t;
+}
+constexpr auto decade_thresholds = make_decade_thresholds();
+static_assert(decade_thresholds[1023 + 3] == 5ull << 50);  // [8, 16), e = -49: 10 / 2^e = 5 * 2^50
+
 }  // namespace
 
 char* write_e14_6_exact(char* out, double value) noexcept {
@@ -818,8 +841,9 @@ namespace {
     m <<= lz;
     e = -1074 - lz;
   }
-  // v = m * 2^e, 2^(e+52) <= v < 2^(e+53): E starts at floor(log10(2^(e+52))).
-  int E = floor_log10_pow2(e + 52);
+  // v = m * 2^e, 2^(e+52) <= v < 2^(e+53): E starts at floor(log10(2^(e+52))),
+  // or the decade after it once m reaches the next power of ten.
+  int E = floor_log10_pow2(e + 52) + (biased != 0 && m >= decade_thresholds[static_cast<std::size_t>(biased)]);
   for (int attempt = 0; attempt < 3; ++attempt) {
     const int p = 6 - E;
     if (p < pow10_min || p > pow10_max) break;
