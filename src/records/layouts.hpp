@@ -183,7 +183,8 @@ class RealRecord {
   static constexpr int per_record = 100;
   // The characters of a record of `values` numbers, with its line ends.
   static constexpr std::size_t length(int values) {
-    return static_cast<std::size_t>(values) * e14_width + static_cast<std::size_t>(values > 0 ? (values - 1) / per_record + 1 : 1);
+    const int line_ends = values > 0 ? (values - 1) / per_record + 1 : 1;
+    return static_cast<std::size_t>(values) * e14_width + static_cast<std::size_t>(line_ends);
   }
   // A record of exactly `values` numbers (at most a buffer's worth).
   RealRecord(OutFile& out, int values) : out_(out), at_(out.reserve(length(values))) {}

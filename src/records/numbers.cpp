@@ -375,11 +375,6 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
   return true;
 }
 
-// The shape tables print, read straight to a short decimal: blanks, an
-// optional sign, "0." and 1 to 7 digits after the point (the first not 0),
-// or a digit 1-9, a point and 0 to 6 digits, then an exponent of E or D
-// (either case), a sign and two digits, ending the field. An all-zero
-// "0.00000E+00" is zero. False, with value untouched, for anything else.
 // The twelve columns as a short decimal (zero for "0.00000E+00"); false
 // for a leading zero after the point ("0.01234E+01").
 inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
@@ -411,6 +406,11 @@ inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcep
   return true;
 }
 
+// The shape tables print, read straight to a short decimal: blanks, an
+// optional sign, "0." and 1 to 7 digits after the point (the first not 0),
+// or a digit 1-9, a point and 0 to 6 digits, then an exponent of E or D
+// (either case), a sign and two digits, ending the field. An all-zero
+// "0.00000E+00" is zero. False, with value untouched, for anything else.
 inline bool read_printed_shape(std::string_view field, double& value) noexcept {
   const char* p = field.data();
   const char* const end = p + field.size();
