@@ -375,6 +375,35 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
   return true;
 }
 
+// The shape of an e10.4 field as simulators write mesh files, "0.5000E+01",
+// or "-.9900E+02" where a negative value has no room for the 0: a digit, a
+// sign or a blank, a point, four digits, E or D (either case), a sign and
+// two digits, filling the 10 columns. Its nearest double, by one exact
+// multiplication or division; false for any other field.
+inline bool read_ten_columns(std::string_view field, double& value) noexcept {
+  if (field.size() != 10) return false;
+  const char* const p = field.data();
+  const std::uint64_t head = load8(p);  // c . d d d d E s
+  const auto four = static_cast<std::uint32_t>(head >> 16);
+  const bool four_digits = (((four + 0x46464646u) | (four - 0x30303030u) | four) & 0x80808080u) == 0;
+  const char first = p[0], letter = static_cast<char>(p[6] | 0x20), exponent_sign = p[7];
+  const unsigned lead = static_cast<unsigned>(static_cast<unsigned char>(first)) - '0';
+  unsigned e1, e2;
+  if (!(four_digits & (p[1] == '.') & ((lead < 10) | (first == '-') | (first == '+') | (first == ' ')) &
+        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-')) & is_digit(p[8], e1) &
+        is_digit(p[9], e2)))
+    return false;
+  std::uint32_t mantissa = lead < 10 ? lead : 0;
+  for (int i = 0; i < 4; ++i) mantissa = mantissa * 10 + ((four >> (8 * i)) & 0xFF) - '0';
+  const int magnitude = static_cast<int>(10 * e1 + e2);
+  const int exp10 = (exponent_sign == '-' ? -magnitude : magnitude) - 4;
+  if (exp10 < -22 || exp10 > 22) return false;
+  const double m = static_cast<double>(mantissa);
+  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
+  value = first == '-' ? -v : v;
+  return true;
+}
+
 // The twelve columns as a short decimal (zero for "0.00000E+00"); false
 // for a leading zero after the point ("0.01234E+01").
 inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
@@ -486,6 +515,7 @@ namespace {
 
 bool read_real(std::string_view field, int decimals, double& value) noexcept {
   if (TwelveColumns t; take_twelve_columns(field, t) && twelve_columns_binary(t, value)) return true;
+  if (read_ten_columns(field, value)) return true;
   return read_real_rest(field, decimals, value);
 }
 
