@@ -94,8 +94,7 @@ struct Table {
   int header_before = 0, arrays_before = 0;  // the printout's names as they stood before the table
   bool fixed = false;
   int last_element = 0;            // found by the last element row
-  int next_connection = 0;         // the connection after the one the last connection row found,
-  std::array<int, 2> next_ends{};  // and its ends (0 when there is none)
+  int next_connection = 0;         // the connection after the one the last connection row found
   TableWitness witness;
 };
 
@@ -415,8 +414,11 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
                     const LineReader& in, const Mesh& mesh, PrintoutData& data) {
   const NameIndex& index = mesh.name_index;
   const int bound = mesh.elements.located;
-  int e1 = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), bound, t.next_ends[0]);
-  int e2 = find_element_from(mesh, row.cols(t.name2.first, t.name2.last), bound, t.next_ends[1]);
+  // Rows in mesh order name the ends of the connection after the last one found.
+  const std::array<int, 2> next_ends =
+      t.next_connection != 0 ? mesh.connections.ends[static_cast<std::size_t>(t.next_connection)] : std::array{0, 0};
+  int e1 = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), bound, next_ends[0]);
+  int e2 = find_element_from(mesh, row.cols(t.name2.first, t.name2.last), bound, next_ends[1]);
   if (!t.fixed && e1 == 0 && e2 == 0 && row.at(t.name1.first) == ' ' && row.at(t.name1.first + 1) == ' ') {
     // The names may stand two columns right of the heading's name words.
     const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
@@ -444,10 +446,7 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   // The mesh must list the pair in this order.
   const int c = find_connection_from(mesh, e1, e2, t.next_connection);
   if (c == 0) no_connection(mesh, e1, e2, in, data.number);
-  if (c < mesh.connections.count) {
-    t.next_connection = c + 1;
-    t.next_ends = mesh.connections.ends[static_cast<std::size_t>(c) + 1];
-  }
+  if (c < mesh.connections.count) t.next_connection = c + 1;
   // The first two coordinates go as a pair through one instruction each:
   // every lane is the same IEEE operation as on its own, so the sums come
   // out as they would one coordinate at a time.

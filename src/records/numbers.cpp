@@ -35,6 +35,16 @@ constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e
                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// m * 10^exp10 with its sign, rounded once: the nearest double of the
+// decimal when m is a whole number up to 2^53 and |exp10| <= 22, both
+// factors then exact. False, with value untouched, for a wider exponent.
+inline bool scaled_exactly(double m, long long exp10, bool negative, double& value) noexcept {
+  if (exp10 < -22 || exp10 > 22) return false;
+  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
+  value = negative ? -v : v;
+  return true;
+}
+
 constexpr std::uint64_t eight_blanks = 0x2020202020202020ull;
 
 inline std::uint64_t load8(const char* p) {
@@ -261,12 +271,9 @@ inline bool to_binary(const RealParts& r, double& value) noexcept {
       value = r.negative ? -0.0 : 0.0;
       return true;
     }
-    if (r.mantissa <= (std::uint64_t{1} << 53) && r.exp10 >= -22 && r.exp10 <= 22) {
-      const double m = static_cast<double>(r.mantissa);
-      const double v = r.exp10 < 0 ? m / exact_pow10[-r.exp10] : m * exact_pow10[r.exp10];
-      value = r.negative ? -v : v;
+    if (r.mantissa <= (std::uint64_t{1} << 53) &&
+        scaled_exactly(static_cast<double>(r.mantissa), r.exp10, r.negative, value))
       return true;
-    }
   }
   return slow_real(r.digits_begin, r.digits_end, r.exponent, r.negative, value);
 }
@@ -326,6 +333,21 @@ inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
   return digits;
 }
 
+// Whether the bytes of w that `tested` marks (0x80 in each) are all digits:
+// adding 0x46 to a byte above '9', or taking 0x30 from one below '0', sets
+// its top bit, as does a byte above 0x7F. (A borrow only runs upwards, from
+// a byte already found no digit.)
+inline bool are_digit_bytes(std::uint64_t w, std::uint64_t tested) noexcept {
+  return (((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull) | w) & tested) == 0;
+}
+
+// The number the first n digit bytes of w spell, the first in the low byte.
+inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
+  std::uint32_t value = 0;
+  for (int i = 0; i < n; ++i) value = value * 10 + static_cast<std::uint32_t>((w >> (8 * i)) & 0xFF) - '0';
+  return value;
+}
+
 // The shape nearly every table prints its values in, "e12.5" (" 0.56436E+07",
 // "-1.23456E-02"): a blank or a sign, a digit, a point, five digits, E or D
 // (either case), a sign and two digits, as the field's last 12 columns,
@@ -351,9 +373,7 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
              exponent_sign = static_cast<char>(tail >> 8);
   // The lead digit, the five after the point and the two of the exponent.
   const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
-  const bool all_digits = (((digits + 0x4646464646464646ull) | (digits - 0x3030303030303030ull) | digits) &
-                           0x8080808080808080ull) == 0;
-  if (!(all_digits & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
+  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
         ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
     return false;
   if (size > 12) {  // blanks before
@@ -384,24 +404,17 @@ inline bool read_ten_columns(std::string_view field, double& value) noexcept {
   if (field.size() != 10) return false;
   const char* const p = field.data();
   const std::uint64_t head = load8(p);  // c . d d d d E s
-  const auto four = static_cast<std::uint32_t>(head >> 16);
-  const bool four_digits = (((four + 0x46464646u) | (four - 0x30303030u) | four) & 0x80808080u) == 0;
+  const std::uint64_t four = head >> 16;  // the four digits, in the low bytes
   const char first = p[0], letter = static_cast<char>(p[6] | 0x20), exponent_sign = p[7];
   const unsigned lead = static_cast<unsigned>(static_cast<unsigned char>(first)) - '0';
   unsigned e1, e2;
-  if (!(four_digits & (p[1] == '.') & ((lead < 10) | (first == '-') | (first == '+') | (first == ' ')) &
-        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-')) & is_digit(p[8], e1) &
-        is_digit(p[9], e2)))
+  if (!(are_digit_bytes(four, 0x80808080ull) & (p[1] == '.') &
+        ((lead < 10) | (first == '-') | (first == '+') | (first == ' ')) & ((letter == 'e') | (letter == 'd')) &
+        ((exponent_sign == '+') | (exponent_sign == '-')) & is_digit(p[8], e1) & is_digit(p[9], e2)))
     return false;
-  std::uint32_t mantissa = lead < 10 ? lead : 0;
-  for (int i = 0; i < 4; ++i) mantissa = mantissa * 10 + ((four >> (8 * i)) & 0xFF) - '0';
+  const std::uint32_t mantissa = (lead < 10 ? lead * 10000 : 0) + digit_bytes_value(four, 4);
   const int magnitude = static_cast<int>(10 * e1 + e2);
-  const int exp10 = (exponent_sign == '-' ? -magnitude : magnitude) - 4;
-  if (exp10 < -22 || exp10 > 22) return false;
-  const double m = static_cast<double>(mantissa);
-  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
-  value = first == '-' ? -v : v;
-  return true;
+  return scaled_exactly(mantissa, (exponent_sign == '-' ? -magnitude : magnitude) - 4, first == '-', value);
 }
 
 // The twelve columns as a short decimal (zero for "0.00000E+00"); false
@@ -424,15 +437,8 @@ inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept
 // The twelve columns' nearest double; false where the exponent is beyond
 // the exact powers of ten.
 inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
-  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5), both exact.
-  std::uint32_t five = 0;
-  for (int i = 0; i < 5; ++i) five = five * 10 + static_cast<unsigned>((t.fraction >> (8 * i)) & 0xFF) - '0';
-  const double m = static_cast<double>(t.lead * 100000 + five);
-  const int exp10 = t.exponent - 5;
-  if (exp10 < -22 || exp10 > 22) return false;
-  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
-  value = t.negative ? -v : v;
-  return true;
+  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5).
+  return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
 }
 
 // The shape tables print, read straight to a short decimal: blanks, an
@@ -530,9 +536,7 @@ double binary_value(double value) noexcept {
   const std::uint32_t digits = from_nibbles(d.nibbles);
   const int exp10 = d.exponent - 6;
   double v;
-  if (exp10 >= -22 && exp10 <= 22) {
-    v = exp10 < 0 ? digits / exact_pow10[-exp10] : digits * exact_pow10[exp10];
-  } else {
+  if (!scaled_exactly(digits, exp10, false, v)) {
     char text[32];
     char* end = std::to_chars(text, text + 10, digits).ptr;  // 7 digits
     *end++ = 'e';
