@@ -898,10 +898,10 @@ namespace {
     }
     const std::uint64_t F = (P2 << (64 - r)) | (P1 >> r);
     constexpr std::uint64_t half = std::uint64_t{1} << 63, short_by = std::uint64_t{1} << 29;
-    std::uint32_t d;
-    if (F > half) d = static_cast<std::uint32_t>(I + 1);
-    else if (F < half - short_by) d = static_cast<std::uint32_t>(I);
-    else break;  // at or too near a tie
+    if (F - (half - short_by) <= short_by) break;  // at or too near a tie
+    // (rounded up past a tie, without a branch: which way a value rounds
+    // is as random as its digits)
+    std::uint32_t d = static_cast<std::uint32_t>(I) + (F > half);
     if (d == 10000000) {
       d = 1000000;
       ++E;
