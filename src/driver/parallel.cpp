@@ -47,6 +47,15 @@ struct Job {
   }
 };
 
+// Whether a line may be a header line or a table heading: its text, after
+// column 1, begins with a "t" or an "e", in either case.
+bool may_begin_printout_or_heading(std::string_view record) {
+  const std::size_t text = record.find_first_not_of(' ', 1);
+  if (text == std::string_view::npos || text >= line_width) return false;
+  const char c = static_cast<char>(record[text] | 0x20);
+  return c == header_marker[0] || c == 'e';
+}
+
 // Where printouts begin: each at a header line that has a line after it
 // (its values line); the next is looked for after that values line.
 class PrintoutScanner {
@@ -66,7 +75,7 @@ class PrintoutScanner {
     std::string_view text;
     for (;;) {
       if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return false;
-      if (!in_.next(text)) return false;
+      if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
       if (!is_header_record(text)) {
         if (heading_.offset == 0 && is_connection_heading(text, scratch_))
           heading_ = {in_.last_record_offset(), in_.line_number()};

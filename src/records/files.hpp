@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,31 @@ class LineReader {
   // Next record; the end of the file is failure 24 ("a read without an end
   // branch").
   std::string_view next_required();
+  // Next record, passing over (and counting) the records for which
+  // wanted(record) is false while they stand whole in the block already
+  // read: the record handed out is a wanted one, or the first read after
+  // the block ran out (which the caller tests in turn). A scan for rare
+  // lines so costs a search for the line end and the test, a record; and
+  // it returns at least once a block, to be stopped between lines.
+  template <class Wanted>
+  bool next_wanted(std::string_view& record, Wanted&& wanted) {
+    if (fd_ >= 0 && !skipping_) {
+      while (const void* nl = std::memchr(data_ + begin_, '\n', end_ - begin_)) {
+        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - data_);
+        std::size_t len = stop - begin_;
+        if (len > 0 && data_[stop - 1] == '\r') --len;
+        const std::string_view line(data_ + begin_, len > record_limit_ ? record_limit_ : len);
+        ++line_number_;
+        begin_ = stop + 1;
+        if (wanted(line)) {
+          record = line;
+          last_record_ = line.data();
+          return true;
+        }
+      }
+    }
+    return next(record);
+  }
 
   void rewind();
   // Goes on reading a file from byte offset, its line number lines_before +

@@ -5,6 +5,7 @@
 // tests/run.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -261,8 +262,12 @@ TEST(LineReader, RecordsAndLineNumbers) {
     lines.push_back(std::string(i * 7919 % 23, static_cast<char>('a' + i % 26)) + std::to_string(i));
     file += lines.back() + (i % 3 ? "\n" : "\r\n");
   }
-  dir.write("f", file + cut + std::string(2000, 'x') + "\nafter\r\r\nlast\r");
+  file += cut + std::string(2000, 'x') + "\nafter\r\r\nlast\r";
+  dir.write("f", file);
   lines.insert(lines.end(), {cut, "after\r", "last"});
+  std::vector<std::uint64_t> offsets{0};  // where each line begins
+  for (std::size_t i = 0; i < file.size(); ++i)
+    if (file[i] == '\n') offsets.push_back(i + 1);
   LineReader in;
   in.open(path, {unit::zone, "f"}, Routine::main_program);
   for (int pass = 0; pass < 2; ++pass, in.rewind()) {
@@ -272,6 +277,22 @@ TEST(LineReader, RecordsAndLineNumbers) {
     EXPECT_FALSE(in.next(r));
     EXPECT_EQ(in.line_number(), static_cast<long long>(lines.size()));
   }
+  // Passing over unwanted records: every wanted one is handed out, with its
+  // number and offset, whatever the block boundaries.
+  const auto wanted = [](std::string_view r) { return !r.empty() && (r[0] == 'd' || r[0] == 'q' || r[0] == 'x'); };
+  std::string_view r;
+  std::size_t k = 0, handed_out = 0;
+  while (in.next_wanted(r, wanted)) {
+    const auto line = static_cast<std::size_t>(in.line_number()) - 1;
+    for (; k < line; ++k) ASSERT_FALSE(wanted(lines[k])) << k;
+    ASSERT_EQ(r, lines[k]);
+    ASSERT_EQ(in.last_record_offset(), offsets[k]) << k;
+    ++k;
+    ++handed_out;
+  }
+  for (; k < lines.size(); ++k) EXPECT_FALSE(wanted(lines[k])) << k;
+  EXPECT_EQ(in.line_number(), static_cast<long long>(lines.size()));
+  EXPECT_GT(handed_out, static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), wanted)));  // and some after a refill
 }
 
 }  // namespace
