@@ -8,9 +8,10 @@
 # First, for the largest grid (99 999 elements, 199 358 connections) with 3
 # printouts of an element table of 12 columns and a connection table of 4
 # (about 100 MB), and for a printout file of GiB gibibytes of the same
-# printouts: a table of the wall time at -j 1, -j 2 and one thread per core,
-# the time of cat over the input plus a copy of the plot files' bytes, the
-# ratios, the CPU time (user and system) and the peak resident memory; and
+# printouts: a table of the wall time at -j 1, -j 2 and one thread per core
+# (best and median of rounds that alternate with cat), the time of cat over
+# the input plus a copy of the plot files' bytes, the ratios, the CPU time
+# (user and system) and the peak resident memory; and
 # the wall and CPU time per table line at a tenth of the grid and at the
 # full grid. GiB 0 leaves the big file out.
 #
@@ -64,19 +65,21 @@ PY
 
 # Wall time at -j 1, -j 2 and one thread per core, beside cat over the
 # input and a copy of the plot files' bytes.
-threads_table() {  # name printouts
-  local name=$1 printouts=$2 cores
+threads_table() {  # name printouts rounds
+  local name=$1 printouts=$2 rounds=$3 cores
   cores=$(nproc)
   rm -rf "$name" && mkdir "$name" && cd "$name"
   "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
   "$build/bench/gen_printout" MESH "$printouts" case.out
   cat case.out MESH >/dev/null  # warm the page cache
-  # Each run three times, its files made anew each time (as a first run
-  # makes them), after the files written before it have gone to disk: the
-  # best time counts, on a machine whose writes vary.
-  local rows=() j k t0 t1 best
-  for j in $(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++'); do
-    for k in 1 2 3; do
+  # Rounds of a run at each thread count and a run of cat, one after the
+  # other, so that a change in the machine's speed (this one's swings by
+  # half within minutes) weighs on both sides of a ratio alike. Each run's
+  # files are made anew (as a first run makes them), after the files
+  # written before it have gone to disk; the best time of each counts.
+  local rows=() cats=() j k t0 t1 i f
+  for k in $(seq "$rounds"); do
+    for j in $(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++'); do
       rm -f case.out.[0-9]*
       sync  # no writing back of earlier files during the run
       t0=$EPOCHREALTIME
@@ -84,9 +87,6 @@ threads_table() {  # name printouts
       t1=$EPOCHREALTIME
       rows+=("$j $t0 $t1 $(cat rss.txt)")
     done
-  done
-  local cats=() i f
-  for k in 1 2 3; do
     rm -f copy.*
     sync
     t0=$EPOCHREALTIME
@@ -96,29 +96,35 @@ threads_table() {  # name printouts
     t1=$EPOCHREALTIME
     cats+=("$t0 $t1")
   done
-  python3 - "$name" "$cores" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" <<'PY'
+  python3 - "$name" "$cores" "$rounds" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" <<'PY'
 import sys
 args = sys.argv[1:]
-name, cores, inb, outb = args[0], args[1], float(args[2]), float(args[3])
+name, cores, rounds, inb, outb = args[0], args[1], args[2], float(args[3]), float(args[4])
 split = args.index("--")
-cat = min(float(c.split()[1]) - float(c.split()[0]) for c in args[4:split])
-best = {}
+cats = sorted(float(c.split()[1]) - float(c.split()[0]) for c in args[5:split])
+cat, cat_median = cats[0], cats[len(cats) // 2]
+runs, cpus, peaks = {}, {}, {}
 for row in args[split + 1:]:
     j, t0, t1, rss, user, system = row.split()
-    run, cpu, peak = best.get(j, (float("inf"), float("inf"), 0))
-    best[j] = (min(run, float(t1) - float(t0)), min(cpu, float(user) + float(system)), max(peak, int(rss)))
-print(f"{name}: in {inb / 1e6:.0f} MB, out {outb / 1e6:.0f} MB, {cores} cores; cat + copy {cat:.3f} s (best of 3)")
-print("  threads   wall s   / cat   CPU s   peak RSS MiB")
-for j, (run, cpu, rss) in best.items():
-    print(f"  {j:>7} {run:8.3f} {run / cat:7.2f} {cpu:7.3f} {rss / 1024:14.1f}")
+    runs.setdefault(j, []).append(float(t1) - float(t0))
+    cpus.setdefault(j, []).append(float(user) + float(system))
+    peaks[j] = max(peaks.get(j, 0), int(rss))
+print(f"{name}: in {inb / 1e6:.0f} MB, out {outb / 1e6:.0f} MB, {cores} cores; cat + copy {cat:.3f} s best, "
+      f"{cat_median:.3f} s median of {rounds}")
+print("  threads   best s   / cat   median s   / cat median   CPU s   peak RSS MiB")
+for j, times in runs.items():
+    times.sort()
+    median = times[len(times) // 2]
+    print(f"  {j:>7} {times[0]:8.3f} {times[0] / cat:7.2f} {median:10.3f} {median / cat_median:14.2f} "
+          f"{min(cpus[j]):7.3f} {peaks[j] / 1024:14.1f}")
 PY
   rm -f copy.* case.out.[0-9]* case.out
   cd ..
   rm -rf "$name"
 }
 
-threads_table largest-grid 3
-[ "$gib" = 0 ] || threads_table "printout-of-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")"
+threads_table largest-grid 3 5
+[ "$gib" = 0 ] || threads_table "printout-of-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")" 3
 
 # Time per table line at a tenth of the grid and at the full grid, at -j 1:
 # the time of 20 printouts less that of 2, over the lines of the 18 more (so
