@@ -1,5 +1,6 @@
 #include "plot/plot_file.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -173,7 +174,24 @@ FinishedFile::~FinishedFile() {
   }
 }
 
+// An existing file of the name is exchanged with the finished one in one
+// step, so that a reader finds the old file or the new one, never neither,
+// and is then removed under the temporary name. A rename over it would do
+// the same, but ext4 then writes the new file's blocks out at once, on this
+// thread (about 25 ms for 33 MB), a guard for programs that replace files
+// without syncing them: a plot file is made again from its printout file,
+// and a first run, which replaces nothing, never had that guard either.
+// Without a file of the name, or where the file system cannot exchange
+// two files, the finished file is renamed.
 void FinishedFile::commit() {
+#ifdef RENAME_EXCHANGE
+  if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0) {
+    pending_ = false;
+    ::unlink(temp_.c_str());  // the file replaced, now under the temporary name
+    temporaries.remove(temp_);
+    return;
+  }
+#endif
   if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
   pending_ = false;
   temporaries.remove(temp_);

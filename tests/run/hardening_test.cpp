@@ -244,6 +244,11 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
       {{.files = {{"victim", "mine"}}, .prepare = [](const fs::path& d) {
           fs::create_symlink("victim", d / ".p.out.1.tmp"), fs::create_symlink("victim", d / "p.out.1");
         }}, 0, "", {{"victim", "mine"}, {"p.out.1", one_table_plot}}},
+      // An existing plot file is replaced whole, never written through: a
+      // second name of it keeps the old contents, and no temporary stays.
+      {{.files = {{"p.out.1", "old"}},
+        .prepare = [](const fs::path& d) { fs::create_hard_link(d / "p.out.1", d / "kept"); }},
+       0, "", {{"kept", "old"}, {"p.out.1", one_table_plot}}},
       {full_console, 38, console, {{"console", "[...]"}, {"p.out.1", "Variables = X Y\n[...]\n     1     2     3     4\n"}}},
       {closed_console, 38, console},
       {{.prepare = [](const fs::path& d) { fs::create_directory(d / "p.out.1"); }}, 30,
