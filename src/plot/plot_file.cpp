@@ -174,18 +174,23 @@ FinishedFile::~FinishedFile() {
   }
 }
 
-// An existing file of the name is exchanged with the finished one in one
-// step, so that a reader finds the old file or the new one, never neither,
-// and is then removed under the temporary name. A rename over it would do
-// the same, but ext4 then writes the new file's blocks out at once, on this
-// thread (about 25 ms for 33 MB), a guard for programs that replace files
-// without syncing them: a plot file is made again from its printout file,
-// and a first run, which replaces nothing, never had that guard either.
-// Without a file of the name, or where the file system cannot exchange
-// two files, the finished file is renamed.
+// A file of a megabyte or more takes the place of an existing file of its
+// name by an exchange of the two, in one step, so that a reader finds the
+// old file or the new one, never neither; the old one, now under the
+// temporary name, is then removed. A rename over it would do the same, but
+// ext4 then writes the new file's blocks out at once, on this thread (about
+// 25 ms for 33 MB), a guard for programs that replace files without
+// syncing them: a plot file is made again from its printout file, and a
+// first run, which replaces nothing, never had that guard either. A smaller
+// file is renamed, which costs less than an exchange and a removal; so is a
+// file with no file of its name to replace, or where the file system
+// cannot exchange two files.
 void FinishedFile::commit() {
 #ifdef RENAME_EXCHANGE
-  if (::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0) {
+  constexpr off_t exchanged_from = 1 << 20;
+  struct stat st;
+  if (::stat(temp_.c_str(), &st) == 0 && st.st_size >= exchanged_from &&
+      ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0) {
     pending_ = false;
     ::unlink(temp_.c_str());  // the file replaced, now under the temporary name
     temporaries.remove(temp_);

@@ -244,11 +244,15 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
       {{.files = {{"victim", "mine"}}, .prepare = [](const fs::path& d) {
           fs::create_symlink("victim", d / ".p.out.1.tmp"), fs::create_symlink("victim", d / "p.out.1");
         }}, 0, "", {{"victim", "mine"}, {"p.out.1", one_table_plot}}},
-      // An existing plot file is replaced whole, never written through: a
-      // second name of it keeps the old contents, and no temporary stays.
-      {{.files = {{"p.out.1", "old"}},
-        .prepare = [](const fs::path& d) { fs::create_hard_link(d / "p.out.1", d / "kept"); }},
-       0, "", {{"kept", "old"}, {"p.out.1", one_table_plot}}},
+      // Existing plot files, of 20 kB and of 1.2 MB, are replaced whole,
+      // never written through: second names of them keep the old contents,
+      // and no temporary stays.
+      {{.printout = no_table + wide_printout(6, big_name(1)), .mesh = mesh,
+        .files = {{"p.out.1", "old"}, {"p.out.2", "old"}},
+        .prepare = [](const fs::path& d) {
+          fs::create_hard_link(d / "p.out.1", d / "kept1"), fs::create_hard_link(d / "p.out.2", d / "kept2");
+        }},
+       0, "", {{"kept1", "old"}, {"kept2", "old"}, {"p.out.1", plot1}, {"p.out.2", "Variables = X Y C1 [...]"}}},
       {full_console, 38, console, {{"console", "[...]"}, {"p.out.1", "Variables = X Y\n[...]\n     1     2     3     4\n"}}},
       {closed_console, 38, console},
       {{.prepare = [](const fs::path& d) { fs::create_directory(d / "p.out.1"); }}, 30,
