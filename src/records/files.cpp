@@ -143,12 +143,7 @@ bool LineReader::next(std::string_view& record) {
     const char* base = data_;
     const void* nl = std::memchr(base + scanned, '\n', end_ - scanned);
     if (nl != nullptr) {
-      std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
-      std::size_t len = stop - begin_;
-      if (len > 0 && base[stop - 1] == '\r') --len;
-      record = std::string_view(base + begin_, len > record_limit_ ? record_limit_ : len);
-      last_record_ = record.data();
-      begin_ = stop + 1;
+      record = take_line(static_cast<const char*>(nl));
       return true;
     }
     if (end_ - begin_ > record_limit_) {

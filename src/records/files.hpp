@@ -74,15 +74,10 @@ class LineReader {
   bool next_wanted(std::string_view& record, Wanted&& wanted) {
     if (fd_ >= 0 && !skipping_) {
       while (const void* nl = std::memchr(data_ + begin_, '\n', end_ - begin_)) {
-        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - data_);
-        std::size_t len = stop - begin_;
-        if (len > 0 && data_[stop - 1] == '\r') --len;
-        const std::string_view line(data_ + begin_, len > record_limit_ ? record_limit_ : len);
         ++line_number_;
-        begin_ = stop + 1;
+        const std::string_view line = take_line(static_cast<const char*>(nl));
         if (wanted(line)) {
           record = line;
-          last_record_ = line.data();
           return true;
         }
       }
@@ -125,6 +120,18 @@ class LineReader {
 
  private:
   bool fill();
+  // The record of the line that ends at the line end nl, in the block:
+  // without a carriage return before nl, cut to the record limit; the next
+  // begins after nl.
+  std::string_view take_line(const char* nl) {
+    const std::size_t stop = static_cast<std::size_t>(nl - data_);
+    std::size_t len = stop - begin_;
+    if (len > 0 && data_[stop - 1] == '\r') --len;
+    const std::string_view record(data_ + begin_, len > record_limit_ ? record_limit_ : len);
+    last_record_ = record.data();
+    begin_ = stop + 1;
+    return record;
+  }
 
   int fd_ = -1;
   bool owned_ = false;

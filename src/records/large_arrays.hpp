@@ -35,6 +35,7 @@ struct LargeArrayAllocator {
   LargeArrayAllocator() = default;
   template <class U>
   LargeArrayAllocator(const LargeArrayAllocator<U>&) noexcept {}
+
   T* allocate(std::size_t n) {
     if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
     const std::size_t bytes = n * sizeof(T);
