@@ -187,9 +187,7 @@ class LaterTable final : public TableWatch {
 }  // namespace
 
 bool is_connection_heading(std::string_view record, ScanLine& scratch) {
-  // Only a line whose text begins with an "e" may head a table.
-  const std::size_t text = record.find_first_not_of(' ', 1);
-  if (text == std::string_view::npos || text >= line_width || (record[text] | 0x20) != 'e') return false;
+  if (text_initial(record) != 'e') return false;  // only such a line may head a table
   scratch.assign(record);
   return table_kind(scratch) == TableKind::connection;
 }

@@ -47,12 +47,9 @@ struct Job {
   }
 };
 
-// Whether a line may be a header line or a table heading: its text, after
-// column 1, begins with a "t" or an "e", in either case.
+// Whether a line may be a header line or a table heading.
 bool may_begin_printout_or_heading(std::string_view record) {
-  const std::size_t text = record.find_first_not_of(' ', 1);
-  if (text == std::string_view::npos || text >= line_width) return false;
-  const char c = static_cast<char>(record[text] | 0x20);
+  const char c = text_initial(record);
   return c == header_marker[0] || c == 'e';
 }
 

@@ -90,6 +90,14 @@ bool is_header_line(std::string_view line);
 // The same for a record as read, of any length: over its first line_width
 // columns.
 inline bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
+// The first character of a record's text after column 1, in lower case
+// (ASCII letters), or 0 when nothing but blanks stands within line_width
+// columns: a header line's is a "t", a table heading's an "e".
+inline char text_initial(std::string_view record) {
+  const std::size_t text = record.find_first_not_of(' ', 1);
+  if (text == std::string_view::npos || text >= line_width) return 0;
+  return static_cast<char>(record[text] | 0x20);
+}
 
 // A printout-file line as the scan tests it: its first 240 columns with
 // column 1 blanked, the lower-cased copy and its positions.

@@ -186,18 +186,16 @@ FinishedFile::~FinishedFile() {
 // file with no file of its name to replace, or where the file system
 // cannot exchange two files.
 void FinishedFile::commit() {
+  bool exchanged = false;
 #ifdef RENAME_EXCHANGE
   constexpr off_t exchanged_from = 1 << 20;
   struct stat st;
-  if (::stat(temp_.c_str(), &st) == 0 && st.st_size >= exchanged_from &&
-      ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0) {
-    pending_ = false;
-    ::unlink(temp_.c_str());  // the file replaced, now under the temporary name
-    temporaries.remove(temp_);
-    return;
-  }
+  exchanged = ::stat(temp_.c_str(), &st) == 0 && st.st_size >= exchanged_from &&
+              ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, name_.c_str(), RENAME_EXCHANGE) == 0;
+  if (exchanged) ::unlink(temp_.c_str());  // the file replaced, now under the temporary name
 #endif
-  if (std::rename(temp_.c_str(), name_.c_str()) != 0) fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
+  if (!exchanged && std::rename(temp_.c_str(), name_.c_str()) != 0)
+    fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
   pending_ = false;
   temporaries.remove(temp_);
 }
