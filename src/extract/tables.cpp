@@ -6,6 +6,7 @@
 #include <string>
 
 #include "records/failure.hpp"
+#include "records/field_shape.hpp"
 
 namespace pz {
 
@@ -95,6 +96,9 @@ struct Table {
   bool fixed = false;
   int last_element = 0;            // found by the last element row
   int next_connection = 0;         // the connection after the one the last connection row found
+  // The taken columns' windows, for rows whose values all stand in the
+  // shape nearly every table prints them in.
+  field_shape::TwelveColumnRow shape;
   TableWitness witness;
 };
 
@@ -337,6 +341,10 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
     col[k].first = e - p > 40 ? e - 39 : p + 1;
     p = e;
   }
+  t.shape.start(Row::width + Row::slack);
+  for (int k = 1; k <= n; ++k)
+    if (col[k].use != ColumnUse::skip) t.shape.add(static_cast<std::size_t>(col[k].first), static_cast<std::size_t>(col[k].last));
+  t.shape.finish();
   t.fixed = true;
 }
 
@@ -390,9 +398,17 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
   double* values = data.blocks[static_cast<std::size_t>(t.block)].row(e);
+  const char* const text = row.cols(1, 1).data();
+  const bool shaped = t.shape.matches(text);
+  int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
-    *values++ = written_cell(row, t.col[k], in);
+    field_shape::TwelveColumns columns;
+    double value;
+    if (!(shaped && t.shape.take(text, field, columns) && twelve_columns_short(columns, value)))
+      value = written_cell(row, t.col[k], in);
+    ++field;
+    *values++ = value;
   }
   return true;
 }
@@ -458,12 +474,18 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
+  const char* const text = row.cols(1, 1).data();
+  const bool shaped = t.shape.matches(text);
   int s = 0;  // the column's first slot in the block
+  int field = 0;
   bool left_out = false;
   for (int k = 1; k <= t.column_count; ++k) {
     const ColumnUse use = t.col[k].use;
     if (use == ColumnUse::skip) continue;
-    const double w = cell(row, t.col[k], in);
+    field_shape::TwelveColumns columns;
+    double w;
+    if (!(shaped && t.shape.take(text, field, columns) && twelve_columns_binary(columns, w))) w = cell(row, t.col[k], in);
+    ++field;
     // A connection of area 0 gives flows no velocity: rather than an
     // infinity or NaN spreading into the plot, it adds nothing; nor does a
     // contribution that comes out infinite or not a number otherwise (a

@@ -9,7 +9,11 @@
 #include <limits>
 #include <system_error>
 
+#include "records/field_shape.hpp"
+
 namespace pz {
+
+using namespace field_shape;
 
 // ===========================================================================
 // Reading real fields
@@ -30,29 +34,6 @@ namespace pz {
 // its sign.
 
 namespace {
-
-constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// m * 10^exp10 with its sign, rounded once: the nearest double of the
-// decimal when m is a whole number up to 2^53 and |exp10| <= 22, both
-// factors then exact. False, with value untouched, for a wider exponent.
-inline bool scaled_exactly(double m, long long exp10, bool negative, double& value) noexcept {
-  if (exp10 < -22 || exp10 > 22) return false;
-  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
-  value = negative ? -v : v;
-  return true;
-}
-
-constexpr std::uint64_t eight_blanks = 0x2020202020202020ull;
-
-inline std::uint64_t load8(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-  return w;  // the byte at p in the low 8 bits
-}
 
 inline void store8(char* p, std::uint64_t w) {
   if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
@@ -278,21 +259,6 @@ inline bool to_binary(const RealParts& r, double& value) noexcept {
   return slow_real(r.digits_begin, r.digits_end, r.exponent, r.negative, value);
 }
 
-// A short decimal's payload: the mark, the sign (bit 40), the exponent of
-// its leading digit plus 512 (bits 28-37) and its 7 digits, a 4-bit digit
-// each, the leading one in bits 0-3 (bits 0-27). Digits a nibble each go
-// to and from text with a few masks and shifts, with no arithmetic.
-constexpr std::uint64_t short_decimal_mark = 0x7FFC000000000000ull;
-constexpr int short_exponent_bias = 512;
-constexpr int short_exponent_limit = 300;
-constexpr std::uint32_t seven_digits = 10'000'000;
-constexpr std::uint64_t low_nibbles = 0x0F0F0F0F0F0F0F0Full, ascii_zeros = 0x3030303030303030ull;
-
-inline double short_decimal(bool negative, std::uint32_t nibbles, int exponent) noexcept {
-  return std::bit_cast<double>(short_decimal_mark | std::uint64_t{negative} << 40 |
-                               std::uint64_t(exponent + short_exponent_bias) << 28 | nibbles);
-}
-
 struct ShortDecimal {
   bool negative;
   std::uint32_t nibbles;  // 7 digits, the leading one (never 0) in the low nibble
@@ -305,14 +271,6 @@ inline ShortDecimal short_decimal_parts(double value) noexcept {
           static_cast<int>((bits >> 28) & 0x3FF) - short_exponent_bias};
 }
 
-// The 8 bytes of w (the first in the low bits), digits, as 8 nibbles in
-// the same order; and back, each nibble a digit byte.
-inline std::uint32_t digits_to_nibbles(std::uint64_t w) noexcept {
-  w &= low_nibbles;
-  w = (w | (w >> 4)) & 0x00FF00FF00FF00FFull;
-  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
-  return static_cast<std::uint32_t>(w | (w >> 16));
-}
 inline std::uint64_t nibbles_to_digits(std::uint32_t nibbles) noexcept {
   std::uint64_t w = nibbles;
   w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
@@ -331,68 +289,6 @@ inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
   std::uint32_t digits = 0;
   for (int i = 0; i < 7; ++i, nibbles >>= 4) digits = digits * 10 + (nibbles & 0xF);
   return digits;
-}
-
-// Whether the bytes of w that `tested` marks (0x80 in each) are all digits:
-// adding 0x46 to a byte above '9', or taking 0x30 from one below '0', sets
-// its top bit, as does a byte above 0x7F. (A borrow only runs upwards, from
-// a byte already found no digit.)
-inline bool are_digit_bytes(std::uint64_t w, std::uint64_t tested) noexcept {
-  return (((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull) | w) & tested) == 0;
-}
-
-// The number the first n digit bytes of w spell, the first in the low byte.
-inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
-  std::uint32_t value = 0;
-  for (int i = 0; i < n; ++i) value = value * 10 + static_cast<std::uint32_t>((w >> (8 * i)) & 0xFF) - '0';
-  return value;
-}
-
-// The shape nearly every table prints its values in, "e12.5" (" 0.56436E+07",
-// "-1.23456E-02"): a blank or a sign, a digit, a point, five digits, E or D
-// (either case), a sign and two digits, as the field's last 12 columns,
-// with blanks before them. Its columns stand at fixed places from the end:
-// tested as two words at once, with no search and no branch between the
-// tests. False for any other field.
-struct TwelveColumns {
-  bool negative;
-  unsigned lead;           // the digit before the point
-  std::uint64_t fraction;  // the five digits after it, a byte each (ASCII), the first in the low byte
-  int exponent;            // as written
-};
-
-inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexcept {
-  const std::size_t size = field.size();
-  if (size < 12) return false;
-  const char* const end = field.data() + size;
-  const std::uint64_t head = load8(end - 12);  // s d . d d d d d
-  std::uint32_t tail;                         // E s d d
-  std::memcpy(&tail, end - 4, 4);
-  if constexpr (std::endian::native == std::endian::big) tail = __builtin_bswap32(tail);
-  const char sign = static_cast<char>(head), letter = static_cast<char>((tail & 0xFF) | 0x20),
-             exponent_sign = static_cast<char>(tail >> 8);
-  // The lead digit, the five after the point and the two of the exponent.
-  const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
-  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
-        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
-    return false;
-  if (size > 12) {  // blanks before
-    const char* const start = field.data();
-    const std::size_t blanks = size - 12;
-    if (blanks < 8) {
-      if (((load8(start) ^ eight_blanks) & ((std::uint64_t{1} << (8 * blanks)) - 1)) != 0) return false;
-    } else {
-      for (const char* p = start; end - 12 - p > 8; p += 8)
-        if (load8(p) != eight_blanks) return false;
-      if (load8(end - 20) != eight_blanks) return false;
-    }
-  }
-  t.negative = sign == '-';
-  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
-  t.fraction = head >> 24;
-  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
-  t.exponent = exponent_sign == '-' ? -magnitude : magnitude;
-  return true;
 }
 
 // The shape of an e10.4 field as simulators write mesh files, "0.5000E+01",
@@ -415,30 +311,6 @@ inline bool read_ten_columns(std::string_view field, double& value) noexcept {
   const std::uint32_t mantissa = (lead < 10 ? lead * 10000 : 0) + digit_bytes_value(four, 4);
   const int magnitude = static_cast<int>(10 * e1 + e2);
   return scaled_exactly(mantissa, (exponent_sign == '-' ? -magnitude : magnitude) - 4, first == '-', value);
-}
-
-// The twelve columns as a short decimal (zero for "0.00000E+00"); false
-// for a leading zero after the point ("0.01234E+01").
-inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
-  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 digits
-  if (t.lead != 0) {
-    value = short_decimal(t.negative, fraction << 4 | t.lead, t.exponent);
-    return true;
-  }
-  if (fraction == 0) {
-    value = t.negative ? -0.0 : 0.0;
-    return true;
-  }
-  if ((fraction & 0xF) == 0) return false;
-  value = short_decimal(t.negative, fraction, t.exponent - 1);
-  return true;
-}
-
-// The twelve columns' nearest double; false where the exponent is beyond
-// the exact powers of ten.
-inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
-  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5).
-  return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
 }
 
 // The shape tables print, read straight to a short decimal: blanks, an

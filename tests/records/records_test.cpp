@@ -9,10 +9,14 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "records/field_shape.hpp"
 #include "records/layouts.hpp"
 #include "records/numbers.hpp"
 #include "support/run.hpp"
@@ -203,6 +207,68 @@ TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
   }
 }
 
+
+// A row's fields tested together give what each field read alone gives,
+// and are tested together whenever each alone has the shape: rows of
+// fields in windows of 12 to 15 columns, with bytes put out of place.
+TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
+  using field_shape::TwelveColumnRow;
+  std::mt19937_64 rng(15);
+  const std::string odd = " -+.0123456789EeDdx,)/:*";
+  auto row_shape = std::make_unique<TwelveColumnRow>();
+  for (int n = 0; n < 200'000; ++n) {
+    std::string text(8, ' ');  // names and index before the values
+    std::vector<std::pair<std::size_t, std::size_t>> windows;
+    const int fields = 1 + static_cast<int>(rng() % 12);
+    for (int i = 0; i < fields; ++i) {
+      char field[16];
+      std::snprintf(field, sizeof field, "%c%d.%05d%c%c%02d", " -+"[rng() % 3], static_cast<int>(rng() % 10),
+                    static_cast<int>(rng() % 100000), "EeDd"[rng() % 4], "+-"[rng() % 2], static_cast<int>(rng() % 100));
+      const std::size_t first = text.size() + 1;
+      text += std::string(rng() % 4, ' ') + field;
+      windows.emplace_back(first, text.size());
+    }
+    for (int k = static_cast<int>(rng() % 3); k > 0; --k) text[rng() % text.size()] = odd[rng() % odd.size()];
+    text.resize(text.size() + 80, ' ');
+    row_shape->start(text.size());
+    for (const auto& [first, last] : windows) row_shape->add(first, last);
+    ASSERT_TRUE(row_shape->finish());
+    const bool matches = row_shape->matches(text.data());
+    bool each_has_shape = true, all_taken = matches;
+    for (int i = 0; i < fields; ++i) {
+      const std::string_view field(text.data() + windows[i].first - 1, windows[i].second - windows[i].first + 1);
+      field_shape::TwelveColumns alone, together;
+      const bool shaped = field_shape::take_twelve_columns(field, alone);
+      each_has_shape = each_has_shape && shaped;
+      if (!matches || !row_shape->take(text.data(), i, together)) {
+        all_taken = false;
+        continue;
+      }
+      ASSERT_TRUE(shaped) << text;
+      double short_value, binary_value, as_written, nearest_value;
+      const bool is_short = twelve_columns_short(together, short_value);
+      ASSERT_TRUE(read_real_as_written(field, 0, as_written) && read_real(field, 0, nearest_value)) << field;
+      if (is_short) {
+        ASSERT_EQ(bits(short_value), bits(as_written)) << field;
+      }
+      if (twelve_columns_binary(together, binary_value)) {
+        ASSERT_EQ(bits(binary_value), bits(nearest_value)) << field;
+      }
+    }
+    ASSERT_EQ(all_taken, each_has_shape) << text;
+  }
+  // Windows it cannot plan: narrower than 12 columns, wider than a field
+  // is read, or beyond the buffer.
+  const auto plans = [&](std::size_t first, std::size_t last, std::size_t capacity) {
+    row_shape->start(capacity);
+    row_shape->add(first, last);
+    return row_shape->finish();
+  };
+  EXPECT_TRUE(plans(10, 21, 100));
+  EXPECT_FALSE(plans(10, 20, 100));
+  EXPECT_FALSE(plans(10, 50, 100));
+  EXPECT_FALSE(plans(90, 101, 100));
+}
 
 std::string brief(const Failure& f) {
   return "failure " + std::to_string(f.number) + " unit " + std::to_string(f.unit) + " file " + f.file;

@@ -1,0 +1,265 @@
+// The core of number reading that table rows share with the field
+// readers: the shape nearly every table prints its values in, read with no
+// search, its value as a short decimal or as the nearest double, and a
+// row's fields in that shape checked all at once.
+//
+// A short decimal (see read_real_as_written) is a quiet not-a-number whose
+// payload holds a mark, the sign, 7 digits and a decimal exponent.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace pz::field_shape {
+
+constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// m * 10^exp10 with its sign, rounded once: the nearest double of the
+// decimal when m is a whole number up to 2^53 and |exp10| <= 22, both
+// factors then exact. False, with value untouched, for a wider exponent.
+inline bool scaled_exactly(double m, long long exp10, bool negative, double& value) noexcept {
+  if (exp10 < -22 || exp10 > 22) return false;
+  const double v = exp10 < 0 ? m / exact_pow10[-exp10] : m * exact_pow10[exp10];
+  value = negative ? -v : v;
+  return true;
+}
+
+constexpr std::uint64_t eight_blanks = 0x2020202020202020ull;
+
+inline std::uint64_t load8(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;  // the byte at p in the low 8 bits
+}
+
+// A short decimal's payload: the mark, the sign (bit 40), the exponent of
+// its leading digit plus 512 (bits 28-37) and its 7 digits, a 4-bit digit
+// each, the leading one in bits 0-3 (bits 0-27). Digits a nibble each go
+// to and from text with a few masks and shifts, with no arithmetic.
+constexpr std::uint64_t short_decimal_mark = 0x7FFC000000000000ull;
+constexpr int short_exponent_bias = 512;
+constexpr int short_exponent_limit = 300;
+constexpr std::uint32_t seven_digits = 10'000'000;
+constexpr std::uint64_t low_nibbles = 0x0F0F0F0F0F0F0F0Full, ascii_zeros = 0x3030303030303030ull;
+
+inline double short_decimal(bool negative, std::uint32_t nibbles, int exponent) noexcept {
+  return std::bit_cast<double>(short_decimal_mark | std::uint64_t{negative} << 40 |
+                               std::uint64_t(exponent + short_exponent_bias) << 28 | nibbles);
+}
+
+// The 8 bytes of w (the first in the low bits), digits, as 8 nibbles in
+// the same order; and back, each nibble a digit byte.
+inline std::uint32_t digits_to_nibbles(std::uint64_t w) noexcept {
+  w &= low_nibbles;
+  w = (w | (w >> 4)) & 0x00FF00FF00FF00FFull;
+  w = (w | (w >> 8)) & 0x0000FFFF0000FFFFull;
+  return static_cast<std::uint32_t>(w | (w >> 16));
+}
+
+// Whether the bytes of w that `tested` marks (0x80 in each) are all digits:
+// adding 0x46 to a byte above '9', or taking 0x30 from one below '0', sets
+// its top bit, as does a byte above 0x7F. (A borrow only runs upwards, from
+// a byte already found no digit.)
+inline bool are_digit_bytes(std::uint64_t w, std::uint64_t tested) noexcept {
+  return (((w + 0x4646464646464646ull) | (w - 0x3030303030303030ull) | w) & tested) == 0;
+}
+
+// The number the first n digit bytes of w spell, the first in the low byte.
+inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
+  std::uint32_t value = 0;
+  for (int i = 0; i < n; ++i) value = value * 10 + static_cast<std::uint32_t>((w >> (8 * i)) & 0xFF) - '0';
+  return value;
+}
+
+// The shape nearly every table prints its values in, "e12.5" (" 0.56436E+07",
+// "-1.23456E-02"): a blank or a sign, a digit, a point, five digits, E or D
+// (either case), a sign and two digits, as the field's last 12 columns,
+// with blanks before them. Its columns stand at fixed places from the end:
+// tested as two words at once, with no search and no branch between the
+// tests. False for any other field.
+struct TwelveColumns {
+  bool negative;
+  unsigned lead;           // the digit before the point
+  std::uint64_t fraction;  // the five digits after it, a byte each (ASCII), the first in the low byte
+  int exponent;            // as written
+};
+
+// The parts of twelve columns whose shape has been tested: head holds
+// their first 8 bytes, tail their last 4 (the first in the low bits).
+inline void take_tested_columns(std::uint64_t head, std::uint32_t tail, TwelveColumns& t) noexcept {
+  t.negative = static_cast<char>(head) == '-';
+  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
+  t.fraction = head >> 24;
+  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
+  t.exponent = static_cast<char>(tail >> 8) == '-' ? -magnitude : magnitude;
+}
+
+inline std::uint32_t load4(const char* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap32(w);
+  return w;  // the byte at p in the low 8 bits
+}
+
+inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexcept {
+  const std::size_t size = field.size();
+  if (size < 12) return false;
+  const char* const end = field.data() + size;
+  const std::uint64_t head = load8(end - 12);  // s d . d d d d d
+  const std::uint32_t tail = load4(end - 4);  // E s d d
+  const char sign = static_cast<char>(head), letter = static_cast<char>((tail & 0xFF) | 0x20),
+             exponent_sign = static_cast<char>(tail >> 8);
+  // The lead digit, the five after the point and the two of the exponent.
+  const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
+  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
+        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
+    return false;
+  if (size > 12) {  // blanks before
+    const char* const start = field.data();
+    const std::size_t blanks = size - 12;
+    if (blanks < 8) {
+      if (((load8(start) ^ eight_blanks) & ((std::uint64_t{1} << (8 * blanks)) - 1)) != 0) return false;
+    } else {
+      for (const char* p = start; end - 12 - p > 8; p += 8)
+        if (load8(p) != eight_blanks) return false;
+      if (load8(end - 20) != eight_blanks) return false;
+    }
+  }
+  take_tested_columns(head, tail, t);
+  return true;
+}
+
+// The twelve columns as a short decimal (zero for "0.00000E+00"); false
+// for a leading zero after the point ("0.01234E+01").
+inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
+  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 digits
+  if (t.lead != 0) {
+    value = short_decimal(t.negative, fraction << 4 | t.lead, t.exponent);
+    return true;
+  }
+  if (fraction == 0) {
+    value = t.negative ? -0.0 : 0.0;
+    return true;
+  }
+  if ((fraction & 0xF) == 0) return false;
+  value = short_decimal(t.negative, fraction, t.exponent - 1);
+  return true;
+}
+
+// The twelve columns' nearest double; false where the exponent is beyond
+// the exact powers of ten.
+inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
+  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5).
+  return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
+}
+
+
+// The fields of a table's rows at fixed column windows, each in the twelve
+// columns' shape with blanks before them, tested together: a row's columns
+// are compared, 16 at a time, against what each column of the windows may
+// hold (a blank, a digit, the point, E or D), and only the two sign
+// columns of each field are left to test one by one. A row that does not
+// pass, or a field whose signs do not, is read field by field as before.
+class TwelveColumnRow {
+ public:
+  static constexpr int max_fields = 24;
+  static constexpr std::size_t max_span = 512;  // columns from the first window to the last
+  static constexpr std::size_t max_window = 40;  // the columns a field is read from
+
+  // Starts a plan for rows whose text stands in a buffer of `capacity`
+  // bytes from column 1.
+  void start(std::size_t capacity) {
+    capacity_ = capacity;
+    count_ = 0;
+    first_ = last_ = 0;
+    usable_ = true;
+  }
+  // Adds the next field's window, columns first..last (1-based, after the
+  // windows added before). A window narrower than 12 columns or wider
+  // than max_window, or one that takes the windows beyond max_span columns
+  // or the buffer, leaves the plan unusable.
+  void add(std::size_t first, std::size_t last) {
+    if (count_ == 0) first_ = first;
+    if (!usable_ || count_ == max_fields || last < first + 11 || last - first + 1 > max_window || first <= last_ || last - first_ + 1 > max_span) {
+      usable_ = false;
+      return;
+    }
+    last_ = last;
+    window_first_[count_] = first;
+    sign_at_[count_++] = last - 12;  // 0-based: the sign column of the field's last 12
+  }
+  // Lays out the column classes; false when the plan is unusable.
+  bool finish() {
+    if (!usable_ || count_ == 0) return usable_ = false;
+    length_ = (last_ - first_ + 1 + 15) / 16 * 16;
+    if (first_ - 1 + length_ > capacity_) return usable_ = false;
+    std::memset(fold_, 0, sizeof fold_);
+    std::memset(low_, 0, sizeof low_);
+    std::memset(range_, 0xFF, sizeof range_);  // any byte, between and after the windows
+    for (int i = 0; i < count_; ++i) {
+      const std::size_t sign = sign_at_[i] - (first_ - 1);  // offsets in the checked columns
+      for (std::size_t k = window_first_[i] - first_; k < sign; ++k) set(k, 0, ' ', 0);
+      set(sign + 1, 0, '0', 9);
+      set(sign + 2, 0, '.', 0);
+      for (std::size_t k = sign + 3; k < sign + 8; ++k) set(k, 0, '0', 9);
+      set(sign + 8, 0x20, 'd', 1);  // E, e, D or d, folded to lower case
+      set(sign + 10, 0, '0', 9);
+      set(sign + 11, 0, '0', 9);
+    }
+    return true;
+  }
+  bool usable() const { return usable_; }
+
+  // Whether every column of a row's windows holds what it may, the sign
+  // columns aside; text is the row from column 1. False while the plan is
+  // unusable.
+  bool matches(const char* text) const {
+    if (!usable_) return false;
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    Bytes over{};
+    const char* p = text + first_ - 1;
+    for (std::size_t i = 0; i < length_; i += 16) {
+      Bytes c, fold, low, range;
+      std::memcpy(&c, p + i, 16);
+      std::memcpy(&fold, fold_ + i, 16);
+      std::memcpy(&low, low_ + i, 16);
+      std::memcpy(&range, range_ + i, 16);
+      over |= reinterpret_cast<Bytes>(((c | fold) - low) > range);
+    }
+    std::uint64_t halves[2];
+    std::memcpy(halves, &over, 16);
+    return (halves[0] | halves[1]) == 0;
+  }
+
+  // Field i of a row that matches, when its sign columns hold a blank or
+  // a sign and its exponent's a sign.
+  bool take(const char* text, int i, TwelveColumns& t) const {
+    const char* const p = text + sign_at_[i];
+    const char sign = p[0], exponent_sign = p[9];
+    if (!(((sign == ' ') | (sign == '-') | (sign == '+')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
+      return false;
+    take_tested_columns(load8(p), load4(p + 8), t);
+    return true;
+  }
+
+ private:
+  void set(std::size_t k, unsigned char fold, unsigned char low, unsigned char range) {
+    fold_[k] = fold;
+    low_[k] = low;
+    range_[k] = range;
+  }
+
+  std::size_t capacity_ = 0, first_ = 0, last_ = 0, length_ = 0;
+  bool usable_ = false;
+  int count_ = 0;
+  std::size_t window_first_[max_fields], sign_at_[max_fields];
+  unsigned char fold_[max_span + 16], low_[max_span + 16], range_[max_span + 16];
+};
+
+}  // namespace pz::field_shape
