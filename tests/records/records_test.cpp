@@ -159,6 +159,20 @@ TEST(WriteE14, FastAgainstExact) {
     if (j >= 0 ? v < 9007199254740992.0 : r != 0 && r <= hi && (r * pow5) % 10 == 5) ++ties, around(v, 1);
   }
   EXPECT_GT(ties, 3 * n / 10);
+  // Every 7 digits the field can hold: d.dddddd for each whole number from
+  // 10^6 to 10^7, and a sample of negative ones far below 1.
+  char want[e14_width + 1] = "  0.000000E+06", got[e14_width];
+  for (std::uint32_t d = 1000000; d < 10000000; ++d) {
+    std::uint32_t rest = d;
+    for (int i = 9; i >= 4; --i, rest /= 10) want[i] = static_cast<char>('0' + rest % 10);
+    want[2] = static_cast<char>('0' + rest);
+    write_e14_6(got, d);
+    ASSERT_EQ(std::string_view(got, e14_width), std::string_view(want, e14_width));
+  }
+  for (std::uint32_t d = 1000000; d < 10000000; d += 997) {
+    const double v = -static_cast<double>(d) / 1e40;
+    ASSERT_EQ(e14(v), e14(v, true));
+  }
 }
 
 // Values of at most 7 significant digits, written in every form a field
@@ -214,7 +228,7 @@ TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
 TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
   using field_shape::TwelveColumnRow;
   std::mt19937_64 rng(15);
-  const std::string odd = " -+.0123456789EeDdx,)/:*";
+  const std::string odd = " -+.0123456789EeDdx,)/:*\x1f\x7f\xab";
   auto row_shape = std::make_unique<TwelveColumnRow>();
   for (int n = 0; n < 200'000; ++n) {
     std::string text(8, ' ');  // names and index before the values
