@@ -635,19 +635,26 @@ constexpr char digit_pairs[201] =
 inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
 
 // The exponent part of the field, its last 4 columns: "E+dd", or "+ddd"
-// from 100 on.
-inline char* put_exponent(char* out, int E) {
-  const char sign = E < 0 ? '-' : '+';
-  const unsigned a = static_cast<unsigned>(E < 0 ? -E : E);
-  if (a < 100) {
-    out[10] = 'E';
-    out[11] = sign;
-    put_pair(out + 12, a);
-  } else {
-    out[10] = sign;
-    out[11] = static_cast<char>('0' + a / 100);
-    put_pair(out + 12, a % 100);
+// from 100 on; laid out once for every exponent a double can have.
+constexpr int exponent_min = -330, exponent_max = 330;
+using ExponentField = std::array<char, 4>;
+constexpr std::array<ExponentField, exponent_max - exponent_min + 1> make_exponent_fields() {
+  std::array<ExponentField, exponent_max - exponent_min + 1> fields{};
+  for (int E = exponent_min; E <= exponent_max; ++E) {
+    const char sign = E < 0 ? '-' : '+';
+    const int a = E < 0 ? -E : E;
+    ExponentField& f = fields[static_cast<std::size_t>(E - exponent_min)];
+    if (a < 100) f = {'E', sign, static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10)};
+    else f = {sign, static_cast<char>('0' + a / 100), static_cast<char>('0' + a / 10 % 10), static_cast<char>('0' + a % 10)};
   }
+  return fields;
+}
+constexpr auto exponent_fields = make_exponent_fields();
+static_assert(exponent_fields[7 - exponent_min] == ExponentField{'E', '+', '0', '7'} &&
+              exponent_fields[-100 - exponent_min] == ExponentField{'-', '1', '0', '0'});
+
+inline char* put_exponent(char* out, int E) {
+  std::memcpy(out + 10, exponent_fields[static_cast<std::size_t>(E - exponent_min)].data(), 4);
   return out + e14_width;
 }
 
