@@ -21,24 +21,6 @@ namespace pz {
 
 namespace {
 
-// The five bytes of a name in one integer.
-std::uint64_t pack(const Name& n) {
-  std::uint64_t v = 0;
-  for (int i = 4; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(n[i]);
-  return v;
-}
-
-// The key of a name as a row writes it (cut or padded to 5 characters),
-// normalised: read straight from the text, where a name put together first
-// would be stored byte by byte and read back whole, which stalls.
-std::uint64_t text_key(std::string_view text) {
-  if (text.size() < 5) return pack(normalise(make_name(text)));
-  std::uint64_t v = 0;
-  for (int i = 4; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-  if (text[3] == '0') v = (v & ~(std::uint64_t{0xFF} << 24)) | std::uint64_t{' '} << 24;
-  return v;
-}
-
 // The slot of a key: a full avalanche of the key and the table's seed,
 // drawn anew for every run, so that names crafted to share slots cannot
 // crowd the table (the answers never depend on the seed).
@@ -140,9 +122,9 @@ void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buck
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
     if (p + ahead <= n)
-      __builtin_prefetch(&index.slots[mix(pack(names[index.elements_by_bucket[p + ahead]]), index.seed) & index.mask], 1);
+      __builtin_prefetch(&index.slots[mix(name_key(names[index.elements_by_bucket[p + ahead]]), index.seed) & index.mask], 1);
     const int e = index.elements_by_bucket[p];
-    const std::uint64_t key = pack(names[e]);
+    const std::uint64_t key = name_key(names[e]);
     std::size_t s = mix(key, index.seed) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
     if (index.slots[s] == 0) {
@@ -172,7 +154,7 @@ int find_key(const NameIndex& index, std::uint64_t key, int bound) {
 
 int find_element(const NameIndex& index, const Name& name, int bound) {
   if (index.slots.empty()) return 0;
-  return find_key(index, pack(normalise(name)), bound);
+  return find_key(index, name_key(normalise(name)), bound);
 }
 
 void find_elements(const NameIndex& index, const Name* names, int count, int bound, int* found) {
@@ -186,7 +168,7 @@ void find_elements(const NameIndex& index, const Name* names, int count, int bou
   for (int base = 0; base < count; base += chunk) {
     const int m = std::min(chunk, count - base);
     for (int i = 0; i < m; ++i) {
-      key[i] = pack(normalise(names[base + i]));
+      key[i] = name_key(normalise(names[base + i]));
       slot[i] = mix(key[i], index.seed) & index.mask;
       __builtin_prefetch(&index.slots[slot[i]]);
     }
@@ -201,15 +183,10 @@ int find_element(const NameIndex& index, std::string_view name, int bound) {
   return find_element(index, make_name(name), bound);
 }
 
-int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess) {
+int find_element_missed(const Mesh& mesh, std::string_view name, int bound) {
   const NameIndex& index = mesh.name_index;
   if (index.slots.empty()) return 0;
-  const std::uint64_t key = text_key(name);
-  const auto g = static_cast<std::size_t>(guess);
-  if (guess >= 1 && guess <= bound && g < index.found_by_name.size() && index.found_by_name[g] &&
-      pack(mesh.elements.names[g]) == key)
-    return guess;
-  return find_key(index, key, bound);
+  return find_key(index, text_key(name), bound);
 }
 
 // ---- the connection index ------------------------------------------------

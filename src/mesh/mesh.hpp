@@ -130,11 +130,39 @@ void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buck
 int find_element(const NameIndex& index, std::string_view name, int bound);
 int find_element(const NameIndex& index, const Name& name, int bound);
 
+// The five bytes of a name in one integer, the first in the low byte.
+inline std::uint64_t name_key(const char* n) {
+  return static_cast<unsigned char>(n[0]) | std::uint64_t{static_cast<unsigned char>(n[1])} << 8 |
+         std::uint64_t{static_cast<unsigned char>(n[2])} << 16 |
+         std::uint64_t{static_cast<unsigned char>(n[3])} << 24 |
+         std::uint64_t{static_cast<unsigned char>(n[4])} << 32;
+}
+inline std::uint64_t name_key(const Name& n) { return name_key(n.data()); }
+
+// The key of a normalised name as a row writes it (cut or padded to 5
+// characters): read straight from the text, where a name put together
+// first would be stored byte by byte and read back whole, which stalls.
+inline std::uint64_t text_key(std::string_view text) {
+  if (text.size() < 5) return name_key(normalise(make_name(text)));
+  std::uint64_t key = name_key(text.data());
+  if ((key >> 24 & 0xFF) == '0') key ^= std::uint64_t{'0' ^ ' '} << 24;
+  return key;
+}
+
+// find_element (by the name index).
+int find_element_missed(const Mesh& mesh, std::string_view name, int bound);
+
 // find_element, trying the element `guess` first: tables list elements in
 // mesh order, so the one after the element last found (or the ends of the
 // connection after the one last found) is nearly always right, and checking
 // it touches memory in order where a probe of the index misses the cache.
-int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess);
+inline int find_element_from(const Mesh& mesh, std::string_view name, int bound, int guess) {
+  const auto g = static_cast<std::size_t>(guess);
+  if (guess >= 1 && guess <= bound && g < mesh.name_index.found_by_name.size() &&
+      mesh.name_index.found_by_name[g] != 0 && name_key(mesh.elements.names[g]) == text_key(name))
+    return guess;
+  return find_element_missed(mesh, name, bound);
+}
 
 // find_element for count names at once (found[i] for names[i]): the table
 // entries of all of them are requested from memory before the first is
