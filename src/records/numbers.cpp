@@ -483,6 +483,15 @@ bool read_integer(std::string_view field, int& value) noexcept {
 // Writing integers
 // ===========================================================================
 
+namespace {
+constexpr char digit_pairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
+}  // namespace
+
 int integer_length(std::int64_t value) noexcept {
   std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   int n = value < 0 ? 2 : 1;
@@ -495,21 +504,23 @@ int integer_length(std::int64_t value) noexcept {
 
 char* write_integer(char* out, std::int64_t value, int width) noexcept {
   if (width <= 0) return out;
-  const int len = integer_length(value);
-  if (len > width) {
+  // The digits, two at a time from the right, then the sign.
+  char text[24];
+  char* const end = text + sizeof text;
+  char* p = end;
+  std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  for (; u >= 100; u /= 100) put_pair(p -= 2, static_cast<unsigned>(u % 100));
+  if (u >= 10) put_pair(p -= 2, static_cast<unsigned>(u));
+  else *--p = static_cast<char>('0' + u);
+  if (value < 0) *--p = '-';
+  const auto length = static_cast<int>(end - p);
+  if (length > width) {
     std::memset(out, '*', static_cast<std::size_t>(width));
     return out + width;
   }
-  char* end = out + width;
-  std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  char* p = end;
-  do {
-    *--p = static_cast<char>('0' + u % 10);
-    u /= 10;
-  } while (u != 0);
-  if (value < 0) *--p = '-';
-  while (p > out) *--p = ' ';
-  return end;
+  std::memset(out, ' ', static_cast<std::size_t>(width - length));
+  std::memcpy(out + width - length, p, static_cast<std::size_t>(length));
+  return out + width;
 }
 
 // ===========================================================================
@@ -627,12 +638,6 @@ static_assert(pow10_table[1 - pow10_min].hi == (std::uint64_t{5} << 61) && pow10
 static_assert(pow10_table[-1 - pow10_min].hi == 0xCCCCCCCCCCCCCCCCull &&
               pow10_table[-1 - pow10_min].lo == 0xCCCCCCCCCCCCCCCCull && pow10_table[-1 - pow10_min].shift == -131);
 
-constexpr char digit_pairs[201] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
-inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
 
 // The exponent part of the field, its last 4 columns: "E+dd", or "+ddd"
 // from 100 on; laid out once for every exponent a double can have.

@@ -103,7 +103,8 @@ TEST(GluedNumbers, EachNumberEndsWhereTheNextBegins) {
 TEST(WriteInteger, WidthsAndOverflow) {
   const std::tuple<std::int64_t, int, const char*> cases[] = {
       {0, 5, "    0"}, {-9999, 5, "-9999"}, {-10000, 5, "*****"}, {100000, 6, "100000"},
-      {0, 1, "0"}, {10, 1, "*"}, {100000, 5, "*****"}, {INT64_MIN, 20, "-9223372036854775808"}};
+      {0, 1, "0"}, {10, 1, "*"}, {100000, 5, "*****"}, {INT64_MIN, 20, "-9223372036854775808"},
+      {7, 3, "  7"}, {99, 2, "99"}, {100, 3, "100"}, {12345, 6, " 12345"}, {-123456, 8, " -123456"}};
   for (char buf[32]; const auto& [value, width, text] : cases)
     EXPECT_EQ(std::string(buf, write_integer(buf, value, width)), text);
 }
