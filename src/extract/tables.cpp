@@ -343,7 +343,8 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   }
   t.shape.start(Row::width + Row::slack);
   for (int k = 1; k <= n; ++k)
-    if (col[k].use != ColumnUse::skip) t.shape.add(static_cast<std::size_t>(col[k].first), static_cast<std::size_t>(col[k].last));
+    if (col[k].use != ColumnUse::skip)
+      t.shape.add(static_cast<std::size_t>(col[k].first), static_cast<std::size_t>(col[k].last));
   t.shape.finish();
   t.fixed = true;
 }
@@ -354,16 +355,28 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
            std::to_string(c.last) + ": \"" + std::string(row.cols(c.first, c.last)) + "\" is not a number");
 }
 
+// The cell of the table's taken column `field` (from 0), whose window is
+// c, in a row whose values all stand in the shape the table's rows are
+// checked for (shaped), or in any other row.
+//
 // A connection-table cell, computed with.
-[[gnu::always_inline]] inline double cell(const Row& row, const Column& c, const LineReader& in) {
+[[gnu::always_inline]] inline double cell(const Table& t, bool shaped, int field, const Row& row, const Column& c,
+                                          const LineReader& in) {
   double value;
+  if (field_shape::TwelveColumns columns;
+      shaped && t.shape.take(row.cols(1, 1).data(), field, columns) && twelve_columns_binary(columns, value))
+    return value;
   if (!read_table_cell(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
   return value;
 }
 
 // An element-table cell, only written: a short decimal keeps its digits.
-[[gnu::always_inline]] inline double written_cell(const Row& row, const Column& c, const LineReader& in) {
+[[gnu::always_inline]] inline double written_cell(const Table& t, bool shaped, int field, const Row& row,
+                                                  const Column& c, const LineReader& in) {
   double value;
+  if (field_shape::TwelveColumns columns;
+      shaped && t.shape.take(row.cols(1, 1).data(), field, columns) && twelve_columns_short(columns, value))
+    return value;
   if (!read_table_value(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
   return value;
 }
@@ -398,17 +411,11 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
   double* values = data.blocks[static_cast<std::size_t>(t.block)].row(e);
-  const char* const text = row.cols(1, 1).data();
-  const bool shaped = t.shape.matches(text);
+  const bool shaped = t.shape.matches(row.cols(1, 1).data());
   int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
-    field_shape::TwelveColumns columns;
-    double value;
-    if (!(shaped && t.shape.take(text, field, columns) && twelve_columns_short(columns, value)))
-      value = written_cell(row, t.col[k], in);
-    ++field;
-    *values++ = value;
+    *values++ = written_cell(t, shaped, field++, row, t.col[k], in);
   }
   return true;
 }
@@ -474,18 +481,14 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   const double area = mesh.connections.areas[static_cast<std::size_t>(c)];
 
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
-  const char* const text = row.cols(1, 1).data();
-  const bool shaped = t.shape.matches(text);
+  const bool shaped = t.shape.matches(row.cols(1, 1).data());
   int s = 0;  // the column's first slot in the block
   int field = 0;
   bool left_out = false;
   for (int k = 1; k <= t.column_count; ++k) {
     const ColumnUse use = t.col[k].use;
     if (use == ColumnUse::skip) continue;
-    field_shape::TwelveColumns columns;
-    double w;
-    if (!(shaped && t.shape.take(text, field, columns) && twelve_columns_binary(columns, w))) w = cell(row, t.col[k], in);
-    ++field;
+    const double w = cell(t, shaped, field++, row, t.col[k], in);
     // A connection of area 0 gives flows no velocity: rather than an
     // infinity or NaN spreading into the plot, it adds nothing; nor does a
     // contribution that comes out infinite or not a number otherwise (a

@@ -54,7 +54,7 @@ inline double short_decimal(bool negative, std::uint32_t nibbles, int exponent) 
 }
 
 // The 8 bytes of w (the first in the low bits), digits, as 8 nibbles in
-// the same order; and back, each nibble a digit byte.
+// the same order.
 inline std::uint32_t digits_to_nibbles(std::uint64_t w) noexcept {
   w &= low_nibbles;
   w = (w | (w >> 4)) & 0x00FF00FF00FF00FFull;
@@ -117,8 +117,9 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
              exponent_sign = static_cast<char>(tail >> 8);
   // The lead digit, the five after the point and the two of the exponent.
   const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
-  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') & ((sign == ' ') | (sign == '-') | (sign == '+')) &
-        ((letter == 'e') | (letter == 'd')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
+  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') &
+        ((sign == ' ') | (sign == '-') | (sign == '+')) & ((letter == 'e') | (letter == 'd')) &
+        ((exponent_sign == '+') | (exponent_sign == '-'))))
     return false;
   if (size > 12) {  // blanks before
     const char* const start = field.data();
@@ -186,7 +187,8 @@ class TwelveColumnRow {
   // or the buffer, leaves the plan unusable.
   void add(std::size_t first, std::size_t last) {
     if (count_ == 0) first_ = first;
-    if (!usable_ || count_ == max_fields || last < first + 11 || last - first + 1 > max_window || first <= last_ || last - first_ + 1 > max_span) {
+    if (!usable_ || count_ == max_fields || last < first + 11 || last - first + 1 > max_window || first <= last_ ||
+        last - first_ + 1 > max_span) {
       usable_ = false;
       return;
     }

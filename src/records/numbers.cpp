@@ -271,6 +271,7 @@ inline ShortDecimal short_decimal_parts(double value) noexcept {
           static_cast<int>((bits >> 28) & 0x3FF) - short_exponent_bias};
 }
 
+// 8 nibbles as 8 digit bytes, in the same order (digits_to_nibbles undone).
 inline std::uint64_t nibbles_to_digits(std::uint32_t nibbles) noexcept {
   std::uint64_t w = nibbles;
   w = (w | (w << 16)) & 0x0000FFFF0000FFFFull;
