@@ -668,12 +668,18 @@ inline char* put_exponent(char* out, int E) {
 inline char* format_e14_6(char* out, bool negative, std::uint32_t d, int E) {
   out[0] = ' ';
   out[1] = negative ? '-' : ' ';
-  const std::uint32_t lead = d / 1000000, rest = d % 1000000;
-  out[2] = static_cast<char>('0' + lead);
+  // d / 10^6 in fixed point, 32 bits after the point: the integer part is
+  // the lead digit, and each multiplication of the fraction by 100 brings
+  // the next two digits into it (exact for every such d, as the tests show).
+  std::uint64_t y = d * std::uint64_t{281474977} >> 16;
+  out[2] = static_cast<char>('0' + (y >> 32));
   out[3] = '.';
-  put_pair(out + 4, rest / 10000);
-  put_pair(out + 6, rest / 100 % 100);
-  put_pair(out + 8, rest % 100);
+  y = (y & 0xFFFFFFFF) * 100;
+  put_pair(out + 4, static_cast<unsigned>(y >> 32));
+  y = (y & 0xFFFFFFFF) * 100;
+  put_pair(out + 6, static_cast<unsigned>(y >> 32));
+  y = (y & 0xFFFFFFFF) * 100;
+  put_pair(out + 8, static_cast<unsigned>(y >> 32));
   return put_exponent(out, E);
 }
 
