@@ -100,6 +100,12 @@ inline void take_tested_columns(std::uint64_t head, std::uint32_t tail, TwelveCo
   t.exponent = static_cast<char>(tail >> 8) == '-' ? -magnitude : magnitude;
 }
 
+// Whether the twelve columns' sign columns hold a blank or a sign (the
+// value's) and a sign (the exponent's).
+inline bool are_signs(char sign, char exponent_sign) noexcept {
+  return ((sign == ' ') | (sign == '-') | (sign == '+')) & ((exponent_sign == '+') | (exponent_sign == '-'));
+}
+
 inline std::uint32_t load4(const char* p) {
   std::uint32_t w;
   std::memcpy(&w, p, 4);
@@ -118,8 +124,7 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
   // The lead digit, the five after the point and the two of the exponent.
   const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
   if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') &
-        ((sign == ' ') | (sign == '-') | (sign == '+')) & ((letter == 'e') | (letter == 'd')) &
-        ((exponent_sign == '+') | (exponent_sign == '-'))))
+        ((letter == 'e') | (letter == 'd')) & are_signs(sign, exponent_sign)))
     return false;
   if (size > 12) {  // blanks before
     const char* const start = field.data();
@@ -216,7 +221,6 @@ class TwelveColumnRow {
     }
     return true;
   }
-  bool usable() const { return usable_; }
 
   // Whether every column of a row's windows holds what it may, the sign
   // columns aside; text is the row from column 1. False while the plan is
@@ -243,9 +247,7 @@ class TwelveColumnRow {
   // a sign and its exponent's a sign.
   bool take(const char* text, int i, TwelveColumns& t) const {
     const char* const p = text + sign_at_[i];
-    const char sign = p[0], exponent_sign = p[9];
-    if (!(((sign == ' ') | (sign == '-') | (sign == '+')) & ((exponent_sign == '+') | (exponent_sign == '-'))))
-      return false;
+    if (!are_signs(p[0], p[9])) return false;
     take_tested_columns(load8(p), load4(p + 8), t);
     return true;
   }
