@@ -34,10 +34,14 @@ struct Job {
   bool done = false;
 
   // Its first connection-table heading, once the scan has found it (the
-  // scan may find it after a worker has taken the printout).
+  // scan may find it after a worker has taken the printout). Only the
+  // first found counts: a scan that goes on from the middle of the
+  // printout (after the scan during the mesh reading) meets the headings
+  // of the table's later pages, which are no place to begin reading it.
   std::atomic<std::uint64_t> heading{0};
   std::atomic<long long> heading_line{0};
   void publish(TableHeading h) {
+    if (heading.load(std::memory_order_relaxed) != 0) return;  // (published by this thread alone)
     heading_line.store(h.line, std::memory_order_relaxed);
     heading.store(h.offset, std::memory_order_release);
   }

@@ -119,7 +119,7 @@ bool LineReader::fill() {
   }
 }
 
-bool LineReader::next(std::string_view& record) {
+bool LineReader::next_across(std::string_view& record) {
   if (fd_ < 0) return false;
   ++line_number_;
   if (skipping_) {

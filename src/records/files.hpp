@@ -59,8 +59,19 @@ class LineReader {
   // may share one descriptor.
   void attach_at(int fd, std::uint64_t offset, long long lines_before, const Source& source, Routine routine);
 
-  // Next record, or false at the end of the file.
-  bool next(std::string_view& record);
+  // Next record, or false at the end of the file. A line standing whole in
+  // the block already read is handed out here; the rest (refilling the
+  // block, a record cut at the limit, the end) is next_across().
+  bool next(std::string_view& record) {
+    if (fd_ >= 0 && !skipping_ && begin_ != end_) {
+      if (const void* nl = std::memchr(data_ + begin_, '\n', end_ - begin_)) {
+        ++line_number_;
+        record = take_line(static_cast<const char*>(nl));
+        return true;
+      }
+    }
+    return next_across(record);
+  }
   // Next record; the end of the file is failure 24 ("a read without an end
   // branch").
   std::string_view next_required();
@@ -123,6 +134,7 @@ class LineReader {
   // The record of the line that ends at the line end nl, in the block:
   // without a carriage return before nl, cut to the record limit; the next
   // begins after nl.
+  bool next_across(std::string_view& record);
   std::string_view take_line(const char* nl) {
     const std::size_t stop = static_cast<std::size_t>(nl - data_);
     std::size_t len = stop - begin_;

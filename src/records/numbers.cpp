@@ -493,35 +493,61 @@ constexpr char digit_pairs[201] =
 inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
 }  // namespace
 
-int integer_length(std::int64_t value) noexcept {
-  std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  int n = value < 0 ? 2 : 1;
-  while (u >= 10) {
-    u /= 10;
-    ++n;
-  }
-  return n;
+namespace {
+
+// The number of decimal digits of u (1 for 0): the bit length gives it
+// within one, a table of powers of ten settles it.
+int decimal_digits(std::uint64_t u) noexcept {
+  static constexpr std::uint64_t powers[20] = {1ull,
+                                               10ull,
+                                               100ull,
+                                               1000ull,
+                                               10000ull,
+                                               100000ull,
+                                               1000000ull,
+                                               10000000ull,
+                                               100000000ull,
+                                               1000000000ull,
+                                               10000000000ull,
+                                               100000000000ull,
+                                               1000000000000ull,
+                                               10000000000000ull,
+                                               100000000000000ull,
+                                               1000000000000000ull,
+                                               10000000000000000ull,
+                                               100000000000000000ull,
+                                               1000000000000000000ull,
+                                               10000000000000000000ull};
+  const int guess = (std::bit_width(u | 1) * 1233) >> 12;  // floor(log10(2^bits)), at most one short
+  return guess + ((u | 1) >= powers[guess]);  // (0 has a digit too)
 }
+
+std::uint64_t magnitude(std::int64_t value) noexcept {
+  return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+}
+
+}  // namespace
+
+int integer_length(std::int64_t value) noexcept { return decimal_digits(magnitude(value)) + (value < 0); }
 
 char* write_integer(char* out, std::int64_t value, int width) noexcept {
   if (width <= 0) return out;
-  // The digits, two at a time from the right, then the sign.
-  char text[24];
-  char* const end = text + sizeof text;
+  std::uint64_t u = magnitude(value);
+  const int length = decimal_digits(u) + (value < 0);
+  char* const end = out + width;
+  if (length > width) {
+    std::memset(out, '*', static_cast<std::size_t>(width));
+    return end;
+  }
+  // The digits right-aligned, two at a time from the right, then the sign
+  // and the blanks before.
   char* p = end;
-  std::uint64_t u = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   for (; u >= 100; u /= 100) put_pair(p -= 2, static_cast<unsigned>(u % 100));
   if (u >= 10) put_pair(p -= 2, static_cast<unsigned>(u));
   else *--p = static_cast<char>('0' + u);
   if (value < 0) *--p = '-';
-  const auto length = static_cast<int>(end - p);
-  if (length > width) {
-    std::memset(out, '*', static_cast<std::size_t>(width));
-    return out + width;
-  }
-  std::memset(out, ' ', static_cast<std::size_t>(width - length));
-  std::memcpy(out + width - length, p, static_cast<std::size_t>(length));
-  return out + width;
+  while (p != out) *--p = ' ';
+  return end;
 }
 
 // ===========================================================================

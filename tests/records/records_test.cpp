@@ -107,6 +107,19 @@ TEST(WriteInteger, WidthsAndOverflow) {
       {7, 3, "  7"}, {99, 2, "99"}, {100, 3, "100"}, {12345, 6, " 12345"}, {-123456, 8, " -123456"}};
   for (char buf[32]; const auto& [value, width, text] : cases)
     EXPECT_EQ(std::string(buf, write_integer(buf, value, width)), text);
+  // Either side of every power of ten, where the count of digits changes.
+  std::vector<std::int64_t> values{INT64_MAX, INT64_MIN, INT64_MIN + 1};
+  for (std::int64_t p = 1; p <= INT64_MAX / 10; p *= 10)
+    for (const std::int64_t v : {p - 1, p, p + 1, 10 * p - 1}) values.insert(values.end(), {v, -v});
+  for (char buf[32], expected[40]; const std::int64_t v : values) {
+    const int length = std::snprintf(expected, sizeof expected, "%lld", static_cast<long long>(v));
+    EXPECT_EQ(integer_length(v), length) << v;
+    for (const int width : {length - 1, length, length + 3}) {
+      const std::string text = width < length ? std::string(static_cast<std::size_t>(width), '*')
+                                              : std::string(static_cast<std::size_t>(width - length), ' ') + expected;
+      EXPECT_EQ(std::string(buf, write_integer(buf, v, width)), text) << v << ' ' << width;
+    }
+  }
 }
 
 TEST(WriteE14, DocumentedForms) {
