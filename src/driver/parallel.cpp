@@ -1,6 +1,7 @@
 #include "driver/parallel.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -124,12 +125,14 @@ class Workers {
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
 
-  void submit(Job& job) {
+  void submit(Job& job) { submit(std::span<Job* const>(std::array{&job})); }
+  // Several at once: a worker taking the first finds the others waiting.
+  void submit(std::span<Job* const> jobs) {
     {
       const std::lock_guard lock(mutex_);
-      queue_.push_back(&job);
+      queue_.insert(queue_.end(), jobs.begin(), jobs.end());
     }
-    wanted_.notify_one();
+    wanted_.notify_all();
   }
 
   bool running() const { return !threads_.empty(); }
@@ -316,21 +319,27 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
   PrintoutScanner scanner(in);
   long next_number = 1;
-  const auto submit = [&](std::uint64_t start, long long line, TableHeading heading = {}) {
+  // A job for the printout at start, in flight but not yet submitted.
+  const auto add_job = [&](std::uint64_t start, long long line, TableHeading heading = {}) -> Job& {
     auto job = std::make_unique<Job>();
     job->number = next_number++;
     job->start = start;
     job->line = line;
     job->publish(heading);
-    workers.submit(*job);
     in_flight.push_back(std::move(job));
+    return *in_flight.back();
   };
+  const auto submit = [&](std::uint64_t start, long long line) { workers.submit(add_job(start, line)); };
   // A connection-table heading the scan met belongs to the printout found last.
   const auto note_heading = [&] {
     const TableHeading h = scanner.take_heading();
     if (h.offset != 0 && !in_flight.empty()) in_flight.back()->publish(h);
   };
-  for (const PrintoutStart& s : found) submit(s.offset, s.line, s.heading);
+  // The printouts found while the mesh was read go to the workers together,
+  // so that none is taken for the last one (and its table read beside it).
+  std::vector<Job*> found_jobs;
+  for (const PrintoutStart& s : found) found_jobs.push_back(&add_job(s.offset, s.line, s.heading));
+  if (!found_jobs.empty()) workers.submit(found_jobs);
   bool plot_ready = false;
   for (;;) {
     std::uint64_t start;

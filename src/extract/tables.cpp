@@ -412,6 +412,7 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
   double* values = data.blocks[static_cast<std::size_t>(t.block)].row(e);
   const bool shaped = t.shape.matches(row.cols(1, 1).data());
+  if (shaped && t.shape.take_all_short(row.cols(1, 1).data(), values)) return true;
   int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
