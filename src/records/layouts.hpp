@@ -196,6 +196,17 @@ class RealRecord {
     at_ = write_e14_6(at_, value);
     ++count_;
   }
+  // Adds count numbers, in one run while they stay on the record's line.
+  void add_all(const double* values, int count) {
+    if (count_ + count > per_record) {
+      for (int k = 0; k < count; ++k) add(values[k]);
+      return;
+    }
+    char* at = at_;
+    for (int k = 0; k < count; ++k) at = write_e14_6(at, values[k]);
+    at_ = at;
+    count_ += count;
+  }
   // Adds count numbers already laid out (count fields of e14_width
   // characters), as many as the record still has room for at most.
   void add_laid_out(std::string_view fields, int count) {

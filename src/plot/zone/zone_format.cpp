@@ -77,8 +77,7 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
     const int element = zone.elements[p];
     for (int b = 0; b < data.block_count; ++b) {
       const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
-      const double* values = block.row(element);
-      for (int k = 0; k < block.width; ++k) record.add(values[k]);
+      record.add_all(block.row(element), block.width);
     }
     record.end();
   }
