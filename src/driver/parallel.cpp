@@ -132,7 +132,8 @@ class Workers {
       const std::lock_guard lock(mutex_);
       queue_.insert(queue_.end(), jobs.begin(), jobs.end());
     }
-    wanted_.notify_all();
+    if (jobs.size() == 1) wanted_.notify_one();
+    else wanted_.notify_all();
   }
 
   bool running() const { return !threads_.empty(); }

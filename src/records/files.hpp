@@ -131,10 +131,11 @@ class LineReader {
 
  private:
   bool fill();
+  // next() where the line does not stand whole in the block.
+  bool next_across(std::string_view& record);
   // The record of the line that ends at the line end nl, in the block:
   // without a carriage return before nl, cut to the record limit; the next
   // begins after nl.
-  bool next_across(std::string_view& record);
   std::string_view take_line(const char* nl) {
     const std::size_t stop = static_cast<std::size_t>(nl - data_);
     std::size_t len = stop - begin_;

@@ -491,35 +491,23 @@ constexpr char digit_pairs[201] =
     "8081828384858687888990919293949596979899";
 
 inline void put_pair(char* p, unsigned v) { std::memcpy(p, digit_pairs + 2 * v, 2); }
-}  // namespace
 
-namespace {
+// 10^0 .. 10^19, every power of ten a 64-bit integer holds.
+constexpr auto integer_powers_of_ten = [] {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (std::uint64_t& p : powers) {
+    p = power;
+    power *= 10;  // (wraps once, after the last)
+  }
+  return powers;
+}();
 
 // The number of decimal digits of u (1 for 0): the bit length gives it
-// within one, a table of powers of ten settles it.
+// within one, the power of ten at that count settles it.
 int decimal_digits(std::uint64_t u) noexcept {
-  static constexpr std::uint64_t powers[20] = {1ull,
-                                               10ull,
-                                               100ull,
-                                               1000ull,
-                                               10000ull,
-                                               100000ull,
-                                               1000000ull,
-                                               10000000ull,
-                                               100000000ull,
-                                               1000000000ull,
-                                               10000000000ull,
-                                               100000000000ull,
-                                               1000000000000ull,
-                                               10000000000000ull,
-                                               100000000000000ull,
-                                               1000000000000000ull,
-                                               10000000000000000ull,
-                                               100000000000000000ull,
-                                               1000000000000000000ull,
-                                               10000000000000000000ull};
   const int guess = (std::bit_width(u | 1) * 1233) >> 12;  // floor(log10(2^bits)), at most one short
-  return guess + ((u | 1) >= powers[guess]);  // (0 has a digit too)
+  return guess + ((u | 1) >= integer_powers_of_ten[static_cast<std::size_t>(guess)]);  // (0 has a digit too)
 }
 
 std::uint64_t magnitude(std::int64_t value) noexcept {
