@@ -254,21 +254,13 @@ class TwelveColumnRow {
 
   // Every field of a row that matches, as short decimals, into values[0..
   // fields): the same values as take() and twelve_columns_short() field by
-  // field, in one pass with no branch a field but the rare ones. False,
-  // with values to be written again, when a field's signs or leading digits
-  // need the field-by-field reading.
+  // field, in one pass with no dispatch a column. False, with values to be
+  // written again, when a field's signs or leading digits need the
+  // field-by-field reading.
   bool take_all_short(const char* text, double* values) const {
-    bool all = true;
-    for (int i = 0; i < count_; ++i) {
-      const char* const p = text + sign_at_[i];
-      TwelveColumns t;
-      const std::uint64_t head = load8(p);
-      const std::uint32_t tail = load4(p + 8);
-      all &= are_signs(static_cast<char>(head), static_cast<char>(tail >> 8));
-      take_tested_columns(head, tail, t);
-      all &= twelve_columns_short(t, values[i]);
-    }
-    return all;
+    for (int i = 0; i < count_; ++i)
+      if (TwelveColumns t; !take(text, i, t) || !twelve_columns_short(t, values[i])) return false;
+    return true;
   }
 
  private:
