@@ -202,10 +202,12 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file);
 // element at all an automatic projection becomes XY. More element or
 // connection records than the capacity leaves room for stop the run ("too
 // many elements in MESH (at most N)", "too many connections in MESH (at
-// most N)").
+// most N)"). With threads > 1, a large connection block is read on two
+// threads, with the same outcome.
 inline const std::string default_mesh_file = "MESH";
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity = {},
-              const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat");
+              const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat",
+              int threads = 1);
 
 // The location file read with a mesh file: "locat" in the mesh file's folder.
 std::string location_file_beside(const std::string& mesh_file);

@@ -16,11 +16,26 @@
 // chosen when the caller left it open, the plotted pair is moved into the
 // first two coordinates, and each connection is linked at the head of its
 // two elements' lists.
+//
+// With threads to spare, a large connection block is read in two halves at
+// once: a second reader takes the records from a line near the middle of
+// what is left of the file, names them and looks their elements up, while
+// the first reads up to that line. The second half's records are then
+// numbered and linked after the first's, in record order, so that the
+// tables come out as one reader leaves them. Where the second half is of no
+// use (the block ended before it, or it met the end of the file, a field it
+// could not read or more records than the capacity leaves room for), the
+// first reader goes on through it in turn, and any stop or failure is that
+// of a reading in turn.
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <numeric>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "mesh/mesh.hpp"
 
@@ -68,6 +83,17 @@ class MeshInput {
     return record;
   }
   std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
+  // Where the next record begins (none inside a cut record's line).
+  std::optional<std::uint64_t> next_offset() const { return in_.next_record_offset(); }
+  // A line start near the middle of what is left of the file, for a second
+  // reader; none when the rest is small or no line ends near the middle.
+  std::optional<std::uint64_t> middle_line_start() const {
+    constexpr std::uint64_t smallest_half = std::uint64_t{1} << 20;
+    const std::optional<std::uint64_t> from = next_offset();
+    if (!from || bytes_ <= *from || bytes_ - *from < 2 * smallest_half) return std::nullopt;
+    return in_.line_start_from(*from + (bytes_ - *from) / 2);
+  }
+  int descriptor() const { return in_.descriptor(); }
   const Source& source() const { return in_.source(); }
   long long line_number() const { return in_.line_number(); }
   std::string where() const { return in_.where(); }
@@ -155,6 +181,82 @@ void rearrange(Elements& elements, Projection projection) {
   }
 }
 
+bool ends_connections(const ConnectionRecord& r) { return r.first == blank_name || r.first == plus_end; }
+
+// Records are taken in batches so that the name lookups of a batch run
+// together (their memory accesses overlap).
+constexpr int batch = 32;
+
+// The connection records from a line start on, read on a thread of its own
+// up to the end of the block: their ends looked up, their areas read.
+class SecondHalf {
+ public:
+  // (expected: the records the half is likely to hold)
+  SecondHalf(const MeshInput& in, std::uint64_t start, std::size_t expected, const NameIndex& index, int all,
+             int limit)
+      : index_(index), all_(all), limit_(limit) {
+    ends_.reserve(expected);
+    areas_.reserve(expected);
+    reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
+    thread_ = std::thread([this] { run(); });
+  }
+  ~SecondHalf() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  SecondHalf(const SecondHalf&) = delete;
+  SecondHalf& operator=(const SecondHalf&) = delete;
+
+  // Waits for the reading; true when it read up to the end of the block.
+  bool finish() {
+    thread_.join();
+    return ended_;
+  }
+  int count() const { return static_cast<int>(areas_.size()); }
+  const std::array<int, 2>& ends(int i) const { return ends_[static_cast<std::size_t>(i)]; }
+  double area(int i) const { return areas_[static_cast<std::size_t>(i)]; }
+
+ private:
+  void run() {
+    try {
+      Name names[2 * batch];
+      int found[2 * batch];
+      for (bool more = true; more && !stop_.load(std::memory_order_relaxed);) {
+        int m = 0;
+        while (m < batch) {
+          std::string_view record;
+          if (!reader_.next(record)) return;  // no end of the block
+          const ConnectionRecord r = read_connection_record(record, reader_.source(), routine);
+          if (ends_connections(r)) {
+            more = false;
+            break;
+          }
+          if (count() >= limit_) return;  // beyond the capacity even alone
+          names[2 * m] = r.first;
+          names[2 * m + 1] = r.second;
+          areas_.push_back(r.value);
+          ++m;
+        }
+        find_elements(index_, names, 2 * m, all_, found);
+        for (int i = 0; i < m; ++i) ends_.push_back({found[2 * i], found[2 * i + 1]});
+      }
+      ended_ = !stop_.load(std::memory_order_relaxed);
+    } catch (...) {
+      // A record it cannot read, or no memory: the block is read in turn,
+      // where the same record ends the run as it would otherwise.
+    }
+  }
+
+  const NameIndex& index_;
+  const int all_, limit_;
+  LineReader reader_;
+  std::atomic<bool> stop_{false};
+  bool ended_ = false;
+  LargeArray<std::array<int, 2>> ends_;
+  LargeArray<double> areas_;
+  std::thread thread_;
+};
+
 // Reads the connection block. Every record takes the next number, found or
 // not; both names must be found for its ends to be set. A connection is
 // linked at the head of both ends' lists only when both ends are located
@@ -162,10 +264,10 @@ void rearrange(Elements& elements, Projection projection) {
 // but left out of the lists, which assume two distinct ends (a self-link would also make the
 // element's list loop through one connection on both links).
 //
-// Records are taken in batches so that the name lookups of a batch run
-// together (their memory accesses overlap); numbering, linking and the
-// capacity check follow the record order all the same.
-void read_connections(MeshInput& in, Mesh& mesh, int limit) {
+// With threads > 1 a large block is read in two halves (see the top of
+// this file); numbering, linking and the capacity check follow the record
+// order all the same.
+void read_connections(MeshInput& in, Mesh& mesh, int limit, int threads) {
   Connections& connections = mesh.connections;
   Elements& elements = mesh.elements;
   connections.ends.clear();
@@ -179,15 +281,48 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   connections.next_connection.push_back({0, 0});
   connections.areas.push_back(0.0);
   const int all = elements.count, located = elements.located;
-  constexpr int batch = 32;
+  int k = 0;
+  // Numbers the next connection and links it.
+  auto add = [&](int a, int b, double area) {
+    ++k;
+    connections.areas.push_back(area);
+    if (a == 0 || b == 0) {
+      connections.ends.push_back({0, 0});
+      connections.next_connection.push_back({0, 0});
+      return;
+    }
+    connections.ends.push_back({a, b});
+    if (a != b && a <= located && b <= located) {
+      connections.next_connection.push_back({elements.first_connection[a], elements.first_connection[b]});
+      elements.first_connection[a] = k;
+      elements.first_connection[b] = k;
+    } else {
+      connections.next_connection.push_back({0, 0});
+    }
+  };
+
+  std::optional<SecondHalf> second;
+  std::optional<std::uint64_t> middle = threads > 1 ? in.middle_line_start() : std::nullopt;
+  if (middle) {
+    try {
+      second.emplace(in, *middle, expected_records(in.remaining() / 2, limit), mesh.name_index, all, limit);
+    } catch (const std::system_error&) {
+      // No thread to be had: the block is read in turn.
+    }
+  }
   Name names[2 * batch];
   int found[2 * batch];
-  int k = 0;
+  double areas[batch];
   for (bool more = true; more;) {
     int m = 0;
+    bool at_middle = false;
     while (m < batch) {
+      if (second && in.next_offset() == middle) {
+        at_middle = true;
+        break;
+      }
       const ConnectionRecord r = read_connection_record(in.next(), in.source(), routine);
-      if (r.first == blank_name || r.first == plus_end) {
+      if (ends_connections(r)) {
         more = false;
         break;
       }
@@ -196,27 +331,18 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
              in.where() + ": one connection too many");
       names[2 * m] = r.first;
       names[2 * m + 1] = r.second;
-      connections.areas.push_back(r.value);
+      areas[m] = r.value;
       ++m;
     }
     find_elements(mesh.name_index, names, 2 * m, all, found);
-    for (int i = 0; i < m; ++i) {
-      ++k;
-      const int a = found[2 * i], b = found[2 * i + 1];
-      if (a == 0 || b == 0) {
-        connections.ends.push_back({0, 0});
-        connections.next_connection.push_back({0, 0});
-        continue;
-      }
-      connections.ends.push_back({a, b});
-      if (a != b && a <= located && b <= located) {
-        connections.next_connection.push_back({elements.first_connection[a], elements.first_connection[b]});
-        elements.first_connection[a] = k;
-        elements.first_connection[b] = k;
-      } else {
-        connections.next_connection.push_back({0, 0});
-      }
+    for (int i = 0; i < m; ++i) add(found[2 * i], found[2 * i + 1], areas[i]);
+    if (!at_middle) continue;
+    const bool taken = second->finish() && second->count() <= limit - k;
+    if (taken) {
+      for (int i = 0, n = second->count(); i < n; ++i) add(second->ends(i)[0], second->ends(i)[1], second->area(i));
     }
+    second.reset();
+    more = !taken;  // otherwise the rest of the block is read in turn
   }
   connections.count = k;
 }
@@ -224,7 +350,7 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
 // Reads both blocks of MESH, and the location file when the mesh has no
 // coordinates.
 void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
-                 const std::string& location_file) {
+                 const std::string& location_file, int threads) {
   Elements& elements = mesh.elements;
   const Name first = read_keyword(in.next());
   if (first != eleme_upper && first != eleme_lower)
@@ -260,17 +386,17 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower)
     stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
-  read_connections(in, mesh, capacity.connections - 1);
+  read_connections(in, mesh, capacity.connections - 1, threads);
   build_connection_index(mesh);
 }
 
 }  // namespace
 
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
-              const std::string& location_file) {
+              const std::string& location_file, int threads) {
   MeshInput in(mesh_file);
   try {
-    read_blocks(in, mesh, projection, capacity, location_file);
+    read_blocks(in, mesh, projection, capacity, location_file, threads);
   } catch (Failure& bad_field) {
     if (bad_field.number == failure::conversion && bad_field.unit == unit::mesh) bad_field.at_line(in.line_number());
     throw;
