@@ -194,7 +194,7 @@ int main_program(int argc, char** argv) {
     if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file),
-              threads);
+              {.threads = threads});
     try {
       if (threads > 1)
         run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();

@@ -86,9 +86,9 @@ class MeshInput {
   // Where the next record begins (none inside a cut record's line).
   std::optional<std::uint64_t> next_offset() const { return in_.next_record_offset(); }
   // A line start near the middle of what is left of the file, for a second
-  // reader; none when the rest is small or no line ends near the middle.
-  std::optional<std::uint64_t> middle_line_start() const {
-    constexpr std::uint64_t smallest_half = std::uint64_t{1} << 20;
+  // reader; none when the rest is less than two halves of smallest_half
+  // bytes or no line ends near the middle.
+  std::optional<std::uint64_t> middle_line_start(std::uint64_t smallest_half) const {
     const std::optional<std::uint64_t> from = next_offset();
     if (!from || bytes_ <= *from || bytes_ - *from < 2 * smallest_half) return std::nullopt;
     return in_.line_start_from(*from + (bytes_ - *from) / 2);
@@ -264,10 +264,10 @@ class SecondHalf {
 // but left out of the lists, which assume two distinct ends (a self-link would also make the
 // element's list loop through one connection on both links).
 //
-// With threads > 1 a large block is read in two halves (see the top of
-// this file); numbering, linking and the capacity check follow the record
-// order all the same.
-void read_connections(MeshInput& in, Mesh& mesh, int limit, int threads) {
+// With threads to spare, a large block is read in two halves (see the top
+// of this file); numbering, linking and the capacity check follow the
+// record order all the same.
+void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& reading) {
   Connections& connections = mesh.connections;
   Elements& elements = mesh.elements;
   connections.ends.clear();
@@ -302,7 +302,8 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, int threads) {
   };
 
   std::optional<SecondHalf> second;
-  std::optional<std::uint64_t> middle = threads > 1 ? in.middle_line_start() : std::nullopt;
+  const std::optional<std::uint64_t> middle =
+      reading.threads > 1 ? in.middle_line_start(reading.smallest_half) : std::nullopt;
   if (middle) {
     try {
       second.emplace(in, *middle, expected_records(in.remaining() / 2, limit), mesh.name_index, all, limit);
@@ -350,7 +351,7 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, int threads) {
 // Reads both blocks of MESH, and the location file when the mesh has no
 // coordinates.
 void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
-                 const std::string& location_file, int threads) {
+                 const std::string& location_file, const MeshReading& reading) {
   Elements& elements = mesh.elements;
   const Name first = read_keyword(in.next());
   if (first != eleme_upper && first != eleme_lower)
@@ -386,17 +387,17 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower)
     stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
-  read_connections(in, mesh, capacity.connections - 1, threads);
+  read_connections(in, mesh, capacity.connections - 1, reading);
   build_connection_index(mesh);
 }
 
 }  // namespace
 
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
-              const std::string& location_file, int threads) {
+              const std::string& location_file, const MeshReading& reading) {
   MeshInput in(mesh_file);
   try {
-    read_blocks(in, mesh, projection, capacity, location_file, threads);
+    read_blocks(in, mesh, projection, capacity, location_file, reading);
   } catch (Failure& bad_field) {
     if (bad_field.number == failure::conversion && bad_field.unit == unit::mesh) bad_field.at_line(in.line_number());
     throw;

@@ -151,7 +151,7 @@ TEST_F(MeshRun, ALargeConnectionBlockReadOnTwoThreadsAsInTurn) {
     dir.write("MESH", text);
     try {
       read_mesh(mesh, projection, {100000, capacity, 256}, (dir.path() / "MESH").string(),
-                (dir.path() / "locat").string(), threads);
+                (dir.path() / "locat").string(), {threads, std::uint64_t{1} << 20});
     } catch (const Stop& s) {
       return "stop " + s.message + " | " + s.context;
     } catch (const Failure& f) {
