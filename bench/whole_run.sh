@@ -21,6 +21,9 @@
 # with 1 199 636 connections as 3-D points, 2 printouts of both tables, and 2
 # printouts of its connection table alone for the time per connection row;
 # then three adversarial shapes (below).
+#
+# printzone is built as a Release build builds it: by profile, with g++ 12
+# or later (see README.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/printzone-bench}
