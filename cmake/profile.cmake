@@ -4,8 +4,9 @@
 # PRINTZONE_PROFILE_GENERATE, compiles the program instrumented; the
 # training run (cmake/train_profile.sh) converts generated cases with it,
 # and the counts land in pgo/profile. This build then compiles the
-# program's libraries by that profile. The profile guides inlining, code
-# layout and branch order only: the program's output does not depend on it.
+# program's libraries by that profile. The profile guides the optimiser
+# (inlining, code layout, branch order); the floating-point rules stay the
+# same, and so does the program's output.
 # The profile files are named after the object files; both builds strip
 # their own binary directory from those names, so that they match.
 set(printzone_profiled pz_records pz_extract pz_mesh pz_cells pz_plot pz_driver printzone)
