@@ -5,14 +5,15 @@
 #
 #   bench/whole_run.sh [work-dir] [GiB]   (default /tmp/printzone-bench, 4)
 #
-# First, for the largest grid (99 999 elements, 199 358 connections) with 3
-# printouts of an element table of 12 columns and a connection table of 4
-# (about 100 MB), and for a printout file of GiB gibibytes of the same
-# printouts: a table of the wall time at -j 1, -j 2 and one thread per core
-# (best and median of rounds that alternate with cat), the time of cat over
-# the input plus a copy of the plot files' bytes, the ratios, the CPU time
-# (user and system) and the peak resident memory; and
-# the wall and CPU time per table line at a tenth of the grid and at the
+# First, what several threads can gain on this machine at all (see
+# machine_scaling.cpp). Then, for the largest grid (99 999 elements, 199 358
+# connections) with 3 printouts of an element table of 12 columns and a
+# connection table of 4 (about 100 MB), and for a printout file of GiB
+# gibibytes of the same printouts: a table of the wall time at -j 1, -j 2
+# and one thread per core (best and median of rounds that alternate with
+# cat), the time of cat over the input plus a copy of the plot files' bytes,
+# the ratios, the CPU time (user and system) and the peak resident memory;
+# and the wall and CPU time per table line at a tenth of the grid and at the
 # full grid. GiB 0 leaves the big file out.
 #
 # Then the older cases: the 99 999-element 2-D grid with 5
@@ -30,7 +31,7 @@ work=${1:-/tmp/printzone-bench}
 gib=${2:-4}
 build=$root/build-bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPRINTZONE_BENCH=ON -DPRINTZONE_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target printzone gen_mesh gen_printout gen_adversarial >/dev/null
+cmake --build "$build" -j2 --target printzone gen_mesh gen_printout gen_adversarial machine_scaling >/dev/null
 mkdir -p "$work"
 cd "$work"
 
@@ -68,13 +69,15 @@ PY
 
 # Wall time at -j 1, -j 2 and one thread per core, beside cat over the
 # input and a copy of the plot files' bytes.
-threads_table() {  # name printouts rounds
+threads_table() {  # name printouts rounds [machine]
   local name=$1 printouts=$2 rounds=$3 cores
   cores=$(nproc)
   rm -rf "$name" && mkdir "$name" && cd "$name"
   "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
   "$build/bench/gen_printout" MESH "$printouts" case.out
   cat case.out MESH >/dev/null  # warm the page cache
+  # What threads can gain on this machine at all, over this printout file.
+  [ -z "${4:-}" ] || "$build/bench/machine_scaling" case.out
   # Rounds of a run at each thread count and a run of cat, one after the
   # other, so that a change in the machine's speed (this one's swings by
   # half within minutes) weighs on both sides of a ratio alike. Each run's
@@ -126,7 +129,7 @@ PY
   rm -rf "$name"
 }
 
-threads_table largest-grid 3 5
+threads_table largest-grid 3 5 machine
 [ "$gib" = 0 ] || threads_table "printout-of-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")" 3
 
 # Time per table line at a tenth of the grid and at the full grid, at -j 1:

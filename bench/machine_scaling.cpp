@@ -1,0 +1,112 @@
+// How much more work several threads get done than one on this machine,
+// for the kinds of work a conversion is made of: arithmetic in registers,
+// copies through main memory (a table of values, far larger than the
+// caches), reads of a file the page cache holds and writes of new files
+// (copies by the kernel, from and into a buffer that stays in the cache). A
+// run's speed-up from threads is no better than these allow: where the
+// cores share the memory's bandwidth, two threads copy little more than one.
+//
+//   machine_scaling [file] [threads]   (threads: default all cores)
+//
+// Each kind is timed for one thread alone and for all threads at once, each
+// thread doing the same work; the best of five rounds counts. The file is
+// read, and files of its size are written beside it and removed.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Seconds for `threads` threads to do one piece of work each, at once; the
+// best of five rounds.
+double best_seconds(int threads, const std::function<void(int)>& work) {
+  double best = 1e30;
+  for (int round = 0; round < 5; ++round) {
+    const auto start = Clock::now();
+    std::vector<std::thread> running;
+    for (int t = 1; t < threads; ++t) running.emplace_back(work, t);
+    work(0);
+    for (std::thread& r : running) r.join();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+// One line: the work of `threads` threads at once against one thread's,
+// and one thread's rate where the work is `bytes` a thread.
+void report(const char* kind, int threads, double bytes, const std::function<void(int)>& work) {
+  const double one = best_seconds(1, work);
+  const double all = best_seconds(threads, work);
+  std::printf("  %-24s %5.2fx", kind, threads * one / all);
+  if (bytes > 0) std::printf("   (one thread %.1f GB/s)", bytes / one / 1e9);
+  std::printf("\n");
+}
+
+std::uint64_t volatile sink;
+
+void arithmetic(int) {
+  std::uint64_t x = 1;
+  for (int i = 0; i < 100'000'000; ++i) x = (x * 6364136223846793005u + 1442695040888963407u) ^ (x >> 13);
+  sink = x;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string file = argc > 1 ? argv[1] : "";
+  const int threads = argc > 2 ? std::atoi(argv[2]) : static_cast<int>(std::thread::hardware_concurrency());
+  if (threads < 2) {
+    std::printf("machine: one thread, nothing to compare\n");
+    return 0;
+  }
+  std::printf("machine: the work of %d threads at once, against one thread's:\n", threads);
+  report("arithmetic", threads, 0, arithmetic);
+
+  // Buffers well beyond the caches, a pair per thread, touched before timing.
+  constexpr std::size_t bytes = std::size_t{64} << 20;
+  constexpr int copies = 4;
+  std::vector<std::vector<char>> from(static_cast<std::size_t>(threads), std::vector<char>(bytes, 1));
+  std::vector<std::vector<char>> to(static_cast<std::size_t>(threads), std::vector<char>(bytes, 2));
+  report("copies through memory", threads, copies * double{bytes}, [&](int t) {
+    std::vector<char>& out = to[static_cast<std::size_t>(t)];
+    for (int r = 0; r < copies; ++r) {
+      std::memcpy(out.data(), from[static_cast<std::size_t>(t)].data(), bytes);
+      sink = static_cast<std::uint64_t>(out[static_cast<std::size_t>(r)]);
+    }
+  });
+
+  const int fd = file.empty() ? -1 : ::open(file.c_str(), O_RDONLY);
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) return 0;
+  const auto size = static_cast<std::size_t>(st.st_size);
+  constexpr std::size_t block = 1 << 20;
+  report("reads of a cached file", threads, double(size), [&](int t) {
+    char* buffer = to[static_cast<std::size_t>(t)].data();
+    off_t at = 0;
+    for (ssize_t got; (got = ::pread(fd, buffer, block, at)) > 0;) at += got;
+  });
+  report("writes of new files", threads, double(size), [&](int t) {
+    const std::string name = file + ".scaling." + std::to_string(t);
+    const int out = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0) return;
+    const char* buffer = from[static_cast<std::size_t>(t)].data();
+    for (std::size_t done = 0; done < size; done += block)
+      if (::write(out, buffer, std::min(block, size - done)) < 0) break;
+    ::close(out);
+    ::unlink(name.c_str());
+  });
+  ::close(fd);
+}
