@@ -5,8 +5,8 @@
 #
 #   bench/whole_run.sh [work-dir] [GiB]   (default /tmp/printzone-bench, 4)
 #
-# First, what several threads can gain on this machine at all (see
-# machine_scaling.cpp). Then, for the largest grid (99 999 elements, 199 358
+# First, how fast this machine touches fresh memory and what several threads
+# can gain on it at all (see machine_scaling.cpp). Then, for the largest grid (99 999 elements, 199 358
 # connections) with 3 printouts of an element table of 12 columns and a
 # connection table of 4 (about 100 MB), and for a printout file of GiB
 # gibibytes of the same printouts: a table of the wall time at -j 1, -j 2
@@ -76,7 +76,7 @@ threads_table() {  # name printouts rounds [machine]
   "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
   "$build/bench/gen_printout" MESH "$printouts" case.out
   cat case.out MESH >/dev/null  # warm the page cache
-  # What threads can gain on this machine at all, over this printout file.
+  # Fresh memory, and what threads can gain on this machine, over this file.
   [ -z "${4:-}" ] || "$build/bench/machine_scaling" case.out
   # Rounds of a run at each thread count and a run of cat, one after the
   # other, so that a change in the machine's speed (this one's swings by
