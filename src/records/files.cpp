@@ -269,6 +269,16 @@ void OutFile::flush() {
   used_ = 0;
 }
 
+void OutFile::expect(std::uint64_t bytes) {
+#if defined(FALLOC_FL_KEEP_SIZE)
+  if (fd_ >= 0 && bytes > 0)
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>((positional_ ? offset_ : 0) + position()),
+                      static_cast<off_t>(bytes));
+#else
+  (void)bytes;
+#endif
+}
+
 void OutFile::close() {
   if (fd_ < 0) return;
   flush();

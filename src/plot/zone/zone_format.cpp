@@ -62,14 +62,20 @@ ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate
 
 namespace {
 
+// The numbers of a point record: the coordinates, then every value slot.
+int point_values(const PrintoutData& data) {
+  int values = data.coordinate_count;
+  for (int b = 0; b < data.block_count; ++b) values += data.blocks[static_cast<std::size_t>(b)].width;
+  return values;
+}
+
 // The point records of points first..last-1 (from 0) in point order:
 // coordinates, then every value slot. Every record of a plot has the same
 // length.
 void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first,
                   std::size_t last) {
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
-  int values = data.coordinate_count;
-  for (int b = 0; b < data.block_count; ++b) values += data.blocks[static_cast<std::size_t>(b)].width;
+  const int values = point_values(data);
   for (std::size_t p = first; p < last; ++p) {
     RealRecord record(out, values);
     record.add_laid_out(std::string_view(text.coordinates.data() + p * point_width, point_width),
@@ -89,14 +95,11 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
 void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
   const std::string_view cells(text.cells.data(), text.cells.size());
   const std::size_t n = zone.elements.size(), half = n / 2;
-  std::size_t written = 0;  // points written before the rest is written in turn
+  const std::size_t record_length = RealRecord::length(point_values(data));
+  out.expect(n * record_length + cells.size());
   if (halves && half >= 2) {
-    const std::uint64_t start = out.position();
-    write_points(out, data, zone, text, 0, 1);
-    written = 1;
-    const std::uint64_t record_length = out.position() - start;
     OutFile second;
-    second.attach_at(out, start + half * record_length);
+    second.attach_at(out, out.position() + half * record_length);
     std::exception_ptr failed;
     std::thread writer;
     try {
@@ -114,7 +117,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     }
     if (writer.joinable()) {
       try {
-        write_points(out, data, zone, text, 1, half);
+        write_points(out, data, zone, text, 0, half);
         out.flush();
       } catch (...) {
         writer.join();  // the first half's failure comes first, as in the file
@@ -128,7 +131,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
       return;
     }
   }
-  write_points(out, data, zone, text, written, n);
+  write_points(out, data, zone, text, 0, n);
   out.put(cells);
 }
 
