@@ -41,7 +41,7 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   begin_ = end_ = 0;
   line_number_ = 0;
   bytes_read_ = 0;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
+  if (!buf_) buf_ = block_buffer(read_block + record_limit_ + 1);
   data_ = buf_.get();
 }
 
@@ -57,7 +57,7 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   begin_ = end_ = 0;
   line_number_ = 0;
   bytes_read_ = 0;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(read_block + record_limit_ + 1);
+  if (!buf_) buf_ = block_buffer(read_block + record_limit_ + 1);
   data_ = buf_.get();
 }
 
@@ -98,14 +98,16 @@ void LineReader::seek(std::uint64_t offset, long long lines_before) {
   bytes_read_ = offset;
 }
 
-// Moves the unread rest to the front and reads another block behind it.
+// Moves the unread rest to the front (each byte at its file offset's place
+// in a cache line) and reads another block behind it.
 bool LineReader::fill() {
   if (eof_) return false;
-  if (begin_ > 0) {
-    std::memmove(buf_.get(), data_ + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-  }
+  const std::size_t rest = end_ - begin_;
+  char* const front = place_of(buf_, bytes_read_ - rest);
+  if (front != data_ + begin_) std::memmove(front, data_ + begin_, rest);
+  data_ = front;
+  begin_ = 0;
+  end_ = rest;
   for (;;) {
     std::size_t room = read_block + record_limit_ + 1 - end_;
     if (positional_) {
@@ -114,8 +116,8 @@ bool LineReader::fill() {
       room = std::min(room, positional_block_);
       positional_block_ = std::min(2 * positional_block_, read_block);
     }
-    const ssize_t got = positional_ ? ::pread(fd_, buf_.get() + end_, room, static_cast<off_t>(bytes_read_))
-                                    : ::read(fd_, buf_.get() + end_, room);
+    const ssize_t got = positional_ ? ::pread(fd_, data_ + end_, room, static_cast<off_t>(bytes_read_))
+                                    : ::read(fd_, data_ + end_, room);
     if (got > 0) {
       end_ += static_cast<std::size_t>(got);
       bytes_read_ += static_cast<std::uint64_t>(got);
@@ -219,7 +221,8 @@ int OutFile::open_file(const std::string& path, int flags) {
   positional_ = false;
   used_ = 0;
   flushed_ = 0;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(block);
+  if (!buf_) buf_ = block_buffer(block);
+  front_ = buf_.get();
   return 0;
 }
 
@@ -233,7 +236,8 @@ void OutFile::attach_at(const OutFile& whole, std::uint64_t offset) {
   name_ = whole.name_;
   unit_ = whole.unit_;
   routine_ = whole.routine_;
-  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(block);
+  if (!buf_) buf_ = block_buffer(block);
+  front_ = place_of(buf_, offset_);
 }
 
 void OutFile::set_source(const Source& source, Routine routine) {
@@ -246,7 +250,7 @@ void OutFile::put(std::string_view s) {
   while (!s.empty()) {
     if (used_ == block) flush();
     std::size_t n = std::min(s.size(), block - used_);
-    std::memcpy(buf_.get() + used_, s.data(), n);
+    std::memcpy(front_ + used_, s.data(), n);
     used_ += n;
     s.remove_prefix(n);
   }
@@ -255,8 +259,8 @@ void OutFile::put(std::string_view s) {
 void OutFile::flush() {
   std::size_t done = 0;
   while (done < used_) {
-    ssize_t w = positional_ ? ::pwrite(fd_, buf_.get() + done, used_ - done, static_cast<off_t>(offset_ + flushed_))
-                            : ::write(fd_, buf_.get() + done, used_ - done);
+    ssize_t w = positional_ ? ::pwrite(fd_, front_ + done, used_ - done, static_cast<off_t>(offset_ + flushed_))
+                            : ::write(fd_, front_ + done, used_ - done);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       const int error = w < 0 ? errno : ENOSPC;
@@ -267,6 +271,7 @@ void OutFile::flush() {
     flushed_ += static_cast<std::uint64_t>(w);
   }
   used_ = 0;
+  front_ = place_of(buf_, (positional_ ? offset_ : 0) + flushed_);
 }
 
 void OutFile::expect(std::uint64_t bytes) {

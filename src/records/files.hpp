@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,24 @@
 #include "records/failure.hpp"
 
 namespace pz {
+
+// The block buffers of files. The kernel copies a block between the page
+// cache and a buffer fastest when each byte lands at the place in a cache
+// line it has in its page (a quarter faster for writes, a twelfth for
+// reads, than 16 bytes off, where a block of malloc's begins): a buffer
+// begins on a cache line, and its bytes are placed so that they keep their
+// file offsets' places.
+inline constexpr std::size_t cache_line = 64;
+struct CacheLineDelete {
+  void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{cache_line}); }
+};
+using BlockBuffer = std::unique_ptr<char[], CacheLineDelete>;
+// n bytes, and a cache line more, to begin anywhere in the first line.
+inline BlockBuffer block_buffer(std::size_t n) {
+  return BlockBuffer(static_cast<char*>(::operator new[](n + cache_line, std::align_val_t{cache_line})));
+}
+// The place in buffer b for the byte at file offset `offset`.
+inline char* place_of(const BlockBuffer& b, std::uint64_t offset) { return b.get() + offset % cache_line; }
 
 // Told of each block a LineReader reads, with the bytes read so far.
 class ReadWatcher {
@@ -157,8 +176,8 @@ class LineReader {
   bool skipping_ = false;
   bool positional_ = false;      // reading by position (attach_at)
   std::size_t positional_block_ = 0;  // bytes the next read by position asks for
-  std::unique_ptr<char[]> buf_;  // the block buffer of a file
-  const char* data_ = nullptr;   // the buffer
+  BlockBuffer buf_;              // the block buffer of a file
+  char* data_ = nullptr;         // where in it the bytes read begin
   const char* last_record_ = nullptr;
   std::size_t record_limit_;
   std::size_t begin_ = 0, end_ = 0;
@@ -191,13 +210,13 @@ class OutFile {
   // commit_to().
   char* reserve(std::size_t n) {
     if (block - used_ < n) flush();
-    return buf_.get() + used_;
+    return front_ + used_;
   }
-  void commit_to(char* end) { used_ = static_cast<std::size_t>(end - buf_.get()); }
+  void commit_to(char* end) { used_ = static_cast<std::size_t>(end - front_); }
   void put(std::string_view s);
   void put(char c) {
     if (used_ == block) flush();
-    buf_[used_++] = c;
+    front_[used_++] = c;
   }
   void newline() { put('\n'); }
 
@@ -232,7 +251,8 @@ class OutFile {
   bool positional_ = false;
   std::uint64_t offset_ = 0;   // where a positional part begins
   std::uint64_t flushed_ = 0;  // bytes written so far
-  std::unique_ptr<char[]> buf_;
+  BlockBuffer buf_;
+  char* front_ = nullptr;  // where in it the bytes not yet written begin
   std::size_t used_ = 0;
   std::string name_;
   int unit_ = 0;
