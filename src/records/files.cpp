@@ -42,7 +42,7 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   line_number_ = 0;
   bytes_read_ = 0;
   if (!buf_) buf_ = block_buffer(read_block + record_limit_ + 1);
-  data_ = buf_.get();
+  data_ = place_of(buf_, 0);
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -58,7 +58,7 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   line_number_ = 0;
   bytes_read_ = 0;
   if (!buf_) buf_ = block_buffer(read_block + record_limit_ + 1);
-  data_ = buf_.get();
+  data_ = place_of(buf_, 0);
 }
 
 void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before, const Source& source,
@@ -222,7 +222,7 @@ int OutFile::open_file(const std::string& path, int flags) {
   used_ = 0;
   flushed_ = 0;
   if (!buf_) buf_ = block_buffer(block);
-  front_ = buf_.get();
+  front_ = place_of(buf_, 0);
   return 0;
 }
 

@@ -14,6 +14,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <iterator>
 #include <thread>
@@ -220,6 +222,63 @@ TEST(Threads, NoThreadToBeHadGivesTheRunOfOneThread) {
                               ::setrlimit(RLIMIT_STACK, &stack);
                               ::setrlimit(RLIMIT_AS, &memory);
                             }});
+}
+#endif
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // whose allocators keep freed memory
+// The peak resident memory of a run, in KiB (that of a child that runs it).
+long peak_kib(const ScratchDir& dir, const std::vector<std::string>& args) {
+  int pipe_ends[2];
+  if (::pipe(pipe_ends) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    run_printzone(dir.path(), args);
+    rusage usage;
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    const long peak = usage.ru_maxrss;
+    ::_exit(::write(pipe_ends[1], &peak, sizeof peak) == sizeof peak ? 0 : 1);
+  }
+  long peak = -1;
+  ::close(pipe_ends[1]);
+  if (::read(pipe_ends[0], &peak, sizeof peak) != sizeof peak) peak = -1;
+  ::close(pipe_ends[0]);
+  ::waitpid(pid, nullptr, 0);
+  return peak;
+}
+
+// Peak memory depends on the threads and the widest printout, never on how
+// many printouts there are: 120 printouts of a plot of a megabyte each peak
+// where 24 do.
+TEST(Memory, PeakDoesNotGrowWithThePrintouts) {
+  constexpr int side = 100;
+  std::vector<std::string> els;
+  std::string rows;
+  for (int i = 0; i < side * side; ++i) {
+    char name[8], row[128];
+    std::snprintf(name, sizeof name, "G%04d", i);
+    els.push_back(element(name, i % side, i / side));
+    std::snprintf(row, sizeof row, " %s %6d%s\n", name, i + 1, repeated("  0.12500E+01", 6).c_str());
+    rows += row;
+  }
+  std::string heading = " ELEM.  INDEX";
+  for (const char* column : {"P", "T", "S", "L", "G", "W"}) heading += std::string(12, ' ') + column;
+  const std::string table = heading + "\n" + rows + terminator + "\n";
+  for (const char* threads : {"1", "2"}) {
+    long peaks[2];
+    for (const int i : {0, 1}) {
+      const int count = i == 0 ? 24 : 120;
+      // (written a printout at a time: the run's peak counts this
+      // process's memory too, which it begins as a copy of)
+      ScratchDir dir;
+      prepare({.printout = std::nullopt, .mesh = mesh_file(els, {})}, dir);
+      std::ofstream file(dir.path() / "p.out", std::ios::binary);
+      for (int n = 1; n <= count; ++n) file << lines({" TOTAL TIME", " " + std::to_string(n) + ".0"}) << table;
+      file.close();
+      peaks[i] = peak_kib(dir, {"-j", threads, "-q", "-xy", "p.out"});
+      ASSERT_GT(dir.read("p.out." + std::to_string(count)).size(), std::size_t{1} << 20);
+    }
+    EXPECT_LT(peaks[1], peaks[0] + 4096) << "-j " << threads << ": " << peaks[0] << " KiB, then " << peaks[1];
+  }
 }
 #endif
 
