@@ -289,6 +289,9 @@ void OutFile::close() {
   flush();
   int fd = fd_;
   fd_ = -1;
+  // A finished plot file may wait for the printouts before it: its buffer
+  // goes now, for the next file's.
+  buf_.reset();
   if (owned_ && ::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
 }
 
