@@ -34,15 +34,8 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
     ::close(fd);
     open_failure(failure::open, error);
   }
-  fd_ = fd;
+  attach(fd, Source{source.unit, path}, routine);
   owned_ = true;
-  eof_ = false;
-  skipping_ = false;
-  begin_ = end_ = 0;
-  line_number_ = 0;
-  bytes_read_ = 0;
-  if (!buf_) buf_ = block_buffer(read_block + record_limit_ + 1);
-  data_ = place_of(buf_, 0);
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -219,10 +212,11 @@ int OutFile::open_file(const std::string& path, int flags) {
   fd_ = fd;
   owned_ = true;
   positional_ = false;
+  offset_ = 0;
   used_ = 0;
   flushed_ = 0;
   if (!buf_) buf_ = block_buffer(block);
-  front_ = place_of(buf_, 0);
+  front_ = place_of(buf_, file_offset());
   return 0;
 }
 
@@ -237,7 +231,7 @@ void OutFile::attach_at(const OutFile& whole, std::uint64_t offset) {
   unit_ = whole.unit_;
   routine_ = whole.routine_;
   if (!buf_) buf_ = block_buffer(block);
-  front_ = place_of(buf_, offset_);
+  front_ = place_of(buf_, file_offset());
 }
 
 void OutFile::set_source(const Source& source, Routine routine) {
@@ -271,14 +265,13 @@ void OutFile::flush() {
     flushed_ += static_cast<std::uint64_t>(w);
   }
   used_ = 0;
-  front_ = place_of(buf_, (positional_ ? offset_ : 0) + flushed_);
+  front_ = place_of(buf_, file_offset());
 }
 
 void OutFile::expect(std::uint64_t bytes) {
 #if defined(FALLOC_FL_KEEP_SIZE)
   if (fd_ >= 0 && bytes > 0)
-    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>((positional_ ? offset_ : 0) + position()),
-                      static_cast<off_t>(bytes));
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(file_offset()), static_cast<off_t>(bytes));
 #else
   (void)bytes;
 #endif

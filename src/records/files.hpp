@@ -245,10 +245,12 @@ class OutFile {
 
  private:
   int open_file(const std::string& path, int flags);
+  // The file offset of the next byte put.
+  std::uint64_t file_offset() const { return offset_ + position(); }
   int fd_ = -1;
   bool owned_ = true;
   bool positional_ = false;
-  std::uint64_t offset_ = 0;   // where a positional part begins
+  std::uint64_t offset_ = 0;   // where a positional part begins (0 for a whole file)
   std::uint64_t flushed_ = 0;  // bytes written so far
   BlockBuffer buf_;
   char* front_ = nullptr;  // where in it the bytes not yet written begin
