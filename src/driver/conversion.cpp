@@ -76,17 +76,19 @@ class LaterTable final : public TableWatch {
     wanted_.notify_one();
   }
 
-  // The printout's reading has come to a heading at `offset`: when it is the
-  // table read here, takes the table over (its console output, its failure,
-  // and where its reading ended, into `in` and `line`) and returns true with
-  // its outcome; otherwise takes the table back out and returns false.
-  bool take_over(std::uint64_t offset, LineReader& in, ScanLine& line, TableOutcome& outcome) {
-    reached_ = offset;
+  // The printout's reading has come to a heading: when it is the table read
+  // here (at its offset, on its line), takes the table over (its console
+  // output, its failure, and where its reading ended, into `in` and `line`)
+  // and returns true with its outcome; otherwise takes the table back out
+  // and returns false.
+  bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome) {
+    reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
     const bool ended_at_header = error_ == nullptr && outcome_ == TableOutcome::header;
-    if (!laid_out_ || heading_ != offset || (!ended_at_header && !reader_.at_end_of_file() && !next)) {
+    const bool same_heading = laid_out_ && heading_ == reached.offset && heading_line_ == reached.line;
+    if (!same_heading || (!ended_at_header && !reader_.at_end_of_file() && !next)) {
       give_up();
       return false;
     }
@@ -127,6 +129,7 @@ class LaterTable final : public TableWatch {
         if (is_connection_heading(record, line)) break;
       }
       heading_ = reader_.last_record_offset();
+      heading_line_ = reader_.line_number();
       {
         std::unique_lock lock(mutex_);
         wanted_.wait(lock, [&] { return go_; });
@@ -176,6 +179,7 @@ class LaterTable final : public TableWatch {
   // What the thread found, read only once it has ended.
   LineReader reader_;
   std::uint64_t heading_ = 0;
+  long long heading_line_ = 0;
   bool laid_out_ = false;  // its table's arrays and slots were added
   int slots_before_ = 0, arrays_before_ = 0, header_before_ = 0;
   TableOutcome outcome_ = TableOutcome::not_a_table;
@@ -216,7 +220,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     }
     if (!line.is_heading()) continue;
     TableOutcome outcome;
-    const bool taken = later && later->take_over(in.last_record_offset(), in, line, outcome);
+    const bool taken = later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome);
     later.reset();
     if (!taken) {
       if (split && in.descriptor() >= 0 && table_kind(line) == TableKind::element) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "records/failure.hpp"
 
@@ -58,34 +60,93 @@ bool may_begin_printout_or_heading(std::string_view record) {
   return c == header_marker[0] || c == 'e';
 }
 
+// The lines that begin at byte offset `at` of a file, read by position: the
+// first (without a carriage return, cut to the record limit, as a line
+// reader hands it out) and where the second ends; none unless a line ends
+// just before `at` and both lines end within a few kilobytes.
+struct TwoLines {
+  std::string_view first;
+  std::uint64_t after_second = 0;  // the offset after the second line's end
+};
+std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer) {
+  if (at == 0) return std::nullopt;
+  ssize_t got;
+  do got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at - 1));
+  while (got < 0 && errno == EINTR);
+  if (got <= 0 || buffer[0] != '\n') return std::nullopt;
+  const std::string_view bytes(buffer.data() + 1, static_cast<std::size_t>(got) - 1);
+  const std::size_t first_end = bytes.find('\n');
+  if (first_end == std::string_view::npos) return std::nullopt;
+  const std::size_t second_end = bytes.find('\n', first_end + 1);
+  if (second_end == std::string_view::npos) return std::nullopt;
+  std::string_view first = bytes.substr(0, first_end);
+  if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
+  return TwoLines{first.substr(0, std::min(first.size(), LineReader::max_record)), at + second_end + 1};
+}
+
 // Where printouts begin: each at a header line that has a line after it
 // (its values line); the next is looked for after that values line.
+//
+// The printouts of one run are often alike to the byte. Once two are found,
+// the next is first looked for as far after the last as the last is after
+// the one before, on as many lines, and taken there without reading what
+// lies between when a header line and a values line begin exactly there;
+// likewise its first connection-table heading. A guess at or past the end
+// of the file ends the scan without reading the last printout through. The
+// conversions check every guess: where a printout ends, the next must begin,
+// on that very line, and the last must end with the file (see
+// convert_in_parallel); a wrong guess costs the printouts after it.
 class PrintoutScanner {
  public:
   // A scan that stops, between lines, once `stop` is set.
-  explicit PrintoutScanner(LineReader& in, const std::atomic<bool>* stop = nullptr) : in_(in), stop_(stop) {}
+  explicit PrintoutScanner(LineReader& in, const std::atomic<bool>* stop = nullptr) : in_(in), stop_(stop) {
+    struct stat st;
+    if (::fstat(in.descriptor(), &st) == 0 && S_ISREG(st.st_mode))
+      file_size_ = static_cast<std::uint64_t>(st.st_size);
+  }
+
+  // Goes on after the printouts an earlier scan found (in order), with the
+  // reader where that scan left it; `ended` when it ended at a guess.
+  void continue_after(std::span<const PrintoutStart> found, bool ended) {
+    for (const PrintoutStart& s : found) {
+      found_printout({s.offset, s.line});
+      if (s.heading.offset > s.offset) learn_heading(s.heading);
+    }
+    ended_at_guess_ = ended;
+  }
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
   void restart(std::uint64_t at, long long line) {
     in_.seek(at, line);
     heading_ = {};
+    before_last_ = last_ = {};
+    ended_at_guess_ = false;
   }
+
+  // Whether the scan ended at a guess that no printout follows the last.
+  bool ended_at_guess() const { return ended_at_guess_; }
 
   // The next printout's header line; false when there is none (or the
   // scan was stopped before a header line: it may go on from there).
   bool next(std::uint64_t& start, long long& line) {
+    if (guess(start, line)) return true;
+    if (ended_at_guess_) return false;
     std::string_view text;
     for (;;) {
-      if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) return false;
+      if (stopped()) return false;
       if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
       if (!is_header_record(text)) {
-        if (heading_.offset == 0 && is_connection_heading(text, scratch_))
+        if (heading_.offset == 0 && is_connection_heading(text, scratch_)) {
           heading_ = {in_.last_record_offset(), in_.line_number()};
+          learn_heading(heading_);
+        }
         continue;
       }
       start = in_.last_record_offset();
       line = in_.line_number();
-      return in_.next(text);  // the values line: a header line ending the file starts no printout
+      if (!in_.next(text)) return false;  // the values line: a header line ending the file starts no printout
+      found_printout({start, line});
+      return true;
     }
   }
 
@@ -95,10 +156,53 @@ class PrintoutScanner {
   TableHeading take_heading() { return std::exchange(heading_, TableHeading{}); }
 
  private:
+  bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+  void found_printout(TableHeading printout) {
+    before_last_ = last_;
+    last_ = printout;
+  }
+  void learn_heading(TableHeading h) {
+    if (last_.line == 0 || h.offset <= last_.offset) return;
+    heading_after_ = {h.offset - last_.offset, h.line - last_.line};
+  }
+
+  // The guess after the last two printouts found, taken where it holds.
+  bool guess(std::uint64_t& start, long long& line) {
+    if (ended_at_guess_ || before_last_.line == 0 || file_size_ == 0 || stopped()) return false;
+    const std::uint64_t at = 2 * last_.offset - before_last_.offset;
+    const long long at_line = 2 * last_.line - before_last_.line;
+    if (at >= file_size_) {
+      guess_heading();
+      ended_at_guess_ = true;
+      return false;
+    }
+    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
+    if (!lines || !is_header_record(lines->first)) return false;
+    guess_heading();
+    in_.seek(lines->after_second, at_line + 1);
+    start = at;
+    line = at_line;
+    found_printout({start, line});
+    return true;
+  }
+  // The last printout's heading, as far after its header line as the
+  // heading of one before, when the scan has not met it.
+  void guess_heading() {
+    if (heading_.offset != 0 || heading_after_.line == 0) return;
+    const TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
+    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), h.offset, buffer_);
+    if (lines && is_connection_heading(lines->first, scratch_)) heading_ = h;
+  }
+
   LineReader& in_;
   const std::atomic<bool>* stop_;
   TableHeading heading_;
   ScanLine scratch_;
+  std::uint64_t file_size_ = 0;                // 0: no guesses (no regular file)
+  TableHeading before_last_, last_;            // the last two printouts found (line 0: none)
+  TableHeading heading_after_;                 // a heading's distance from its printout's header line
+  bool ended_at_guess_ = false;
+  std::array<char, 4096> buffer_;
 };
 
 // Worker threads taking jobs in the order given.
@@ -270,6 +374,7 @@ void EarlyScan::scan(const std::string& path, int wanted) {
       found_.push_back(start);
     }
     note_heading();
+    ended_at_guess_ = scanner.ended_at_guess();
     scanned_ = true;
   } catch (...) {
     found_.clear();
@@ -283,7 +388,8 @@ LineReader* EarlyScan::finish() {
 }
 
 bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress, std::span<const PrintoutStart> found) {
+                         std::optional<Progress>& progress, std::span<const PrintoutStart> found,
+                         bool found_all) {
   const int fd = in.descriptor();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
@@ -303,7 +409,7 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
   // and large enough, reads its connection table on a thread of its own: a
   // core would idle otherwise. (A scan that reached the end of the file
   // before has found them all.)
-  std::atomic<bool> scan_complete{in.at_end_of_file()};
+  std::atomic<bool> scan_complete{in.at_end_of_file() || found_all};
   Workers workers(threads, [&](Job& job, int worker) {
     std::optional<TableHeading> split;
     if (file_size - job.start >= split_size && scan_complete.load(std::memory_order_acquire) &&
@@ -319,6 +425,7 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
 
   in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
   PrintoutScanner scanner(in);
+  scanner.continue_after(found, found_all);
   long next_number = 1;
   // A job for the printout at start, in flight but not yet submitted.
   const auto add_job = [&](std::uint64_t start, long long line, TableHeading heading = {}) -> Job& {
@@ -376,8 +483,12 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
       std::rethrow_exception(job.error);
     }
     writer.commit(*job.plot);
-    if (in_flight.size() > 1 && in_flight[1]->start != job.end) {
-      // The printout ran past the scan's guess: find the later ones again.
+    const bool next_where_it_ended = in_flight.size() > 1
+                                         ? in_flight[1]->start == job.end && in_flight[1]->line == job.end_line
+                                         : !scanner.ended_at_guess() || job.end == file_size;
+    if (!next_where_it_ended) {
+      // The printout ran past the scan's guess, or ended before where the
+      // scan guessed the file ends: find the later ones again.
       drop_after_first();
       scanner.restart(job.end, job.end_line - 1);
       scan_complete = false;

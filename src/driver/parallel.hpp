@@ -16,7 +16,11 @@
 // checked against where its conversion ended: a table row that names an
 // element is never a header line, whatever it looks like, so a conversion
 // may run past the guess. The later printouts are then dropped and found
-// again from where it ended.
+// again from where it ended. Once two printouts are found, the scan takes
+// the next to follow as the last followed the one before, where a header
+// line stands just there, without reading between: printouts of one run
+// are often alike to the byte. That guess, its line number and a guessed
+// end of the file are checked in the same way.
 //
 // At most twice as many printouts as threads are in flight, so memory
 // depends on the threads and the widest printout, not on the file's length.
@@ -70,6 +74,9 @@ class EarlyScan {
   LineReader* finish();
   // The printouts found, in order (after finish()).
   std::span<const PrintoutStart> found() const { return found_; }
+  // Whether the scan ended at a guess that no printout follows those found
+  // (after finish()).
+  bool found_all() const { return ended_at_guess_; }
 
  private:
   void scan(const std::string& path, int wanted);
@@ -77,6 +84,7 @@ class EarlyScan {
   std::unique_ptr<LineReader> reader_;
   std::vector<PrintoutStart> found_;
   bool scanned_ = false;
+  bool ended_at_guess_ = false;
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
@@ -84,9 +92,11 @@ class EarlyScan {
 // Converts the printouts of the printout file that in has open on
 // `threads` worker threads and commits them through writer, in order; in
 // reads the file for the scan, which goes on after the printouts already
-// found. False, with nothing done, when the file is no regular file or is
-// empty: those are read line by line.
+// found, and that took `found_all` to have found them all. False, with
+// nothing done, when the file is no regular file or is empty: those are read
+// line by line.
 bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress, std::span<const PrintoutStart> found = {});
+                         std::optional<Progress>& progress, std::span<const PrintoutStart> found = {},
+                         bool found_all = false);
 
 }  // namespace pz

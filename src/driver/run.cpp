@@ -87,7 +87,9 @@ void Run::convert_printouts(int threads, EarlyScan* early) {
   if (threads > 1) {
     const std::span<const PrintoutStart> found =
         scanned != nullptr ? early->found() : std::span<const PrintoutStart>();
-    if (convert_in_parallel(conversion, *writer, in, threads, progress, found)) return;
+    if (convert_in_parallel(conversion, *writer, in, threads, progress, found,
+                            scanned != nullptr && early->found_all()))
+      return;
     if (scanned != nullptr) in.rewind();  // read line by line, from the start
   }
   conversion.await_plot();

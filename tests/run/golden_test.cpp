@@ -158,6 +158,40 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
   expect_same_with_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
 }
 
+// The scan takes a printout to follow the last as far after it as the last
+// follows the one before, on as many lines, and the file to end where the
+// next would begin past its end. Where that is wrong, the run is still the
+// run of one thread: a printout on more lines than the one before, in as
+// many bytes, has the next fail on its true line; printouts shorter than
+// those before are all converted; a row that reads as a header line, just
+// where the next printout would begin, is no printout.
+TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds) {
+  const std::string bad_number = " A1  1     1  2.5x";
+  const auto with_filler = [](int n, const std::vector<std::string_view>& filler, const std::string& row) {
+    std::string text = lines({" TOTAL TIME", " " + std::to_string(n) + ".0"});
+    for (const std::string_view f : filler) text += std::string(f) + "\n";
+    return text + lines({" ELEM.  INDEX  P", row, terminator});
+  };
+  const std::string row = " A1  1     1  1.5", long_filler(2000, ' ');
+  // 4 bytes on one line, then on two.
+  expect_same_with_threads({.printout = with_filler(1, {"   "}, row) + with_filler(2, {" ", " "}, row) +
+                                        with_filler(3, {"   "}, bad_number) + printout(4, row)});
+  // Two long printouts, then two short ones, the last failing.
+  expect_same_with_threads({.printout = with_filler(1, {long_filler}, row) + with_filler(2, {long_filler}, row) +
+                                        printout(3, row) + printout(4, bad_number)});
+  // Printout 3 has a row that reads as a header line where printout 4 would begin.
+  const std::string total = mesh_file({element("A1  1", 0, 0), element("total", 1, 0)}, {});
+  const std::string first = printout(1, " A1  1     1  1.5"), second = printout(2, " A1  1     1  2.5");
+  const std::string third = lines({" TOTAL TIME", " 3.0", " ELEM.  INDEX  P", " A1  1     1  1.0"});
+  std::string fake = lines({" total time  2.0", " TOTAL TIME", " 3.5", " A1  1     3  3.0", terminator});
+  const std::size_t spacing = second.size();
+  ASSERT_LT(third.size(), spacing);
+  // The fake header line begins where the spacing puts the fourth printout.
+  const std::string padded = third.substr(0, third.size() - 1) + std::string(spacing - third.size(), ' ') + "\n";
+  expect_same_with_threads(
+      {.args = {"-xyz", "p.out"}, .printout = first + second + padded + fake + printout(5, row), .mesh = total});
+}
+
 // The last printout, large enough, reads its connection table on a thread
 // of its own while its element table is read, and writes its plot in two
 // halves at once: the same as one thread gives, however its tables end.
@@ -209,6 +243,14 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
     for (const std::string& file : {big, small + big})
       for (const char* partial : {"-q", "-partial"})
         expect_same_with_threads({.args = {partial, "-xy", "p.out"}, .printout = file, .mesh = mesh_file(els, conns)});
+  // Three printouts alike in their bytes, the last with its connection-table
+  // heading a line further on (4 bytes on two lines before its element
+  // table, on one line in the others'), where the scan takes it to be, and
+  // a number that is none in that table.
+  const std::string alike = head + "   \n" + element_table + flows + joined(flow_rows) + end;
+  expect_same_with_threads({.printout = alike + alike + head + " \n \n" + element_table + flows +
+                                        joined(flow_rows, 70, " G0070 G0071     71  0.3x 0.1\n") + end,
+                            .mesh = mesh_file(els, conns)});
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
