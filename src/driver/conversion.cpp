@@ -77,18 +77,22 @@ class LaterTable final : public TableWatch {
   }
 
   // The printout's reading has come to a heading: when it is the table read
-  // here (at its offset, on its line), takes the table over (its console
-  // output, its failure, and where its reading ended, into `in` and `line`)
-  // and returns true with its outcome; otherwise takes the table back out
-  // and returns false.
+  // here, takes the table over (its console output, its failure, and where
+  // its reading ended, into `in` and `line`) and returns true with its
+  // outcome; otherwise takes the table back out and returns false. The
+  // table's lines were numbered from the scan's guess of the heading's
+  // line: when the guess was wrong, it is taken over only if no warning or
+  // failure of it names a line.
   bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome) {
     reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
     const bool ended_at_header = error_ == nullptr && outcome_ == TableOutcome::header;
-    const bool same_heading = laid_out_ && heading_ == reached.offset && heading_line_ == reached.line;
-    if (!same_heading || (!ended_at_header && !reader_.at_end_of_file() && !next)) {
+    const long long line_shift = reached.line - heading_line_;
+    const bool same_lines = line_shift == 0 || (error_ == nullptr && !console_.has_warnings());
+    if (!laid_out_ || heading_ != reached.offset || !same_lines ||
+        (!ended_at_header && !reader_.at_end_of_file() && !next)) {
       give_up();
       return false;
     }
@@ -98,15 +102,16 @@ class LaterTable final : public TableWatch {
     else
       console_.replay();
     std::string_view record;
+    const long long lines_read = reader_.line_number() + line_shift;
     if (ended_at_header) {  // the header line is read again, as the scan's current line
-      in.seek(reader_.last_record_offset(), reader_.line_number() - 1);
+      in.seek(reader_.last_record_offset(), lines_read - 1);
       in.next(record);
       line.assign(record);
     } else if (reader_.at_end_of_file()) {
-      in.seek(reader_.bytes_read(), reader_.line_number());
+      in.seek(reader_.bytes_read(), lines_read);
       in.next(record);  // meets the end of the file, as the table's reading did
     } else {
-      in.seek(*next, reader_.line_number());
+      in.seek(*next, lines_read);
     }
     if (error_) std::rethrow_exception(error_);
     outcome = outcome_;

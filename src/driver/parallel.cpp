@@ -35,6 +35,9 @@ struct Job {
   std::uint64_t end = 0;     // offset of the header line after it, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
+  // What its line numbers are short of the true ones, once the printout
+  // before it has ended (its start was guessed, and its line number too).
+  long long line_shift = 0;
 
   // Its first connection-table heading, once the scan has found it (the
   // scan may find it after a worker has taken the printout). Only the
@@ -87,15 +90,17 @@ std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 
 // Where printouts begin: each at a header line that has a line after it
 // (its values line); the next is looked for after that values line.
 //
-// The printouts of one run are often alike to the byte. Once two are found,
-// the next is first looked for as far after the last as the last is after
-// the one before, on as many lines, and taken there without reading what
-// lies between when a header line and a values line begin exactly there;
-// likewise its first connection-table heading. A guess at or past the end
-// of the file ends the scan without reading the last printout through. The
-// conversions check every guess: where a printout ends, the next must begin,
-// on that very line, and the last must end with the file (see
-// convert_in_parallel); a wrong guess costs the printouts after it.
+// The printouts of one run are often alike, to the byte or nearly. Once two
+// are found, the next is first looked for as far after the last as the last
+// is after the one before, on as many lines, and taken without reading what
+// lies between when a header line and a values line begin there, or else
+// nearest there within a sixteenth of that distance (its line number then
+// counted from the guess); likewise the last one's first connection-table
+// heading, exactly there. A guess at or past the end of the file ends the
+// scan without reading the last printout through. The conversions check
+// every guess: where a printout ends, the next must begin, and the last
+// must end with the file (see convert_in_parallel); a wrong guess costs the
+// printouts after it, a wrong line number those whose messages name lines.
 class PrintoutScanner {
  public:
   // A scan that stops, between lines, once `stop` is set.
@@ -176,22 +181,66 @@ class PrintoutScanner {
       ended_at_guess_ = true;
       return false;
     }
-    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
-    if (!lines || !is_header_record(lines->first)) return false;
+    TableHeading found{at, at_line};
+    std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
+    if (!lines || !is_header_record(lines->first)) {
+      if (!line_near(found, [](std::string_view r) { return may_begin_printout_or_heading(r) && is_header_record(r); }))
+        return false;
+      lines = two_lines_at(in_.descriptor(), found.offset, buffer_);
+      if (!lines) return false;
+    }
     guess_heading();
-    in_.seek(lines->after_second, at_line + 1);
-    start = at;
-    line = at_line;
-    found_printout({start, line});
+    in_.seek(lines->after_second, found.line + 1);
+    start = found.offset;
+    line = found.line;
+    found_printout(found);
     return true;
   }
   // The last printout's heading, as far after its header line as the
-  // heading of one before, when the scan has not met it.
+  // heading of one before (or nearest there), when the scan has not met it.
   void guess_heading() {
     if (heading_.offset != 0 || heading_after_.line == 0) return;
-    const TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
+    TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
+    const auto is_heading = [&](std::string_view r) { return is_connection_heading(r, scratch_); };
     const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), h.offset, buffer_);
-    if (lines && is_connection_heading(lines->first, scratch_)) heading_ = h;
+    if ((lines && is_heading(lines->first)) || line_near(h, is_heading)) heading_ = h;
+  }
+  // The line that begins nearest the guess, within a sixteenth of the
+  // printouts' spacing either side, for which wanted(record) holds, with a
+  // line after it; its line number counted from the guess's. False when
+  // there is none.
+  template <class Wanted>
+  bool line_near(TableHeading& guess, Wanted&& wanted) {
+    const std::uint64_t reach = std::min<std::uint64_t>((last_.offset - before_last_.offset) / 16, near_size / 2);
+    const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
+    if (!near_) near_ = std::make_unique<char[]>(near_size);
+    ssize_t got;
+    do got = ::pread(in_.descriptor(), near_.get(), 2 * reach, static_cast<off_t>(from));
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) return false;
+    const std::string_view window(near_.get(), static_cast<std::size_t>(got));
+    const std::size_t at = static_cast<std::size_t>(guess.offset - from);
+    const auto distance = [&](std::size_t b) { return b > at ? b - at : at - b; };
+    std::optional<std::size_t> best;
+    for (std::size_t nl = window.find('\n'); nl != std::string_view::npos;) {
+      const std::size_t begin = nl + 1, end = window.find('\n', begin);
+      if (end == std::string_view::npos || window.find('\n', end + 1) == std::string_view::npos) break;
+      if (best && begin > at && distance(begin) > distance(*best)) break;
+      std::string_view record = window.substr(begin, end - begin);
+      if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
+      if (wanted(record.substr(0, std::min(record.size(), LineReader::max_record))) &&
+          (!best || distance(begin) < distance(*best)))
+        best = begin;
+      nl = end;
+    }
+    if (!best) return false;
+    const auto lines_between = [&](std::size_t a, std::size_t b) {
+      return static_cast<long long>(std::count(window.begin() + static_cast<std::ptrdiff_t>(a),
+                                               window.begin() + static_cast<std::ptrdiff_t>(b), '\n'));
+    };
+    guess.line += *best >= at ? lines_between(at, *best) : -lines_between(*best, at);
+    guess.offset = from + *best;
+    return true;
   }
 
   LineReader& in_;
@@ -203,6 +252,8 @@ class PrintoutScanner {
   TableHeading heading_after_;                 // a heading's distance from its printout's header line
   bool ended_at_guess_ = false;
   std::array<char, 4096> buffer_;
+  static constexpr std::size_t near_size = 256 << 10;
+  std::unique_ptr<char[]> near_;  // the bytes around a guess
 };
 
 // Worker threads taking jobs in the order given.
@@ -476,6 +527,19 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
 
     Job& job = *in_flight.front();
     workers.wait(job);
+    if (job.line_shift != 0) {
+      if (job.error || job.console.has_warnings()) {
+        // Converted from a guessed line number, with messages that name
+        // lines: converted again, from its true line.
+        drop_after_first();
+        scanner.restart(job.start, job.line + job.line_shift - 1);
+        scan_complete = false;
+        next_number = job.number;
+        in_flight.pop_front();
+        continue;
+      }
+      job.end_line += job.line_shift;
+    }
     if (progress) progress->printout_started(job.number);
     job.console.replay();
     if (job.error) {
@@ -483,9 +547,9 @@ bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineR
       std::rethrow_exception(job.error);
     }
     writer.commit(*job.plot);
-    const bool next_where_it_ended = in_flight.size() > 1
-                                         ? in_flight[1]->start == job.end && in_flight[1]->line == job.end_line
-                                         : !scanner.ended_at_guess() || job.end == file_size;
+    const bool next_where_it_ended =
+        in_flight.size() > 1 ? in_flight[1]->start == job.end : !scanner.ended_at_guess() || job.end == file_size;
+    if (next_where_it_ended && in_flight.size() > 1) in_flight[1]->line_shift = job.end_line - in_flight[1]->line;
     if (!next_where_it_ended) {
       // The printout ran past the scan's guess, or ended before where the
       // scan guessed the file ends: find the later ones again.

@@ -118,6 +118,9 @@ class ConsoleCapture {
 
   // Writes the entries as they were first written, on this thread.
   void replay() const;
+  // Whether a warning is among them (a printout's warnings may name lines
+  // of the printout file; its other output never does).
+  bool has_warnings() const;
 
   // Makes a capture the active one on this thread while it lasts.
   class Scope {

@@ -192,6 +192,10 @@ void ConsoleCapture::replay() const {
   }
 }
 
+bool ConsoleCapture::has_warnings() const {
+  return std::any_of(entries.begin(), entries.end(), [](const Entry& e) { return e.error; });
+}
+
 std::string LineReader::where() const { return full_path(name_) + ", line " + std::to_string(line_number_); }
 
 std::string LineReader::end_of_file_context() const {

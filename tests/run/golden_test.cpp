@@ -176,6 +176,18 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
   // 4 bytes on one line, then on two.
   expect_same_with_threads({.printout = with_filler(1, {"   "}, row) + with_filler(2, {" ", " "}, row) +
                                         with_filler(3, {"   "}, bad_number) + printout(4, row)});
+  // Printout 2 two bytes and two lines longer than printout 1; printout 3
+  // as long as printout 2, found near the guess on a line the guess misses
+  // by one; printout 4 alike, failing; or printout 3 with a warning (its
+  // table ended by the next header line).
+  const std::vector<std::string_view> two_more = {long_filler, "ab", "cd", "efgh"};
+  const std::string longer = with_filler(3, two_more, row),
+                    unended = lines({" TOTAL TIME", " 3.0", long_filler, "ab", "cd", "efgh", " ELEM.  INDEX  P", row});
+  for (const std::string& third : {longer, unended + std::string(longer.size() - unended.size() - 1, ' ') + "\n"})
+    expect_same_with_threads({.args = {"-partial", "-xy", "p.out"},
+                              .printout = with_filler(1, {long_filler, "abcdefgh"}, row) +
+                                          with_filler(2, two_more, row) + third + with_filler(4, two_more, bad_number) +
+                                          printout(5, row)});
   // Two long printouts, then two short ones, the last failing.
   expect_same_with_threads({.printout = with_filler(1, {long_filler}, row) + with_filler(2, {long_filler}, row) +
                                         printout(3, row) + printout(4, bad_number)});
@@ -245,12 +257,17 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
         expect_same_with_threads({.args = {partial, "-xy", "p.out"}, .printout = file, .mesh = mesh_file(els, conns)});
   // Three printouts alike in their bytes, the last with its connection-table
   // heading a line further on (4 bytes on two lines before its element
-  // table, on one line in the others'), where the scan takes it to be, and
-  // a number that is none in that table.
-  const std::string alike = head + "   \n" + element_table + flows + joined(flow_rows) + end;
-  expect_same_with_threads({.printout = alike + alike + head + " \n \n" + element_table + flows +
-                                        joined(flow_rows, 70, " G0070 G0071     71  0.3x 0.1\n") + end,
-                            .mesh = mesh_file(els, conns)});
+  // table, on one line in the others'), where the scan takes it to be; in
+  // that table a number that is none, or after it a table the end of the
+  // file cuts short (a warning that names the file's last line).
+  const std::string cut = lines({" ELEM.  INDEX  SG", " G0001      2  0.5"});
+  const std::string alike =
+      head + "   \n" + element_table + flows + joined(flow_rows) + end + std::string(cut.size() - 1, ' ') + "\n";
+  const std::string further = head + " \n \n" + element_table + flows;
+  for (const std::string& last : {further + joined(flow_rows, 70, " G0070 G0071     71  0.3x 0.1\n") + end + cut,
+                                  further + joined(flow_rows) + end + cut})
+    expect_same_with_threads(
+        {.args = {"-partial", "-xy", "p.out"}, .printout = alike + alike + last, .mesh = mesh_file(els, conns)});
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
