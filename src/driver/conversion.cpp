@@ -145,6 +145,7 @@ class LaterTable final : public TableWatch {
       slots_before_ = data_.slot_count;
       arrays_before_ = data_.array_count;
       header_before_ = data_.header_length;
+      conversion_.await_mesh();
       laid_out_ = true;
       outcome_ = read_table(reader_, line, conversion_.tables, conversion_.mesh, data_);
     } catch (...) {
@@ -228,7 +229,9 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     const bool taken = later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome);
     later.reset();
     if (!taken) {
-      if (split && in.descriptor() >= 0 && table_kind(line) == TableKind::element) {
+      const bool element_table = table_kind(line) == TableKind::element;
+      if (!element_table) await_mesh();  // (which other tables read)
+      if (split && in.descriptor() >= 0 && element_table) {
         try {
           later.emplace(*this, in, data, *split);
         } catch (const std::system_error&) {

@@ -56,15 +56,26 @@ struct Conversion {
   const PlotWriter& writer;
   TableSettings tables;
   std::string base_name;
-  // Set when the zones and what the writer lays out once are still being
+  // Valid when the first printouts begin while the mesh's connections are
+  // still being read: a printout's element tables may be read meanwhile, its
+  // other tables only once the mesh is read; and the zones are prepared from
+  // then on (plot_ready, valid once the mesh is read).
+  std::shared_future<void> mesh_read;
+  // Valid when the zones and what the writer lays out once are still being
   // prepared beside the first printouts: a printout's tables may be read
   // meanwhile, its plot written only once they are ready.
   const std::shared_future<void>* plot_ready = nullptr;
 
+  // Waits until the mesh is read; its failure or stop ends the printout
+  // here (the run ends with it, and the printout is dropped).
+  void await_mesh() const {
+    if (mesh_read.valid()) mesh_read.get();
+  }
   // Waits until the zones and the writer's texts are ready; the failure or
   // stop that ended their preparation comes out here.
   void await_plot() const {
-    if (plot_ready != nullptr) plot_ready->get();
+    await_mesh();
+    if (plot_ready != nullptr && plot_ready->valid()) plot_ready->get();
   }
 
   // Converts printout `number`, whose header and values lines have been

@@ -35,6 +35,7 @@ struct Job {
   std::uint64_t end = 0;     // offset of the header line after it, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
+  bool submitted = false;  // to the workers
   // What its line numbers are short of the true ones, once the printout
   // before it has ended (its start was guessed, and its line number too).
   long long line_shift = 0;
@@ -423,6 +424,7 @@ void EarlyScan::scan(const std::string& path, int wanted) {
     while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line)) {
       note_heading();
       found_.push_back(start);
+      found_count_.store(found_.size(), std::memory_order_relaxed);
     }
     note_heading();
     ended_at_guess_ = scanner.ended_at_guess();
@@ -438,129 +440,178 @@ LineReader* EarlyScan::finish() {
   return scanned_ ? reader_.get() : nullptr;
 }
 
-bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress, std::span<const PrintoutStart> found,
-                         bool found_all) {
-  const int fd = in.descriptor();
-  struct stat st;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
-  const auto file_size = static_cast<std::uint64_t>(st.st_size);
-  // Each worker's printout data and reader, kept from printout to printout.
-  std::vector<std::unique_ptr<PrintoutData>> data;
-  std::vector<std::unique_ptr<LineReader>> readers;
-  for (int i = 0; i < threads; ++i) {
-    data.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
-    readers.push_back(std::make_unique<LineReader>());
-  }
-  const auto most_in_flight = static_cast<std::size_t>(printouts_in_flight(threads));
+namespace {
 
-  std::deque<std::unique_ptr<Job>> in_flight;  // in printout order
-  // (declared after the jobs, so that the workers stop before the jobs go)
+class Parallel final : public ParallelPrintouts {
+ public:
+  Parallel(const Conversion& conversion, LineReader& in, int threads, std::uint64_t file_size,
+           std::span<const PrintoutStart> found, bool found_all, std::size_t now)
+      : conversion_(conversion),
+        in_(in),
+        fd_(in.descriptor()),
+        file_size_(file_size),
+        most_in_flight_(static_cast<std::size_t>(printouts_in_flight(threads))),
+        // (not before every printout found is given to the workers)
+        scan_complete_((in.at_end_of_file() || found_all) && now >= found.size()),
+        workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
+        scanner_(in) {
+    for (int i = 0; i < threads; ++i) {
+      data_.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
+      readers_.push_back(std::make_unique<LineReader>());
+    }
+    if (!workers_.running()) return;
+    in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
+    scanner_.continue_after(found, found_all);
+    // The printouts found before go to the workers together, so that none
+    // is taken for the last one (and its table read beside it); those after
+    // the first `now` when commit_all() begins.
+    for (const PrintoutStart& s : found) add_job(s.offset, s.line, s.heading);
+    submit_waiting(now);
+  }
+
+  bool running() const { return workers_.running(); }
+
+  void commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
+    submit_waiting(in_flight_.size());  // (the scan's end, met below, completes the scan)
+    bool plot_ready = false;
+    for (;;) {
+      std::uint64_t start;
+      long long line;
+      bool at_end = false;
+      while (in_flight_.size() < most_in_flight_) {
+        if (!scanner_.next(start, line)) {
+          at_end = true;
+          break;
+        }
+        note_heading();
+        Job& job = add_job(start, line);
+        job.submitted = true;
+        workers_.submit(job);
+      }
+      note_heading();
+      if (at_end) scan_complete_ = true;
+      if (!plot_ready) {
+        // What comes out of the zones' preparation comes before anything of
+        // the printouts.
+        conversion_.await_plot();
+        plot_ready = true;
+      }
+      if (in_flight_.empty()) {
+        if (cut_short(in_, file_size_)) fail_cut_short(in_, file_size_);
+        return;
+      }
+
+      Job& job = *in_flight_.front();
+      workers_.wait(job);
+      if (job.line_shift != 0) {
+        if (job.error || job.console.has_warnings()) {
+          // Converted from a guessed line number, with messages that name
+          // lines: converted again, from its true line.
+          drop_after_first();
+          restart_scan(job.start, job.line + job.line_shift - 1, job.number);
+          in_flight_.pop_front();
+          continue;
+        }
+        job.end_line += job.line_shift;
+      }
+      if (progress) progress->printout_started(job.number);
+      job.console.replay();
+      if (job.error) {
+        drop_after_first();
+        std::rethrow_exception(job.error);
+      }
+      writer.commit(*job.plot);
+      const bool next_where_it_ended = in_flight_.size() > 1 ? in_flight_[1]->start == job.end
+                                                             : !scanner_.ended_at_guess() || job.end == file_size_;
+      if (next_where_it_ended && in_flight_.size() > 1)
+        in_flight_[1]->line_shift = job.end_line - in_flight_[1]->line;
+      if (!next_where_it_ended) {
+        // The printout ran past the scan's guess, or ended before where the
+        // scan guessed the file ends: find the later ones again.
+        drop_after_first();
+        restart_scan(job.end, job.end_line - 1, job.number + 1);
+      }
+      if (progress) progress->block_read(job.end);
+      in_flight_.pop_front();
+    }
+  }
+
+ private:
   // Once the scan has found every printout, one that no other waits for,
   // and large enough, reads its connection table on a thread of its own: a
   // core would idle otherwise. (A scan that reached the end of the file
   // before has found them all.)
-  std::atomic<bool> scan_complete{in.at_end_of_file() || found_all};
-  Workers workers(threads, [&](Job& job, int worker) {
+  void convert_job(Job& job, int worker) {
     std::optional<TableHeading> split;
-    if (file_size - job.start >= split_size && scan_complete.load(std::memory_order_acquire) &&
-        workers.none_waiting())
+    if (file_size_ - job.start >= split_size && scan_complete_.load(std::memory_order_acquire) &&
+        workers_.none_waiting())
       split = job.table_heading();
-    convert(conversion, fd, file_size, job, *readers[worker], *data[worker], split);
-  });
-  if (!workers.running()) return false;  // no thread to be had: one printout after another
-  const auto drop_after_first = [&] {
-    for (auto it = in_flight.rbegin(); it + 1 != in_flight.rend(); ++it) workers.withdraw(**it);
-    in_flight.resize(1);
-  };
+    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)],
+            *data_[static_cast<std::size_t>(worker)], split);
+  }
 
-  in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
-  PrintoutScanner scanner(in);
-  scanner.continue_after(found, found_all);
-  long next_number = 1;
+  // The jobs in flight not yet submitted, up to the first `most` in flight.
+  void submit_waiting(std::size_t most) {
+    std::vector<Job*> jobs;
+    for (std::size_t i = 0; i < std::min(most, in_flight_.size()); ++i) {
+      if (!std::exchange(in_flight_[i]->submitted, true)) jobs.push_back(in_flight_[i].get());
+    }
+    if (!jobs.empty()) workers_.submit(jobs);
+  }
   // A job for the printout at start, in flight but not yet submitted.
-  const auto add_job = [&](std::uint64_t start, long long line, TableHeading heading = {}) -> Job& {
+  Job& add_job(std::uint64_t start, long long line, TableHeading heading = {}) {
     auto job = std::make_unique<Job>();
-    job->number = next_number++;
+    job->number = next_number_++;
     job->start = start;
     job->line = line;
     job->publish(heading);
-    in_flight.push_back(std::move(job));
-    return *in_flight.back();
-  };
-  const auto submit = [&](std::uint64_t start, long long line) { workers.submit(add_job(start, line)); };
-  // A connection-table heading the scan met belongs to the printout found last.
-  const auto note_heading = [&] {
-    const TableHeading h = scanner.take_heading();
-    if (h.offset != 0 && !in_flight.empty()) in_flight.back()->publish(h);
-  };
-  // The printouts found while the mesh was read go to the workers together,
-  // so that none is taken for the last one (and its table read beside it).
-  std::vector<Job*> found_jobs;
-  for (const PrintoutStart& s : found) found_jobs.push_back(&add_job(s.offset, s.line, s.heading));
-  if (!found_jobs.empty()) workers.submit(found_jobs);
-  bool plot_ready = false;
-  for (;;) {
-    std::uint64_t start;
-    long long line;
-    bool at_end = false;
-    while (in_flight.size() < most_in_flight) {
-      if (!scanner.next(start, line)) {
-        at_end = true;
-        break;
-      }
-      note_heading();
-      submit(start, line);
-    }
-    note_heading();
-    if (at_end) scan_complete = true;
-    if (!plot_ready) {
-      // What comes out of the zones' preparation comes before anything of
-      // the printouts.
-      conversion.await_plot();
-      plot_ready = true;
-    }
-    if (in_flight.empty()) {
-      if (cut_short(in, file_size)) fail_cut_short(in, file_size);
-      return true;
-    }
-
-    Job& job = *in_flight.front();
-    workers.wait(job);
-    if (job.line_shift != 0) {
-      if (job.error || job.console.has_warnings()) {
-        // Converted from a guessed line number, with messages that name
-        // lines: converted again, from its true line.
-        drop_after_first();
-        scanner.restart(job.start, job.line + job.line_shift - 1);
-        scan_complete = false;
-        next_number = job.number;
-        in_flight.pop_front();
-        continue;
-      }
-      job.end_line += job.line_shift;
-    }
-    if (progress) progress->printout_started(job.number);
-    job.console.replay();
-    if (job.error) {
-      drop_after_first();
-      std::rethrow_exception(job.error);
-    }
-    writer.commit(*job.plot);
-    const bool next_where_it_ended =
-        in_flight.size() > 1 ? in_flight[1]->start == job.end : !scanner.ended_at_guess() || job.end == file_size;
-    if (next_where_it_ended && in_flight.size() > 1) in_flight[1]->line_shift = job.end_line - in_flight[1]->line;
-    if (!next_where_it_ended) {
-      // The printout ran past the scan's guess, or ended before where the
-      // scan guessed the file ends: find the later ones again.
-      drop_after_first();
-      scanner.restart(job.end, job.end_line - 1);
-      scan_complete = false;
-      next_number = job.number + 1;
-    }
-    if (progress) progress->block_read(job.end);
-    in_flight.pop_front();
+    in_flight_.push_back(std::move(job));
+    return *in_flight_.back();
   }
+  // A connection-table heading the scan met belongs to the printout found last.
+  void note_heading() {
+    const TableHeading h = scanner_.take_heading();
+    if (h.offset != 0 && !in_flight_.empty()) in_flight_.back()->publish(h);
+  }
+  void drop_after_first() {
+    for (auto it = in_flight_.rbegin(); it + 1 != in_flight_.rend(); ++it) workers_.withdraw(**it);
+    in_flight_.resize(1);
+  }
+  // The scan goes on from the header line at `at`, of printout `number`.
+  void restart_scan(std::uint64_t at, long long lines_before, long number) {
+    scanner_.restart(at, lines_before);
+    scan_complete_ = false;
+    next_number_ = number;
+  }
+
+  const Conversion& conversion_;
+  LineReader& in_;
+  const int fd_;
+  const std::uint64_t file_size_;
+  const std::size_t most_in_flight_;
+  // Each worker's printout data and reader, kept from printout to printout.
+  std::vector<std::unique_ptr<PrintoutData>> data_;
+  std::vector<std::unique_ptr<LineReader>> readers_;
+  std::deque<std::unique_ptr<Job>> in_flight_;  // in printout order
+  std::atomic<bool> scan_complete_;
+  // (after the jobs and what the workers read, so that the workers stop first)
+  Workers workers_;
+  PrintoutScanner scanner_;
+  long next_number_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<ParallelPrintouts> begin_in_parallel(const Conversion& conversion, LineReader& in, int threads,
+                                                     std::span<const PrintoutStart> found, bool found_all,
+                                                     std::size_t now) {
+  const int fd = in.descriptor();
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
+  auto parallel = std::make_unique<Parallel>(conversion, in, threads, static_cast<std::uint64_t>(st.st_size), found,
+                                             found_all, now);
+  if (!parallel->running()) return nullptr;  // no thread to be had: one printout after another
+  return parallel;
 }
 
 }  // namespace pz

@@ -18,15 +18,17 @@
 // may run past the guess. The later printouts are then dropped and found
 // again from where it ended. Once two printouts are found, the scan takes
 // the next to follow as the last followed the one before, where a header
-// line stands just there, without reading between: printouts of one run
-// are often alike to the byte. That guess, its line number and a guessed
-// end of the file are checked in the same way.
+// line stands there or nearby, without reading between: printouts of one
+// run are often alike, to the byte or nearly. That guess, its line number
+// and a guessed end of the file are checked in the same way.
 //
 // At most twice as many printouts as threads are in flight, so memory
 // depends on the threads and the widest printout, not on the file's length.
 //
 // The scan for the first printouts begins while the mesh is read (see
-// EarlyScan), so that the workers find them waiting once it is read.
+// EarlyScan); once the mesh's elements are read, a worker fewer than the
+// threads begins on the printouts it has found, beside the reading of the
+// connections, which their other tables wait for (see Conversion::mesh_read).
 #pragma once
 
 #include <atomic>
@@ -77,6 +79,8 @@ class EarlyScan {
   // Whether the scan ended at a guess that no printout follows those found
   // (after finish()).
   bool found_all() const { return ended_at_guess_; }
+  // How many printouts the scan has found so far.
+  std::size_t found_count() const { return found_count_.load(std::memory_order_relaxed); }
 
  private:
   void scan(const std::string& path, int wanted);
@@ -85,18 +89,32 @@ class EarlyScan {
   std::vector<PrintoutStart> found_;
   bool scanned_ = false;
   bool ended_at_guess_ = false;
+  std::atomic<std::size_t> found_count_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
 
-// Converts the printouts of the printout file that in has open on
-// `threads` worker threads and commits them through writer, in order; in
-// reads the file for the scan, which goes on after the printouts already
-// found, and that took `found_all` to have found them all. False, with
-// nothing done, when the file is no regular file or is empty: those are read
-// line by line.
-bool convert_in_parallel(const Conversion& conversion, PlotWriter& writer, LineReader& in, int threads,
-                         std::optional<Progress>& progress, std::span<const PrintoutStart> found = {},
-                         bool found_all = false);
+// Printouts converted on worker threads, committed in order.
+class ParallelPrintouts {
+ public:
+  virtual ~ParallelPrintouts() = default;
+  // Goes on with the scan where the reader begin_in_parallel was given
+  // stands, converts the printouts it finds, and commits every printout's
+  // plot files through writer in printout order, telling progress; the
+  // first failure or stop in printout order ends the run as it would a run
+  // of one printout after another.
+  virtual void commit_all(PlotWriter& writer, std::optional<Progress>& progress) = 0;
+};
+
+// Starts `threads` workers on the printouts of the printout file that in has
+// open, from those an earlier scan found (in order, having found them all
+// when `found_all`) on: on the first `now` of them at once, on the others
+// when commit_all() begins; in then reads the file for the scan. Nothing
+// (and nothing done) when the file is no regular file or is empty, or when
+// no thread is to be had: those are read line by line.
+std::unique_ptr<ParallelPrintouts> begin_in_parallel(const Conversion& conversion, LineReader& in, int threads,
+                                                     std::span<const PrintoutStart> found = {},
+                                                     bool found_all = false,
+                                                     std::size_t now = static_cast<std::size_t>(-1));
 
 }  // namespace pz

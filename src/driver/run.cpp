@@ -37,20 +37,57 @@ struct Run {
   PlotZones zones;
   ZoneTexts texts;  // of the zone format, laid out once for the run
   std::unique_ptr<PrintoutData> data;
+  std::unique_ptr<PlotWriter> writer;
+  std::optional<Conversion> conversion;
   // Valid while the zones are prepared on a thread of their own; last, so
   // that it is waited for before the rest goes.
   std::shared_future<void> plot_ready;
 
   void prepare_plot(Projection asked);
-  void printouts(int threads, EarlyScan* early);
+  // Once the mesh's elements are read, and the scan has found a printout by
+  // then, starts the printouts' conversion on worker threads (see
+  // Conversion::mesh_read); otherwise, or where the printouts are read
+  // otherwise, nothing.
+  std::unique_ptr<ParallelPrintouts> begin_printouts(int threads, EarlyScan* early,
+                                                     std::shared_future<void> mesh_read);
+  void printouts(int threads, EarlyScan* early, ParallelPrintouts* begun);
 
  private:
-  void convert_printouts(int threads, EarlyScan* early);
+  void make_conversion(std::shared_future<void> mesh_read = {});
+  void convert_printouts(int threads, EarlyScan* early, ParallelPrintouts* begun);
 };
 
-void Run::printouts(int threads, EarlyScan* early) {
+// The plot writer and what every printout's conversion reads.
+void Run::make_conversion(std::shared_future<void> mesh_read) {
+  const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
+  writer = settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
+  conversion.emplace(Conversion{settings,
+                                mesh,
+                                zones,
+                                *writer,
+                                TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
+                                              settings.partial},
+                                base_name,
+                                std::move(mesh_read),
+                                &plot_ready});
+}
+
+std::unique_ptr<ParallelPrintouts> Run::begin_printouts(int threads, EarlyScan* early,
+                                                        std::shared_future<void> mesh_read) {
+  // Once the scan has found a printout (it goes on after the mesh is read):
+  // a worker fewer than threads begins, beside the thread that reads the
+  // connections.
+  if (early == nullptr || early->found_count() == 0) return nullptr;
+  LineReader* scanned = early->finish();
+  if (scanned == nullptr) return nullptr;
+  make_conversion(std::move(mesh_read));
+  return begin_in_parallel(*conversion, *scanned, threads, early->found(), early->found_all(),
+                           static_cast<std::size_t>(threads) - 1);
+}
+
+void Run::printouts(int threads, EarlyScan* early, ParallelPrintouts* begun) {
   try {
-    convert_printouts(threads, early);
+    convert_printouts(threads, early, begun);
   } catch (...) {
     // A failure or stop in preparing the zones comes first, as in a run
     // that prepares them before it opens the printout file.
@@ -59,40 +96,33 @@ void Run::printouts(int threads, EarlyScan* early) {
   }
 }
 
-void Run::convert_printouts(int threads, EarlyScan* early) {
+void Run::convert_printouts(int threads, EarlyScan* early, ParallelPrintouts* begun) {
+  std::error_code no_size;
+  const std::uint64_t bytes = std::filesystem::file_size(settings.printout_file, no_size);
+  std::optional<Progress> progress;
+  if (!settings.quiet && !no_size && Progress::wanted(bytes)) progress.emplace(bytes);
+  if (begun != nullptr) {
+    begun->commit_all(*writer, progress);
+    return;
+  }
   LineReader opened;
   LineReader* scanned = early != nullptr ? early->finish() : nullptr;
   LineReader& in = scanned != nullptr ? *scanned : opened;
   if (scanned == nullptr)
     opened.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
-  std::error_code no_size;
-  const std::uint64_t bytes = std::filesystem::file_size(settings.printout_file, no_size);
-  std::optional<Progress> progress;
-  if (!settings.quiet && !no_size && Progress::wanted(bytes)) {
-    progress.emplace(bytes);
-    in.watch(&*progress);
-  }
-  const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
-  const std::unique_ptr<PlotWriter> writer =
-      settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
-  const Conversion conversion{settings,
-                              mesh,
-                              zones,
-                              *writer,
-                              TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
-                                            settings.partial},
-                              base_name,
-                              plot_ready.valid() ? &plot_ready : nullptr};
-
+  if (!conversion) make_conversion();
   if (threads > 1) {
     const std::span<const PrintoutStart> found =
         scanned != nullptr ? early->found() : std::span<const PrintoutStart>();
-    if (convert_in_parallel(conversion, *writer, in, threads, progress, found,
-                            scanned != nullptr && early->found_all()))
+    if (const std::unique_ptr<ParallelPrintouts> parallel =
+            begin_in_parallel(*conversion, in, threads, found, scanned != nullptr && early->found_all())) {
+      parallel->commit_all(*writer, progress);
       return;
+    }
     if (scanned != nullptr) in.rewind();  // read line by line, from the start
   }
-  conversion.await_plot();
+  if (progress) in.watch(&*progress);
+  conversion->await_plot();
 
   ScanLine line;
   Line values_line;
@@ -106,7 +136,7 @@ void Run::convert_printouts(int threads, EarlyScan* early) {
     ++number;
     if (progress) progress->printout_started(number);
     PrintoutEnd end;
-    const std::unique_ptr<PrintoutPlot> plot = conversion.printout(in, line, values_line, number, *data, end);
+    const std::unique_ptr<PrintoutPlot> plot = conversion->printout(in, line, values_line, number, *data, end);
     writer->commit(*plot);
     if (end == PrintoutEnd::end_of_file) return;
   }
@@ -191,12 +221,22 @@ int main_program(int argc, char** argv) {
                             ? settings.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // With threads, the first printouts are looked for while the mesh is
-    // read, and the zones are prepared while their tables are read.
+    // read, their element tables read while its connections are (when the
+    // scan has found them by then), and the zones are prepared while their
+    // tables are read.
     std::optional<EarlyScan> early;
     if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
-    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file),
-              {.threads = threads});
+    std::unique_ptr<ParallelPrintouts> begun;
+    // (after begun: a failure before the mesh is read breaks the promise,
+    // which ends the printouts begun, before their workers are waited for)
+    std::promise<void> mesh_read;
+    MeshReading reading{.threads = threads};
+    if (threads > 1)
+      reading.elements_read = [&] {
+        begun = run->begin_printouts(threads, early ? &*early : nullptr, mesh_read.get_future().share());
+      };
+    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
     try {
       if (threads > 1)
         run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();
@@ -204,8 +244,9 @@ int main_program(int argc, char** argv) {
       // No thread to be had: prepared here, first.
     }
     if (!run->plot_ready.valid()) run->prepare_plot(asked);
+    mesh_read.set_value();
     run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
-    run->printouts(threads, early ? &*early : nullptr);
+    run->printouts(threads, early ? &*early : nullptr, begun.get());
     flush_console();
     return 0;
   } catch (const RunEnd& end) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -203,7 +204,10 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file);
 // connection records than the capacity leaves room for stop the run ("too
 // many elements in MESH (at most N)", "too many connections in MESH (at
 // most N)"). With threads to spare, a large connection block is read on
-// two threads, with the same outcome.
+// two threads, with the same outcome. A caller that reads the elements on
+// other threads while the connections are read is told when they are
+// settled (elements_read): their names, index, places and order, the
+// located count and the projection then stay as they are.
 inline const std::string default_mesh_file = "MESH";
 struct MeshReading {
   int threads = 1;
@@ -211,6 +215,7 @@ struct MeshReading {
   // at once: a smaller block costs more in a second thread's start and
   // memory than it saves.
   std::uint64_t smallest_half = std::uint64_t{16} << 20;
+  std::function<void()> elements_read = nullptr;  // when set, called once before the connection block is read
 };
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity = {},
               const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat",

@@ -383,6 +383,7 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   // place and exchanges each with itself, and the names are already normal.
   if (moved) build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
   elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
+  if (reading.elements_read) reading.elements_read();
 
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower)

@@ -204,6 +204,37 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
       {.args = {"-xyz", "p.out"}, .printout = first + second + padded + fake + printout(5, row), .mesh = total});
 }
 
+// The first printouts' element tables are read while the mesh's connection
+// block is (here, 30 000 elements give the scan time to find them, and
+// 60 000 connections before the one the tables name keep the block being
+// read while they are): a connection table waits for the block; a block
+// that stops or fails the run ends it as it ends a run of one thread,
+// before or after a printout fails; so does a printout that fails once the
+// mesh is read.
+TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
+  std::string elements = "ELEME\n" + element("A1  1", 0, 0) + "\n" + element("A1  2", 2, 0) + "\n", joins;
+  const auto name = [](int i) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%05d", i);
+    return std::string(text);
+  };
+  for (int i = 0; i < 30000; ++i) {
+    elements += element(name(i), i % 200, 3 + i / 200) + "\n";
+    if (i > 0) joins += connection(name(i - 1), name(i)) + "\n" + connection(name(i), name(i - 1)) + "\n";
+  }
+  const std::string good = elements + "\nCONNE\n" + joins + connection("A1  1", "A1  2", 2) + "\n+++\n";
+  const std::string no_conne = elements + "\n\nCONNE\n+++\n",
+                    bad_area = elements + "\nCONNE\n" + connection("A1  1", "A1  2", 2).substr(0, 50) + "   2.0x\n+++\n";
+  const auto both_tables = [](int n, const std::string& row) {
+    return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator,
+                  " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0", terminator});
+  };
+  const std::string fine = both_tables(1, " A1  1     1  1.5") + both_tables(2, " A1  2     2  2.5"),
+                    failing = both_tables(1, " A1  1     1  1.5x") + both_tables(2, " A1  2     2  2.5");
+  for (const std::string& mesh : {good, no_conne, bad_area})
+    for (const std::string& printouts : {fine, failing}) expect_same_with_threads({.printout = printouts, .mesh = mesh});
+}
+
 // The last printout, large enough, reads its connection table on a thread
 // of its own while its element table is read, and writes its plot in two
 // halves at once: the same as one thread gives, however its tables end.
