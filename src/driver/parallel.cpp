@@ -64,9 +64,24 @@ bool may_begin_printout_or_heading(std::string_view record) {
   return c == header_marker[0] || c == 'e';
 }
 
+// Up to `size` bytes of a file from byte offset on, read by position into
+// buffer: those read (none at the end of the file or on an error).
+std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
+  ssize_t got;
+  do got = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+  while (got < 0 && errno == EINTR);
+  return got > 0 ? std::string_view(buffer, static_cast<std::size_t>(got)) : std::string_view();
+}
+
+// A line's text as a line reader hands it out: without a carriage return
+// before its end, cut to the record limit.
+std::string_view as_record(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line.substr(0, std::min(line.size(), LineReader::max_record));
+}
+
 // The lines that begin at byte offset `at` of a file, read by position: the
-// first (without a carriage return, cut to the record limit, as a line
-// reader hands it out) and where the second ends; none unless a line ends
+// first (as a record) and where the second ends; none unless a line ends
 // just before `at` and both lines end within a few kilobytes.
 struct TwoLines {
   std::string_view first;
@@ -74,18 +89,14 @@ struct TwoLines {
 };
 std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer) {
   if (at == 0) return std::nullopt;
-  ssize_t got;
-  do got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(at - 1));
-  while (got < 0 && errno == EINTR);
-  if (got <= 0 || buffer[0] != '\n') return std::nullopt;
-  const std::string_view bytes(buffer.data() + 1, static_cast<std::size_t>(got) - 1);
+  const std::string_view read = read_at(fd, at - 1, buffer.data(), buffer.size());
+  if (read.empty() || read[0] != '\n') return std::nullopt;
+  const std::string_view bytes = read.substr(1);
   const std::size_t first_end = bytes.find('\n');
   if (first_end == std::string_view::npos) return std::nullopt;
   const std::size_t second_end = bytes.find('\n', first_end + 1);
   if (second_end == std::string_view::npos) return std::nullopt;
-  std::string_view first = bytes.substr(0, first_end);
-  if (!first.empty() && first.back() == '\r') first.remove_suffix(1);
-  return TwoLines{first.substr(0, std::min(first.size(), LineReader::max_record)), at + second_end + 1};
+  return TwoLines{as_record(bytes.substr(0, first_end)), at + second_end + 1};
 }
 
 // Where printouts begin: each at a header line that has a line after it
@@ -215,11 +226,7 @@ class PrintoutScanner {
     const std::uint64_t reach = std::min<std::uint64_t>((last_.offset - before_last_.offset) / 16, near_size / 2);
     const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
     if (!near_) near_ = std::make_unique<char[]>(near_size);
-    ssize_t got;
-    do got = ::pread(in_.descriptor(), near_.get(), 2 * reach, static_cast<off_t>(from));
-    while (got < 0 && errno == EINTR);
-    if (got <= 0) return false;
-    const std::string_view window(near_.get(), static_cast<std::size_t>(got));
+    const std::string_view window = read_at(in_.descriptor(), from, near_.get(), 2 * reach);
     const std::size_t at = static_cast<std::size_t>(guess.offset - from);
     const auto distance = [&](std::size_t b) { return b > at ? b - at : at - b; };
     std::optional<std::size_t> best;
@@ -227,10 +234,7 @@ class PrintoutScanner {
       const std::size_t begin = nl + 1, end = window.find('\n', begin);
       if (end == std::string_view::npos || window.find('\n', end + 1) == std::string_view::npos) break;
       if (best && begin > at && distance(begin) > distance(*best)) break;
-      std::string_view record = window.substr(begin, end - begin);
-      if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
-      if (wanted(record.substr(0, std::min(record.size(), LineReader::max_record))) &&
-          (!best || distance(begin) < distance(*best)))
+      if (wanted(as_record(window.substr(begin, end - begin))) && (!best || distance(begin) < distance(*best)))
         best = begin;
       nl = end;
     }
