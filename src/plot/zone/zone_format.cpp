@@ -1,5 +1,6 @@
 #include "plot/zone/zone_format.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <string>
@@ -90,12 +91,13 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
 }
 
 // The point records, then the cell records in cell order. In halves, a
-// thread of its own writes the second half of the points and the cells, in
-// place, while this one writes the first.
+// thread of its own writes the later points and the cells, in place, while
+// this one writes the first points, as many bytes as that.
 void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
   const std::string_view cells(text.cells.data(), text.cells.size());
-  const std::size_t n = zone.elements.size(), half = n / 2;
+  const std::size_t n = zone.elements.size();
   const std::size_t record_length = RealRecord::length(point_values(data));
+  const std::size_t half = std::min(n, (n * record_length + cells.size()) / (2 * record_length));
   out.expect(n * record_length + cells.size());
   if (halves && half >= 2) {
     OutFile second;
