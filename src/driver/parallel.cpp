@@ -111,16 +111,14 @@ std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 
 // heading, exactly there. A guess at or past the end of the file ends the
 // scan without reading the last printout through. The conversions check
 // every guess: where a printout ends, the next must begin, and the last
-// must end with the file (see convert_in_parallel); a wrong guess costs the
+// must end with the file (see Parallel::commit_all); a wrong guess costs the
 // printouts after it, a wrong line number those whose messages name lines.
 class PrintoutScanner {
  public:
-  // A scan that stops, between lines, once `stop` is set.
-  explicit PrintoutScanner(LineReader& in, const std::atomic<bool>* stop = nullptr) : in_(in), stop_(stop) {
-    struct stat st;
-    if (::fstat(in.descriptor(), &st) == 0 && S_ISREG(st.st_mode))
-      file_size_ = static_cast<std::uint64_t>(st.st_size);
-  }
+  // A scan of a regular file of file_size bytes that stops, between lines,
+  // once `stop` is set.
+  PrintoutScanner(LineReader& in, std::uint64_t file_size, const std::atomic<bool>* stop = nullptr)
+      : in_(in), stop_(stop), file_size_(file_size) {}
 
   // Goes on after the printouts an earlier scan found (in order), with the
   // reader where that scan left it; `ended` when it ended at a guess.
@@ -185,7 +183,7 @@ class PrintoutScanner {
 
   // The guess after the last two printouts found, taken where it holds.
   bool guess(std::uint64_t& start, long long& line) {
-    if (ended_at_guess_ || before_last_.line == 0 || file_size_ == 0 || stopped()) return false;
+    if (ended_at_guess_ || before_last_.line == 0 || stopped()) return false;
     const std::uint64_t at = 2 * last_.offset - before_last_.offset;
     const long long at_line = 2 * last_.line - before_last_.line;
     if (at >= file_size_) {
@@ -252,7 +250,7 @@ class PrintoutScanner {
   const std::atomic<bool>* stop_;
   TableHeading heading_;
   ScanLine scratch_;
-  std::uint64_t file_size_ = 0;                // 0: no guesses (no regular file)
+  const std::uint64_t file_size_;
   TableHeading before_last_, last_;            // the last two printouts found (line 0: none)
   TableHeading heading_after_;                 // a heading's distance from its printout's header line
   bool ended_at_guess_ = false;
@@ -420,7 +418,7 @@ void EarlyScan::scan(const std::string& path, int wanted) {
   try {
     reader_ = std::make_unique<LineReader>();
     reader_->open(path, Source{unit::printout, path}, Routine::main_program);
-    PrintoutScanner scanner(*reader_, &stop_);
+    PrintoutScanner scanner(*reader_, static_cast<std::uint64_t>(st.st_size), &stop_);
     PrintoutStart start;
     const auto note_heading = [&] {
       if (!found_.empty()) found_.back().heading = scanner.take_heading();
@@ -458,7 +456,7 @@ class Parallel final : public ParallelPrintouts {
         // (not before every printout found is given to the workers)
         scan_complete_((in.at_end_of_file() || found_all) && now >= found.size()),
         workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
-        scanner_(in) {
+        scanner_(in, file_size) {
     for (int i = 0; i < threads; ++i) {
       data_.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
       readers_.push_back(std::make_unique<LineReader>());
