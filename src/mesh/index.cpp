@@ -1,13 +1,14 @@
 // Element-name index.
 //
 // Names are compared after one normalisation: a "0" in the fourth character
-// is a blank. The index groups the element numbers by bucket (bucket b
-// occupies positions bucket_end[b-1]+1 .. bucket_end[b]). The order inside a
-// bucket comes from the way the buckets are partitioned out of the list, one
-// pass per bucket, and it decides which of several elements of the same
-// name a lookup finds. Beside the buckets, an open-addressing table maps each
-// normalised name to that first element, so a lookup is a hash probe instead
-// of a scan of about N/256 names.
+// is a blank. Where names repeat, the index groups the element numbers by
+// bucket (bucket b occupies positions bucket_end[b-1]+1 .. bucket_end[b]).
+// The order inside a bucket comes from the way the buckets are partitioned
+// out of the list, one pass per bucket, and it decides which of several
+// elements of the same name a lookup finds. An open-addressing table maps
+// each normalised name to that first element, so a lookup is a hash probe
+// instead of a scan of about N/256 names; where every name is distinct, the
+// table alone is built.
 
 #include <algorithm>
 #include <bit>
@@ -98,40 +99,59 @@ int bucket_of(const Name& name, int buckets) {
   return sum % buckets + 1;
 }
 
-void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets) {
-  index.buckets = buckets;
-  index.bucket_end.assign(static_cast<std::size_t>(buckets) + 1, 0);
-  std::vector<int> bucket(static_cast<std::size_t>(n) + 1);
-  for (int i = 1; i <= n; ++i) {
-    names[i] = normalise(names[i]);
-    bucket[i] = bucket_of(names[i], buckets);
-  }
-  if (buckets <= 256)
-    partition<std::uint8_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
-  else
-    partition<std::uint16_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
+namespace {
 
-  // The fast table: every distinct name once, with the first element that
-  // bears it in bucket order (all elements of a name share its bucket, so
-  // walking the list front to back meets that one first). At most half full.
+// Fills the fast table from the elements in list order (list[1..n]): every
+// distinct name once, with the first element of the list that bears it. At
+// most half full. False when some name is borne by more than one element.
+bool fill_slots(NameIndex& index, const LargeArray<Name>& names, int n) {
+  const std::vector<int>& list = index.elements_by_bucket;
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
   index.slots.assign(size, 0);
   index.mask = size - 1;
   index.seed = random_seed();
   index.found_by_name.assign(static_cast<std::size_t>(n) + 1, 0);
+  bool distinct = true;
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
     if (p + ahead <= n)
-      __builtin_prefetch(&index.slots[mix(name_key(names[index.elements_by_bucket[p + ahead]]), index.seed) & index.mask], 1);
-    const int e = index.elements_by_bucket[p];
+      __builtin_prefetch(&index.slots[mix(name_key(names[list[p + ahead]]), index.seed) & index.mask], 1);
+    const int e = list[p];
     const std::uint64_t key = name_key(names[e]);
     std::size_t s = mix(key, index.seed) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
     if (index.slots[s] == 0) {
       index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
       index.found_by_name[static_cast<std::size_t>(e)] = 1;
+    } else {
+      distinct = false;
     }
   }
+  return distinct;
+}
+
+}  // namespace
+
+void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets) {
+  index.buckets = buckets;
+  for (int i = 1; i <= n; ++i) names[i] = normalise(names[i]);
+  // Where every name is distinct, a lookup finds a name's only element
+  // whatever the order: the bucket passes, which only rank the elements of
+  // a repeated name, are left out.
+  if (fill_slots(index, names, n)) {
+    index.bucket_end.clear();
+    return;
+  }
+  index.bucket_end.assign(static_cast<std::size_t>(buckets) + 1, 0);
+  std::vector<int> bucket(static_cast<std::size_t>(n) + 1);
+  for (int i = 1; i <= n; ++i) bucket[i] = bucket_of(names[i], buckets);
+  if (buckets <= 256)
+    partition<std::uint8_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
+  else
+    partition<std::uint16_t>(index.elements_by_bucket, index.bucket_end, bucket, n, buckets);
+  // (every element of a name shares its bucket, so walking the list front
+  // to back meets the first in bucket order first)
+  fill_slots(index, names, n);
 }
 
 namespace {

@@ -33,12 +33,14 @@ inline bool is_planar(Projection p) { return p != Projection::xyz; }
 // Coordinates per plot point: 2 in a plane, 3 otherwise.
 inline int coordinate_count(Projection p) { return is_planar(p) ? 2 : 3; }
 
-// Element-name index. The element numbers are grouped by bucket in
-// elements_by_bucket: bucket b occupies positions bucket_end[b-1]+1 ..
-// bucket_end[b] (bucket_end[0] = 0), in the order the bucket passes leave
-// them; that order decides which of several elements of the same name a
-// lookup finds. Beside it, a hash table maps each normalised name to that
-// first element, so that a lookup costs O(1) on average.
+// Element-name index. Where names repeat, the element numbers are grouped
+// by bucket in elements_by_bucket: bucket b occupies positions
+// bucket_end[b-1]+1 .. bucket_end[b] (bucket_end[0] = 0), in the order the
+// bucket passes leave them; that order decides which of several elements of
+// the same name a lookup finds. Where every name is distinct, no order
+// matters: elements_by_bucket stays as given and bucket_end is empty. Beside
+// them, a hash table maps each normalised name to that first element, so
+// that a lookup costs O(1) on average.
 struct NameIndex {
   std::vector<int> bucket_end;
   std::vector<int> elements_by_bucket;
@@ -122,7 +124,7 @@ int bucket_of(const Name& name, int buckets);
 
 // Builds the index over elements 1..n, normalising their names in place.
 // index.elements_by_bucket must hold a permutation of 1..n on entry: the
-// bucket passes start from that order.
+// bucket passes start from that order (where names repeat).
 void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets);
 
 // The element whose normalised name equals the name given (cut or padded
