@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "plot/plot_file.hpp"
+#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -58,7 +59,11 @@ class LaterTable final : public TableWatch {
         start_(start_found_ ? found.offset : in.last_record_offset()),
         start_line_(start_found_ ? found.line : in.line_number()),
         source_(in.source()) {
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+      move_to_a_free_cpu();
+      run();
+      hand_over_this_cpu();
+    });
   }
   ~LaterTable() override {
     if (!taken_over_) give_up();
@@ -86,6 +91,7 @@ class LaterTable final : public TableWatch {
   bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome) {
     reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
+    hand_over_this_cpu();
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
     const bool ended_at_header = error_ == nullptr && outcome_ == TableOutcome::header;

@@ -22,6 +22,7 @@
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/plot.hpp"
+#include "records/cpu_sharing.hpp"
 
 namespace pz {
 
@@ -69,13 +70,13 @@ struct Conversion {
   // Waits until the mesh is read; its failure or stop ends the printout
   // here (the run ends with it, and the printout is dropped).
   void await_mesh() const {
-    if (mesh_read.valid()) mesh_read.get();
+    if (mesh_read.valid()) await_handing_over(mesh_read);
   }
   // Waits until the zones and the writer's texts are ready; the failure or
   // stop that ended their preparation comes out here.
   void await_plot() const {
     await_mesh();
-    if (plot_ready != nullptr && plot_ready->valid()) plot_ready->get();
+    if (plot_ready != nullptr && plot_ready->valid()) await_handing_over(*plot_ready);
   }
 
   // Converts printout `number`, whose header and values lines have been

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -304,6 +305,11 @@ class Workers {
 
   void wait(Job& job) {
     std::unique_lock lock(mutex_);
+    if (!job.done) {
+      lock.unlock();
+      hand_over_this_cpu();
+      lock.lock();
+    }
     finished_.wait(lock, [&] { return job.done; });
   }
 
@@ -324,11 +330,17 @@ class Workers {
       Job* job;
       {
         std::unique_lock lock(mutex_);
+        if (!stopping_ && queue_.empty()) {
+          lock.unlock();
+          hand_over_this_cpu();
+          lock.lock();
+        }
         wanted_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
         job = queue_.front();
         queue_.pop_front();
       }
+      move_to_a_free_cpu();
       work_(*job, worker);
       {
         const std::lock_guard lock(mutex_);
@@ -404,7 +416,11 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
 
 EarlyScan::EarlyScan(std::string path, int wanted) {
   try {
-    thread_ = std::thread([this, path = std::move(path), wanted] { scan(path, wanted); });
+    thread_ = std::thread([this, path = std::move(path), wanted] {
+      move_to_a_free_cpu();
+      scan(path, wanted);
+      hand_over_this_cpu();
+    });
   } catch (const std::system_error&) {
     // No thread to be had: the file is read as usual, once the mesh is.
   }

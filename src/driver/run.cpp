@@ -25,6 +25,7 @@
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/vtk/xml.hpp"
 #include "plot/zone/zone_format.hpp"
+#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -239,7 +240,11 @@ int main_program(int argc, char** argv) {
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
     try {
       if (threads > 1)
-        run->plot_ready = std::async(std::launch::async, [&run = *run, asked] { run.prepare_plot(asked); }).share();
+        run->plot_ready = std::async(std::launch::async, [&run = *run, asked] {
+                            move_to_a_free_cpu();
+                            run.prepare_plot(asked);
+                            hand_over_this_cpu();
+                          }).share();
     } catch (const std::system_error&) {
       // No thread to be had: prepared here, first.
     }

@@ -38,6 +38,7 @@
 #include <thread>
 
 #include "mesh/mesh.hpp"
+#include "records/cpu_sharing.hpp"
 
 namespace pz {
 
@@ -198,7 +199,11 @@ class SecondHalf {
     ends_.reserve(expected);
     areas_.reserve(expected);
     reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+      move_to_a_free_cpu();
+      run();
+      hand_over_this_cpu();
+    });
   }
   ~SecondHalf() {
     stop_ = true;
@@ -209,6 +214,7 @@ class SecondHalf {
 
   // Waits for the reading; true when it read up to the end of the block.
   bool finish() {
+    hand_over_this_cpu();
     thread_.join();
     return ended_;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plot/plot_file.hpp"
+#include "records/cpu_sharing.hpp"
 #include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 
@@ -106,6 +107,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     std::thread writer;
     try {
       writer = std::thread([&] {
+        move_to_a_free_cpu();
         try {
           write_points(second, data, zone, text, half, n);
           second.put(cells);
@@ -113,6 +115,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
         } catch (...) {
           failed = std::current_exception();
         }
+        hand_over_this_cpu();
       });
     } catch (const std::system_error&) {
       // No thread to be had: the rest in turn, below.
@@ -121,6 +124,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
       try {
         write_points(out, data, zone, text, 0, half);
         out.flush();
+        hand_over_this_cpu();
       } catch (...) {
         writer.join();  // the first half's failure comes first, as in the file
         throw;
