@@ -10,7 +10,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
-# The package's dependencies (libc, libstdc++) are read from the program by
+# The package's dependencies (libc; a Release build links the C++ runtime
+# in) are read from the program by
 # dpkg-shlibdeps, which works from the local package database; without it
 # the package declares none.
 find_program(PRINTZONE_DPKG_SHLIBDEPS dpkg-shlibdeps)
