@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "driver/conversion.hpp"
+#include "driver/printout_scan.hpp"
 #include "driver/progress.hpp"
 #include "records/files.hpp"
 
@@ -48,14 +49,6 @@ namespace pz {
 
 // At most this many printouts are in flight at once.
 constexpr int printouts_in_flight(int threads) { return 2 * threads; }
-
-// Where a printout begins: the offset of its header line, and that line's
-// number.
-struct PrintoutStart {
-  std::uint64_t offset = 0;
-  long long line = 0;
-  TableHeading heading;  // its first connection-table heading, when found
-};
 
 // The scan for the first printouts of the printout file, on a thread of its
 // own. It reads a regular file only (another kind may block when opened or

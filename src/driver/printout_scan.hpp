@@ -1,0 +1,210 @@
+// The scan for where printouts begin in a printout file.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "driver/conversion.hpp"
+#include "records/files.hpp"
+
+namespace pz {
+
+// Where a printout begins: the offset of its header line, and that line's
+// number.
+struct PrintoutStart {
+  std::uint64_t offset = 0;
+  long long line = 0;
+  TableHeading heading;  // its first connection-table heading, when found
+};
+
+// Where printouts begin: each at a header line that has a line after it
+// (its values line); the next is looked for after that values line.
+//
+// The printouts of one run are often alike, to the byte or nearly. Once two
+// are found, the next is first looked for as far after the last as the last
+// is after the one before, on as many lines, and taken without reading what
+// lies between when a header line and a values line begin there, or else
+// nearest there within a sixteenth of that distance (its line number then
+// counted from the guess); likewise the last one's first connection-table
+// heading, exactly there. A guess at or past the end of the file ends the
+// scan without reading the last printout through. The conversions check
+// every guess: where a printout ends, the next must begin, and the last
+// must end with the file (see Parallel::commit_all); a wrong guess costs the
+// printouts after it, a wrong line number those whose messages name lines.
+class PrintoutScanner {
+ private:
+  // Whether a line may be a header line or a table heading.
+  static bool may_begin_printout_or_heading(std::string_view record);
+  // Up to `size` bytes of a file from byte offset on, read by position into
+  // buffer: those read (none at the end of the file or on an error).
+  static std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size);
+  // A line's text as a line reader hands it out: without a carriage return
+  // before its end, cut to the record limit.
+  static std::string_view as_record(std::string_view line);
+  // The lines that begin at byte offset `at` of a file, read by position:
+  // the first (as a record) and where the second ends; none unless a line
+  // ends just before `at` and both lines end within a few kilobytes.
+  struct TwoLines {
+    std::string_view first;
+    std::uint64_t after_second = 0;  // the offset after the second line's end
+  };
+  static std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer);
+
+ public:
+  // A scan of a regular file of file_size bytes that stops, between lines,
+  // once `stop` is set.
+  PrintoutScanner(LineReader& in, std::uint64_t file_size, const std::atomic<bool>* stop = nullptr)
+      : in_(in), stop_(stop), file_size_(file_size) {}
+
+  // Goes on after the printouts an earlier scan found (in order), with the
+  // reader where that scan left it; `ended` when it ended at a guess. Where
+  // that scan met the last one's connection-table heading, it stopped past
+  // it: the headings met next in that printout are those of the table's
+  // later pages, no place to begin reading it, nor to guess from.
+  void continue_after(std::span<const PrintoutStart> found, bool ended) {
+    for (const PrintoutStart& s : found) {
+      found_printout({s.offset, s.line});
+      if (s.heading.offset > s.offset) learn_heading(s.heading);
+    }
+    if (!found.empty()) heading_ = found.back().heading;
+    ended_at_guess_ = ended;
+  }
+
+  // Goes on from the line that begins at offset `at`, numbered `line`.
+  void restart(std::uint64_t at, long long line) {
+    in_.seek(at, line);
+    heading_ = {};
+    before_last_ = last_ = {};
+    ended_at_guess_ = false;
+  }
+
+  // Whether the scan ended at a guess that no printout follows the last.
+  bool ended_at_guess() const { return ended_at_guess_; }
+
+  // The next printout's header line; false when there is none (or the
+  // scan was stopped before a header line: it may go on from there).
+  bool next(std::uint64_t& start, long long& line) {
+    if (guess(start, line)) return true;
+    if (ended_at_guess_) return false;
+    std::string_view text;
+    for (;;) {
+      if (stopped()) return false;
+      if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
+      if (!is_header_record(text)) {
+        if (heading_.offset == 0 && is_connection_heading(text, scratch_)) {
+          heading_ = {in_.last_record_offset(), in_.line_number()};
+          learn_heading(heading_);
+        }
+        continue;
+      }
+      start = in_.last_record_offset();
+      line = in_.line_number();
+      if (!in_.next(text)) return false;  // the values line: a header line ending the file starts no printout
+      found_printout({start, line});
+      return true;
+    }
+  }
+
+  // The first connection-table heading the scan met since it was last
+  // asked: in the printout found before the last call of next(), or in the
+  // last printout once next() has found no more.
+  TableHeading take_heading() { return std::exchange(heading_, TableHeading{}); }
+
+ private:
+  bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
+  void found_printout(TableHeading printout) {
+    before_last_ = last_;
+    last_ = printout;
+  }
+  void learn_heading(TableHeading h) {
+    if (last_.line == 0 || h.offset <= last_.offset) return;
+    heading_after_ = {h.offset - last_.offset, h.line - last_.line};
+  }
+
+  // The guess after the last two printouts found, taken where it holds.
+  bool guess(std::uint64_t& start, long long& line) {
+    if (ended_at_guess_ || before_last_.line == 0 || stopped()) return false;
+    const std::uint64_t at = 2 * last_.offset - before_last_.offset;
+    const long long at_line = 2 * last_.line - before_last_.line;
+    if (at >= file_size_) {
+      guess_heading();
+      ended_at_guess_ = true;
+      return false;
+    }
+    TableHeading found{at, at_line};
+    std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
+    if (!lines || !is_header_record(lines->first)) {
+      if (!line_near(found, [](std::string_view r) { return may_begin_printout_or_heading(r) && is_header_record(r); }))
+        return false;
+      lines = two_lines_at(in_.descriptor(), found.offset, buffer_);
+      if (!lines) return false;
+    }
+    guess_heading();
+    in_.seek(lines->after_second, found.line + 1);
+    start = found.offset;
+    line = found.line;
+    found_printout(found);
+    return true;
+  }
+  // The last printout's heading, as far after its header line as the
+  // heading of one before (or nearest there), when the scan has not met it.
+  void guess_heading() {
+    if (heading_.offset != 0 || heading_after_.line == 0) return;
+    TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
+    const auto is_heading = [&](std::string_view r) { return is_connection_heading(r, scratch_); };
+    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), h.offset, buffer_);
+    if ((lines && is_heading(lines->first)) || line_near(h, is_heading)) heading_ = h;
+  }
+  // The line that begins nearest the guess, within a sixteenth of the
+  // printouts' spacing either side, for which wanted(record) holds, with a
+  // line after it; its line number counted from the guess's. False when
+  // there is none.
+  template <class Wanted>
+  bool line_near(TableHeading& guess, Wanted&& wanted) {
+    const std::uint64_t reach = std::min<std::uint64_t>((last_.offset - before_last_.offset) / 16, near_size / 2);
+    const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
+    if (!near_) near_ = std::make_unique<char[]>(near_size);
+    const std::string_view window = read_at(in_.descriptor(), from, near_.get(), 2 * reach);
+    const std::size_t at = static_cast<std::size_t>(guess.offset - from);
+    const auto distance = [&](std::size_t b) { return b > at ? b - at : at - b; };
+    std::optional<std::size_t> best;
+    for (std::size_t nl = window.find('\n'); nl != std::string_view::npos;) {
+      const std::size_t begin = nl + 1, end = window.find('\n', begin);
+      if (end == std::string_view::npos || window.find('\n', end + 1) == std::string_view::npos) break;
+      if (best && begin > at && distance(begin) > distance(*best)) break;
+      if (wanted(as_record(window.substr(begin, end - begin))) && (!best || distance(begin) < distance(*best)))
+        best = begin;
+      nl = end;
+    }
+    if (!best) return false;
+    const auto lines_between = [&](std::size_t a, std::size_t b) {
+      return static_cast<long long>(std::count(window.begin() + static_cast<std::ptrdiff_t>(a),
+                                               window.begin() + static_cast<std::ptrdiff_t>(b), '\n'));
+    };
+    guess.line += *best >= at ? lines_between(at, *best) : -lines_between(*best, at);
+    guess.offset = from + *best;
+    return true;
+  }
+
+  LineReader& in_;
+  const std::atomic<bool>* stop_;
+  TableHeading heading_;
+  ScanLine scratch_;
+  const std::uint64_t file_size_;
+  TableHeading before_last_, last_;            // the last two printouts found (line 0: none)
+  TableHeading heading_after_;                 // a heading's distance from its printout's header line
+  bool ended_at_guess_ = false;
+  std::array<char, 4096> buffer_;
+  static constexpr std::size_t near_size = 256 << 10;
+  std::unique_ptr<char[]> near_;  // the bytes around a guess
+};
+
+
+}  // namespace pz
