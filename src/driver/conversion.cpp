@@ -59,11 +59,7 @@ class LaterTable final : public TableWatch {
         start_(start_found_ ? found.offset : in.last_record_offset()),
         start_line_(start_found_ ? found.line : in.line_number()),
         source_(in.source()) {
-    thread_ = std::thread([this] {
-      move_to_a_free_cpu();
-      run();
-      hand_over_this_cpu();
-    });
+    thread_ = std::thread(sharing_cpus([this] { run(); }));
   }
   ~LaterTable() override {
     if (!taken_over_) give_up();

@@ -102,11 +102,7 @@ class Workers {
 
   void wait(Job& job) {
     std::unique_lock lock(mutex_);
-    if (!job.done) {
-      lock.unlock();
-      hand_over_this_cpu();
-      lock.lock();
-    }
+    if (!job.done) hand_over_unlocked(lock);
     finished_.wait(lock, [&] { return job.done; });
   }
 
@@ -122,16 +118,19 @@ class Workers {
   }
 
  private:
+  // About to wait: the CPU goes to a thread waiting for one (looked for
+  // without holding the lock).
+  static void hand_over_unlocked(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    hand_over_this_cpu();
+    lock.lock();
+  }
   void serve(int worker) {
     for (;;) {
       Job* job;
       {
         std::unique_lock lock(mutex_);
-        if (!stopping_ && queue_.empty()) {
-          lock.unlock();
-          hand_over_this_cpu();
-          lock.lock();
-        }
+        if (!stopping_ && queue_.empty()) hand_over_unlocked(lock);
         wanted_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
         job = queue_.front();
@@ -213,11 +212,7 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
 
 EarlyScan::EarlyScan(std::string path, int wanted) {
   try {
-    thread_ = std::thread([this, path = std::move(path), wanted] {
-      move_to_a_free_cpu();
-      scan(path, wanted);
-      hand_over_this_cpu();
-    });
+    thread_ = std::thread(sharing_cpus([this, path = std::move(path), wanted] { scan(path, wanted); }));
   } catch (const std::system_error&) {
     // No thread to be had: the file is read as usual, once the mesh is.
   }

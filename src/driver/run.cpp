@@ -240,11 +240,8 @@ int main_program(int argc, char** argv) {
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
     try {
       if (threads > 1)
-        run->plot_ready = std::async(std::launch::async, [&run = *run, asked] {
-                            move_to_a_free_cpu();
-                            run.prepare_plot(asked);
-                            hand_over_this_cpu();
-                          }).share();
+        run->plot_ready =
+            std::async(std::launch::async, sharing_cpus([&run = *run, asked] { run.prepare_plot(asked); })).share();
     } catch (const std::system_error&) {
       // No thread to be had: prepared here, first.
     }

@@ -199,11 +199,7 @@ class SecondHalf {
     ends_.reserve(expected);
     areas_.reserve(expected);
     reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread([this] {
-      move_to_a_free_cpu();
-      run();
-      hand_over_this_cpu();
-    });
+    thread_ = std::thread(sharing_cpus([this] { run(); }));
   }
   ~SecondHalf() {
     stop_ = true;

@@ -15,6 +15,8 @@
 #include <future>
 #include <optional>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 namespace pz {
 
@@ -26,6 +28,17 @@ void move_to_a_free_cpu() noexcept;
 // For a thread about to wait: when no other thread of the run is running or
 // ready on its CPU, and two are on another, one of those moves here.
 void hand_over_this_cpu() noexcept;
+
+// A stretch of the run's work done by a thread of its own, which moves to a
+// free CPU as it begins and hands its CPU over as it ends.
+template <class Work>
+auto sharing_cpus(Work work) {
+  return [work = std::move(work)]() mutable {
+    move_to_a_free_cpu();
+    work();
+    hand_over_this_cpu();
+  };
+}
 
 // Waits for what another thread prepares and takes its outcome (its
 // exception comes out here), handing the CPU over while it waits, and

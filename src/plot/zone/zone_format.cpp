@@ -106,8 +106,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     std::exception_ptr failed;
     std::thread writer;
     try {
-      writer = std::thread([&] {
-        move_to_a_free_cpu();
+      writer = std::thread(sharing_cpus([&] {
         try {
           write_points(second, data, zone, text, half, n);
           second.put(cells);
@@ -115,8 +114,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
         } catch (...) {
           failed = std::current_exception();
         }
-        hand_over_this_cpu();
-      });
+      }));
     } catch (const std::system_error&) {
       // No thread to be had: the rest in turn, below.
     }
