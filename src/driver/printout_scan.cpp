@@ -23,7 +23,8 @@ std::string_view PrintoutScanner::as_record(std::string_view line) {
   return line.substr(0, std::min(line.size(), LineReader::max_record));
 }
 
-std::optional<PrintoutScanner::TwoLines> PrintoutScanner::two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer) {
+std::optional<PrintoutScanner::TwoLines> PrintoutScanner::two_lines_at(int fd, std::uint64_t at,
+                                                                      std::array<char, 4096>& buffer) {
   if (at == 0) return std::nullopt;
   const std::string_view read = read_at(fd, at - 1, buffer.data(), buffer.size());
   if (read.empty() || read[0] != '\n') return std::nullopt;

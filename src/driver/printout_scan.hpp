@@ -39,24 +39,6 @@ struct PrintoutStart {
 // must end with the file (see Parallel::commit_all); a wrong guess costs the
 // printouts after it, a wrong line number those whose messages name lines.
 class PrintoutScanner {
- private:
-  // Whether a line may be a header line or a table heading.
-  static bool may_begin_printout_or_heading(std::string_view record);
-  // Up to `size` bytes of a file from byte offset on, read by position into
-  // buffer: those read (none at the end of the file or on an error).
-  static std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size);
-  // A line's text as a line reader hands it out: without a carriage return
-  // before its end, cut to the record limit.
-  static std::string_view as_record(std::string_view line);
-  // The lines that begin at byte offset `at` of a file, read by position:
-  // the first (as a record) and where the second ends; none unless a line
-  // ends just before `at` and both lines end within a few kilobytes.
-  struct TwoLines {
-    std::string_view first;
-    std::uint64_t after_second = 0;  // the offset after the second line's end
-  };
-  static std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer);
-
  public:
   // A scan of a regular file of file_size bytes that stops, between lines,
   // once `stop` is set.
@@ -118,6 +100,23 @@ class PrintoutScanner {
   TableHeading take_heading() { return std::exchange(heading_, TableHeading{}); }
 
  private:
+  // Whether a line may be a header line or a table heading.
+  static bool may_begin_printout_or_heading(std::string_view record);
+  // Up to `size` bytes of a file from byte offset on, read by position into
+  // buffer: those read (none at the end of the file or on an error).
+  static std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size);
+  // A line's text as a line reader hands it out: without a carriage return
+  // before its end, cut to the record limit.
+  static std::string_view as_record(std::string_view line);
+  // The lines that begin at byte offset `at` of a file, read by position:
+  // the first (as a record) and where the second ends; none unless a line
+  // ends just before `at` and both lines end within a few kilobytes.
+  struct TwoLines {
+    std::string_view first;
+    std::uint64_t after_second = 0;  // the offset after the second line's end
+  };
+  static std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer);
+
   bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
   void found_printout(TableHeading printout) {
     before_last_ = last_;

@@ -33,7 +33,8 @@ TEST(PrintoutScan, GoingOnInsideATableTakesNoLaterPageForItsHeading) {
   const std::string heading = " ELEM1 ELEM2 INDEX  FLOH";
   const auto at = [&](const std::string& what, std::size_t from) { return text.find(what, from); };
   const auto line_of = [&](std::size_t offset) {
-    return 1 + static_cast<long long>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+    const auto end = text.begin() + static_cast<std::ptrdiff_t>(offset);
+    return 1 + static_cast<long long>(std::count(text.begin(), end, '\n'));
   };
   std::vector<std::size_t> starts, headings;
   for (std::size_t s = at(" TOTAL TIME", 0); s != std::string::npos; s = at(" TOTAL TIME", s + 1)) {
