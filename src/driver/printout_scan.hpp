@@ -34,7 +34,10 @@ struct PrintoutStart {
 // nearest there within a sixteenth of that distance (its line number then
 // counted from the guess); likewise the last one's first connection-table
 // heading, exactly there. A guess at or past the end of the file ends the
-// scan without reading the last printout through. The conversions check
+// scan without reading the last printout through. With one found, and much
+// of a large file read without finding the next, the next is looked for
+// where the rest of the file would have its second printout were its
+// printouts alike (see guess_second). The conversions check
 // every guess: where a printout ends, the next must begin, and the last
 // must end with the file (see Parallel::commit_all); a wrong guess costs the
 // printouts after it, a wrong line number those whose messages name lines.
@@ -65,6 +68,7 @@ class PrintoutScanner {
     heading_ = {};
     before_last_ = last_ = {};
     ended_at_guess_ = false;
+    tried_second_ = true;  // (a restart follows a wrong guess: read on)
   }
 
   // Whether the scan ended at a guess that no printout follows the last.
@@ -78,6 +82,7 @@ class PrintoutScanner {
     std::string_view text;
     for (;;) {
       if (stopped()) return false;
+      if (before_last_.line == 0 && last_.line != 0 && guess_second(start, line)) return true;
       if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
       if (!is_header_record(text)) {
         if (heading_.offset == 0 && is_connection_heading(text, scratch_)) {
@@ -127,9 +132,12 @@ class PrintoutScanner {
     heading_after_ = {h.offset - last_.offset, h.line - last_.line};
   }
 
+  static bool is_header_candidate(std::string_view r) { return may_begin_printout_or_heading(r) && is_header_record(r); }
+
   // The guess after the last two printouts found, taken where it holds.
   bool guess(std::uint64_t& start, long long& line) {
-    if (ended_at_guess_ || before_last_.line == 0 || stopped()) return false;
+    if (ended_at_guess_ || stopped()) return false;
+    if (before_last_.line == 0) return last_.line != 0 && guess_second(start, line);
     const std::uint64_t at = 2 * last_.offset - before_last_.offset;
     const long long at_line = 2 * last_.line - before_last_.line;
     if (at >= file_size_) {
@@ -140,18 +148,57 @@ class PrintoutScanner {
     TableHeading found{at, at_line};
     std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
     if (!lines || !is_header_record(lines->first)) {
-      if (!line_near(found, [](std::string_view r) { return may_begin_printout_or_heading(r) && is_header_record(r); }))
-        return false;
+      if (!line_near(found, spacing() / 16, is_header_candidate)) return false;
       lines = two_lines_at(in_.descriptor(), found.offset, buffer_);
       if (!lines) return false;
     }
     guess_heading();
-    in_.seek(lines->after_second, found.line + 1);
+    take_guess(found, *lines, start, line);
+    return true;
+  }
+  // The guess after the one printout found, tried once: when the scan has
+  // met that printout's first connection-table heading (from which the
+  // last printout's is guessed), read at least least_read bytes past its
+  // header line without finding the next, and at least a sixteenth of the
+  // rest of the file from there (the header line found) on. Were the
+  // printouts alike, n of them in the rest, the second would begin 1/n of
+  // it on, and n is at most the rest over what the scan has read. The
+  // earliest header line nearest such a place, within a sixteenth of 1/n
+  // of the rest (at most 128 KiB) either side, for each such n from 2 on, is
+  // the guess: the places of the other n lie inside the first printout, were
+  // the printouts alike. Its line number is counted from the lines per byte
+  // of what the scan read.
+  static constexpr std::uint64_t least_read = 4 << 20;
+  bool guess_second(std::uint64_t& start, long long& line) {
+    const std::optional<std::uint64_t> here = in_.next_record_offset();
+    if (tried_second_ || heading_.offset == 0 || !here || *here - last_.offset < least_read) return false;
+    const std::uint64_t read = *here - last_.offset, rest = file_size_ - last_.offset;
+    if (rest / read > 16) return false;
+    tried_second_ = true;
+    std::optional<TableHeading> earliest;
+    for (std::uint64_t n = 2; rest / n > read; ++n) {
+      TableHeading found{last_.offset + rest / n, 0};
+      if (line_near(found, rest / n / 16, is_header_candidate) && found.offset >= *here &&
+          (!earliest || found.offset < earliest->offset))
+        earliest = found;
+    }
+    if (!earliest) return false;
+    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), earliest->offset, buffer_);
+    if (!lines) return false;
+    const long long lines_read = in_.line_number() - last_.line + 1;
+    earliest->line = last_.line + static_cast<long long>(static_cast<double>(earliest->offset - last_.offset) *
+                                                         static_cast<double>(lines_read) / static_cast<double>(read));
+    take_guess(*earliest, *lines, start, line);
+    return true;
+  }
+  // Goes on after a guessed printout's values line.
+  void take_guess(const TableHeading& found, const TwoLines& lines, std::uint64_t& start, long long& line) {
+    in_.seek(lines.after_second, found.line + 1);
     start = found.offset;
     line = found.line;
     found_printout(found);
-    return true;
   }
+  std::uint64_t spacing() const { return last_.offset - before_last_.offset; }
   // The last printout's heading, as far after its header line as the
   // heading of one before (or nearest there), when the scan has not met it.
   void guess_heading() {
@@ -159,15 +206,15 @@ class PrintoutScanner {
     TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
     const auto is_heading = [&](std::string_view r) { return is_connection_heading(r, scratch_); };
     const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), h.offset, buffer_);
-    if ((lines && is_heading(lines->first)) || line_near(h, is_heading)) heading_ = h;
+    if ((lines && is_heading(lines->first)) || line_near(h, spacing() / 16, is_heading)) heading_ = h;
   }
-  // The line that begins nearest the guess, within a sixteenth of the
-  // printouts' spacing either side, for which wanted(record) holds, with a
+  // The line that begins nearest the guess, within `reach` bytes either
+  // side (at most near_size / 2), for which wanted(record) holds, with a
   // line after it; its line number counted from the guess's. False when
   // there is none.
   template <class Wanted>
-  bool line_near(TableHeading& guess, Wanted&& wanted) {
-    const std::uint64_t reach = std::min<std::uint64_t>((last_.offset - before_last_.offset) / 16, near_size / 2);
+  bool line_near(TableHeading& guess, std::uint64_t reach, Wanted&& wanted) {
+    reach = std::min<std::uint64_t>(reach, near_size / 2);
     const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
     if (!near_) near_ = std::make_unique<char[]>(near_size);
     const std::string_view window = read_at(in_.descriptor(), from, near_.get(), 2 * reach);
@@ -200,6 +247,7 @@ class PrintoutScanner {
   TableHeading before_last_, last_;            // the last two printouts found (line 0: none)
   TableHeading heading_after_;                 // a heading's distance from its printout's header line
   bool ended_at_guess_ = false;
+  bool tried_second_ = false;  // the guess after one printout found was tried
   std::array<char, 4096> buffer_;
   static constexpr std::size_t near_size = 256 << 10;
   std::unique_ptr<char[]> near_;  // the bytes around a guess

@@ -204,6 +204,30 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
       {.args = {"-xyz", "p.out"}, .printout = first + second + padded + fake + printout(5, row), .mesh = total});
 }
 
+// With one printout found and a large part of it read, the scan takes the
+// next to begin where the rest of the file would have its second printout,
+// were the printouts alike (here three of about 5 MB: the first's element
+// table on long lines, its connection table on short ones, so that the
+// line numbers counted from its bytes are off). Where that is wrong, the run
+// is still the run of one thread: the second printout warns on a line (and
+// is converted again from its true line); the first has more short lines
+// than the others (no header line where the guess looks: read on), or more
+// long ones (the second found near the guess, far from its line counted).
+TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
+  const auto big = [](int n, int long_lines, int short_lines, bool terminated) {
+    return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", " A1  1     1  1." + std::to_string(n)}) +
+           repeated(std::string(1000, ' ') + "\n", long_lines) +
+           lines({terminator, " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0"}) +
+           repeated("         -\n", short_lines) + (terminated ? terminator + "\n" : "");
+  };
+  for (const std::string& file :
+       {big(1, 2500, 250000, true) + big(2, 2500, 250000, true) + big(3, 2500, 250000, true),
+        big(1, 2500, 250000, true) + big(2, 2500, 250000, false) + big(3, 2500, 250000, true),
+        big(1, 2500, 400000, true) + big(2, 2500, 250000, true) + big(3, 2500, 250000, true),
+        big(1, 4500, 250000, true) + big(2, 1000, 250000, true) + big(3, 1000, 250000, true)})
+    expect_same_with_threads({.args = {"-xy", "p.out"}, .printout = file});
+}
+
 // The first printouts' element tables are read while the mesh's connection
 // block is (here, 30 000 elements give the scan time to find them, and
 // 60 000 connections before the one the tables name keep the block being
