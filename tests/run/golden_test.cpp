@@ -212,13 +212,15 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
 // is still the run of one thread: the second printout warns on a line (and
 // is converted again from its true line); the first has more short lines
 // than the others (no header line where the guess looks: read on), or more
-// long ones (the second found near the guess, far from its line counted).
+// long ones (the second found near the guess, far from its line counted);
+// a later printout stands where the guess looks (found again from where the
+// first ends).
 TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
   const auto big = [](int n, int long_lines, int short_lines, bool terminated) {
     return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", " A1  1     1  1." + std::to_string(n)}) +
            repeated(std::string(1000, ' ') + "\n", long_lines) +
            lines({terminator, " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0"}) +
-           repeated("         -\n", short_lines) + (terminated ? terminator + "\n" : "");
+           repeated("         -\n", short_lines) + (terminated ? terminator + "\n" : "");  // (short lines of 11 bytes)
   };
   for (const std::string& file :
        {big(1, 2500, 250000, true) + big(2, 2500, 250000, true) + big(3, 2500, 250000, true),
@@ -226,6 +228,14 @@ TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
         big(1, 2500, 400000, true) + big(2, 2500, 250000, true) + big(3, 2500, 250000, true),
         big(1, 4500, 250000, true) + big(2, 1000, 250000, true) + big(3, 1000, 250000, true)})
     expect_same_with_threads({.args = {"-xy", "p.out"}, .printout = file});
+  // The fourth printout begins halfway through the rest of the file, where
+  // a second would begin were there two alike: taken for the second.
+  const std::string first = big(1, 1000, 363636, true), second = big(2, 1000, 90909, true),
+                    third = big(3, 1000, 113636, true), short_line = "         -\n";
+  const std::size_t before = first.size() + second.size() + third.size();
+  const int fourth_lines = static_cast<int>((before - big(4, 1000, 0, true).size()) / short_line.size());
+  expect_same_with_threads(
+      {.args = {"-xy", "p.out"}, .printout = first + second + third + big(4, 1000, fourth_lines, true)});
 }
 
 // The first printouts' element tables are read while the mesh's connection
