@@ -19,8 +19,10 @@
 // again from where it ended. Once two printouts are found, the scan takes
 // the next to follow as the last followed the one before, where a header
 // line stands there or nearby, without reading between: printouts of one
-// run are often alike, to the byte or nearly. That guess, its line number
-// and a guessed end of the file are checked in the same way.
+// run are often alike, to the byte or nearly; with one found and much of
+// it read, the second where the rest of the file would have it. Those
+// guesses, their line numbers and a guessed end of the file are checked in
+// the same way.
 //
 // At most twice as many printouts as threads are in flight, so memory
 // depends on the threads and the widest printout, not on the file's length.

@@ -36,11 +36,11 @@ struct PrintoutStart {
 // heading, exactly there. A guess at or past the end of the file ends the
 // scan without reading the last printout through. With one found, and much
 // of a large file read without finding the next, the next is looked for
-// where the rest of the file would have its second printout were its
-// printouts alike (see guess_second). The conversions check
-// every guess: where a printout ends, the next must begin, and the last
-// must end with the file (see Parallel::commit_all); a wrong guess costs the
-// printouts after it, a wrong line number those whose messages name lines.
+// where the rest of the file would have its second printout, were its
+// printouts alike (see guess_second). The conversions check every guess:
+// where a printout ends, the next must begin, and the last must end with
+// the file (see Parallel::commit_all); a wrong guess costs the printouts
+// after it, a wrong line number those whose messages name lines.
 class PrintoutScanner {
  public:
   // A scan of a regular file of file_size bytes that stops, between lines,
@@ -132,7 +132,9 @@ class PrintoutScanner {
     heading_after_ = {h.offset - last_.offset, h.line - last_.line};
   }
 
-  static bool is_header_candidate(std::string_view r) { return may_begin_printout_or_heading(r) && is_header_record(r); }
+  static bool is_header_candidate(std::string_view record) {
+    return may_begin_printout_or_heading(record) && is_header_record(record);
+  }
 
   // The guess after the last two printouts found, taken where it holds.
   bool guess(std::uint64_t& start, long long& line) {

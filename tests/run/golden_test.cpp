@@ -217,7 +217,8 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
 // first ends).
 TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
   const auto big = [](int n, int long_lines, int short_lines, bool terminated) {
-    return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", " A1  1     1  1." + std::to_string(n)}) +
+    const std::string number = std::to_string(n);
+    return lines({" TOTAL TIME", " " + number + ".0", " ELEM.  INDEX  P", " A1  1     1  1." + number}) +
            repeated(std::string(1000, ' ') + "\n", long_lines) +
            lines({terminator, " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0"}) +
            repeated("         -\n", short_lines) + (terminated ? terminator + "\n" : "");  // (short lines of 11 bytes)
