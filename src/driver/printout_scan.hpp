@@ -82,6 +82,7 @@ class PrintoutScanner {
     std::string_view text;
     for (;;) {
       if (stopped()) return false;
+      // (with one printout found)
       if (before_last_.line == 0 && last_.line != 0 && guess_second(start, line)) return true;
       if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
       if (!is_header_record(text)) {
@@ -138,8 +139,7 @@ class PrintoutScanner {
 
   // The guess after the last two printouts found, taken where it holds.
   bool guess(std::uint64_t& start, long long& line) {
-    if (ended_at_guess_ || stopped()) return false;
-    if (before_last_.line == 0) return last_.line != 0 && guess_second(start, line);
+    if (ended_at_guess_ || before_last_.line == 0 || stopped()) return false;
     const std::uint64_t at = 2 * last_.offset - before_last_.offset;
     const long long at_line = 2 * last_.line - before_last_.line;
     if (at >= file_size_) {
