@@ -218,7 +218,7 @@ class PrintoutScanner {
   bool line_near(TableHeading& guess, std::uint64_t reach, Wanted&& wanted) {
     reach = std::min<std::uint64_t>(reach, near_size / 2);
     const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
-    if (!near_) near_ = std::make_unique<char[]>(near_size);
+    if (!near_) near_ = std::make_unique_for_overwrite<char[]>(near_size);
     const std::string_view window = read_at(in_.descriptor(), from, near_.get(), 2 * reach);
     const std::size_t at = static_cast<std::size_t>(guess.offset - from);
     const auto distance = [&](std::size_t b) { return b > at ? b - at : at - b; };

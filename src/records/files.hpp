@@ -37,10 +37,18 @@ namespace pz {
 // buffer itself is an ordinary block, a little larger: blocks of malloc's
 // asked for with an alignment are reused less and less well as a long run
 // frees and asks for them, printout after printout, and memory would grow.
+//
+// A file done with its buffer hands it back for the next file to take: a
+// run opens a plot file a printout, and a buffer taken anew is memory that
+// the kernel clears and maps page by page on its first touch.
 inline constexpr std::size_t cache_line = 64;
-using BlockBuffer = std::unique_ptr<char[]>;
+struct HandBack {
+  std::size_t size = 0;
+  void operator()(char* block) const noexcept;
+};
+using BlockBuffer = std::unique_ptr<char[], HandBack>;
 // n bytes, and room to begin them anywhere in a cache line.
-inline BlockBuffer block_buffer(std::size_t n) { return std::make_unique_for_overwrite<char[]>(n + 2 * cache_line); }
+BlockBuffer block_buffer(std::size_t n);
 // The place in buffer b for the byte at file offset `offset`.
 inline char* place_of(const BlockBuffer& b, std::uint64_t offset) {
   const auto start = reinterpret_cast<std::uintptr_t>(b.get());
