@@ -128,6 +128,8 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
   }
   const std::size_t start = name_start(name_);
   static std::atomic<long> created = 0;  // temporary files of this run so far
+  // (all that may run out of memory comes before the file is made)
+  out_.set_source(source, Routine::main_program);
   int err = EEXIST;
   for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
     temp_ = temporary_name(std::string_view(name_).substr(0, start), std::string_view(name_).substr(start), created++);
@@ -136,7 +138,6 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
     if (err != 0) temporaries.remove(temp_);
   }
   if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program);
-  out_.set_source(source, Routine::main_program);
 }
 
 PlotFile::~PlotFile() {

@@ -261,6 +261,8 @@ int OutFile::create_new(const std::string& path) { return open_file(path, O_EXCL
 
 int OutFile::open_file(const std::string& path, int flags) {
   abandon();
+  // (the buffer first: memory that runs out leaves no file behind)
+  if (!buf_) buf_ = block_buffer(block);
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   if (fd < 0) return errno;
   fd_ = fd;
@@ -269,7 +271,6 @@ int OutFile::open_file(const std::string& path, int flags) {
   offset_ = 0;
   used_ = 0;
   flushed_ = 0;
-  if (!buf_) buf_ = block_buffer(block);
   front_ = place_of(buf_, file_offset());
   return 0;
 }
