@@ -6,7 +6,6 @@
 #include <mutex>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 #include "plot/plot_file.hpp"
 #include "records/cpu_sharing.hpp"
@@ -59,7 +58,7 @@ class LaterTable final : public TableWatch {
         start_(start_found_ ? found.offset : in.last_record_offset()),
         start_line_(start_found_ ? found.line : in.line_number()),
         source_(in.source()) {
-    thread_ = std::thread(sharing_cpus([this] { run(); }));
+    thread_ = HelperThread(sharing_cpus([this] { run(); }));
   }
   ~LaterTable() override {
     if (!taken_over_) give_up();
@@ -182,7 +181,7 @@ class LaterTable final : public TableWatch {
   // Where the printout's reading came to a heading, when it did.
   static constexpr std::uint64_t nowhere = ~std::uint64_t{0};
   std::atomic<std::uint64_t> reached_{nowhere};
-  std::thread thread_;
+  HelperThread thread_;
 
   // What the thread found, read only once it has ended.
   LineReader reader_;

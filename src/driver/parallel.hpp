@@ -39,12 +39,12 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/conversion.hpp"
 #include "driver/printout_scan.hpp"
 #include "driver/progress.hpp"
+#include "records/cpu_sharing.hpp"
 #include "records/files.hpp"
 
 namespace pz {
@@ -86,7 +86,7 @@ class EarlyScan {
   bool ended_at_guess_ = false;
   std::atomic<std::size_t> found_count_{0};
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  HelperThread thread_;
 };
 
 // Printouts converted on worker threads, committed in order.

@@ -35,7 +35,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "mesh/mesh.hpp"
 #include "records/cpu_sharing.hpp"
@@ -199,7 +198,7 @@ class SecondHalf {
     ends_.reserve(expected);
     areas_.reserve(expected);
     reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread(sharing_cpus([this] { run(); }));
+    thread_ = HelperThread(sharing_cpus([this] { run(); }));
   }
   ~SecondHalf() {
     stop_ = true;
@@ -256,7 +255,7 @@ class SecondHalf {
   bool ended_ = false;
   LargeArray<std::array<int, 2>> ends_;
   LargeArray<double> areas_;
-  std::thread thread_;
+  HelperThread thread_;
 };
 
 // Reads the connection block. Every record takes the next number, found or

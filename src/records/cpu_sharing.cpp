@@ -2,6 +2,11 @@
 
 #include <array>
 #include <charconv>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #if defined(__linux__)
 #include <dirent.h>
@@ -12,6 +17,97 @@
 #endif
 
 namespace pz {
+
+// A helper thread's state: the work handed to it, and whether it has ended.
+struct HelperThread::Helper {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::function<void()> work;
+  bool has_work = false;
+  bool done = false;
+
+  // The thread's life: each work handed to it in turn, waiting in between.
+  void serve() {
+    for (;;) {
+      std::function<void()> next;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return has_work; });
+        next = std::move(work);
+        has_work = false;
+      }
+      next();
+      next = nullptr;  // (what it holds goes before the work is joined)
+      {
+        const std::lock_guard lock(mutex);
+        done = true;
+      }
+      changed.notify_all();
+    }
+  }
+};
+
+namespace {
+
+// The helpers parked, their work joined. (Never destroyed: parked threads
+// wait on them until the program ends.)
+struct ParkedHelpers {
+  std::mutex mutex;
+  std::vector<HelperThread::Helper*> parked;
+};
+ParkedHelpers& parked_helpers() {
+  static ParkedHelpers& helpers = *new ParkedHelpers;
+  return helpers;
+}
+
+}  // namespace
+
+HelperThread::HelperThread(std::function<void()> work) {
+  ParkedHelpers& helpers = parked_helpers();
+  {
+    const std::lock_guard lock(helpers.mutex);
+    if (!helpers.parked.empty()) {
+      helper_ = helpers.parked.back();
+      helpers.parked.pop_back();
+    }
+  }
+  if (helper_ == nullptr) {
+    auto helper = std::make_unique<Helper>();
+    std::thread(&Helper::serve, helper.get()).detach();  // (std::system_error when no thread is to be had)
+    helper_ = helper.release();
+  }
+  {
+    const std::lock_guard lock(helper_->mutex);
+    helper_->work = std::move(work);
+    helper_->has_work = true;
+    helper_->done = false;
+  }
+  helper_->changed.notify_all();
+}
+
+HelperThread& HelperThread::operator=(HelperThread&& other) noexcept {
+  if (this != &other) {
+    join();
+    helper_ = std::exchange(other.helper_, nullptr);
+  }
+  return *this;
+}
+
+void HelperThread::join() noexcept {
+  if (helper_ == nullptr) return;
+  {
+    std::unique_lock lock(helper_->mutex);
+    helper_->changed.wait(lock, [&] { return helper_->done; });
+  }
+  ParkedHelpers& helpers = parked_helpers();
+  try {
+    const std::lock_guard lock(helpers.mutex);
+    helpers.parked.push_back(helper_);
+  } catch (...) {
+    // (no room to park it: the thread stays idle)
+  }
+  helper_ = nullptr;
+}
 
 std::optional<ThreadPlace> thread_place(std::string_view stat) {
   // The name may hold spaces and parentheses: the fields begin after the

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "plot/plot_file.hpp"
@@ -104,9 +103,9 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     OutFile second;
     second.attach_at(out, out.position() + half * record_length);
     std::exception_ptr failed;
-    std::thread writer;
+    HelperThread writer;
     try {
-      writer = std::thread(sharing_cpus([&] {
+      writer = HelperThread(sharing_cpus([&] {
         try {
           write_points(second, data, zone, text, half, n);
           second.put(cells);
