@@ -212,7 +212,7 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
 
 EarlyScan::EarlyScan(std::string path, int wanted) {
   try {
-    thread_ = HelperThread(sharing_cpus([this, path = std::move(path), wanted] { scan(path, wanted); }));
+    thread_ = std::thread(sharing_cpus([this, path = std::move(path), wanted] { scan(path, wanted); }));
   } catch (const std::system_error&) {
     // No thread to be had: the file is read as usual, once the mesh is.
   }

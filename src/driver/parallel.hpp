@@ -39,6 +39,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/conversion.hpp"
@@ -86,7 +87,7 @@ class EarlyScan {
   bool ended_at_guess_ = false;
   std::atomic<std::size_t> found_count_{0};
   std::atomic<bool> stop_{false};
-  HelperThread thread_;
+  std::thread thread_;
 };
 
 // Printouts converted on worker threads, committed in order.

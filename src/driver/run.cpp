@@ -42,7 +42,9 @@ struct Run {
   std::optional<Conversion> conversion;
   // Valid while the zones are prepared on a thread of their own; last, so
   // that it is waited for before the rest goes.
+  std::promise<void> prepared;
   std::shared_future<void> plot_ready;
+  HelperThread preparing;
 
   void prepare_plot(Projection asked);
   // Once the mesh's elements are read, and the scan has found a printout by
@@ -239,11 +241,19 @@ int main_program(int argc, char** argv) {
       };
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
     try {
-      if (threads > 1)
-        run->plot_ready =
-            std::async(std::launch::async, sharing_cpus([&run = *run, asked] { run.prepare_plot(asked); })).share();
+      if (threads > 1) {
+        run->plot_ready = run->prepared.get_future().share();
+        run->preparing = HelperThread(sharing_cpus([&run = *run, asked] {
+          try {
+            run.prepare_plot(asked);
+            run.prepared.set_value();
+          } catch (...) {
+            run.prepared.set_exception(std::current_exception());
+          }
+        }));
+      }
     } catch (const std::system_error&) {
-      // No thread to be had: prepared here, first.
+      run->plot_ready = {};  // no thread to be had: prepared here, first
     }
     if (!run->plot_ready.valid()) run->prepare_plot(asked);
     mesh_read.set_value();

@@ -35,6 +35,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "mesh/mesh.hpp"
 #include "records/cpu_sharing.hpp"
@@ -198,7 +199,7 @@ class SecondHalf {
     ends_.reserve(expected);
     areas_.reserve(expected);
     reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = HelperThread(sharing_cpus([this] { run(); }));
+    thread_ = std::thread(sharing_cpus([this] { run(); }));
   }
   ~SecondHalf() {
     stop_ = true;
@@ -255,7 +256,7 @@ class SecondHalf {
   bool ended_ = false;
   LargeArray<std::array<int, 2>> ends_;
   LargeArray<double> areas_;
-  HelperThread thread_;
+  std::thread thread_;
 };
 
 // Reads the connection block. Every record takes the next number, found or

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -18,38 +19,9 @@
 
 namespace pz {
 
-// A helper thread's state: the work handed to it, and whether it has ended.
-struct HelperThread::Helper {
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::function<void()> work;
-  bool has_work = false;
-  bool done = false;
-
-  // The thread's life: each work handed to it in turn, waiting in between.
-  void serve() {
-    for (;;) {
-      std::function<void()> next;
-      {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return has_work; });
-        next = std::move(work);
-        has_work = false;
-      }
-      next();
-      next = nullptr;  // (what it holds goes before the work is joined)
-      {
-        const std::lock_guard lock(mutex);
-        done = true;
-      }
-      changed.notify_all();
-    }
-  }
-};
-
 namespace {
 
-// The helpers parked, their work joined. (Never destroyed: parked threads
+// The helpers parked, their work ended. (Never destroyed: parked threads
 // wait on them until the program ends.)
 struct ParkedHelpers {
   std::mutex mutex;
@@ -62,33 +34,73 @@ ParkedHelpers& parked_helpers() {
 
 }  // namespace
 
+// A helper thread's state: the work handed to it, and how many works it has
+// begun and ended.
+struct HelperThread::Helper {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::function<void()> work;
+  std::uint64_t begun = 0, ended = 0;
+
+  // The thread's life: each work handed to it in turn, parked in between.
+  void serve() {
+    for (;;) {
+      std::function<void()> next;
+      {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return ended < begun; });
+        next = std::move(work);
+      }
+      next();
+      next = nullptr;  // (what it holds goes before the work is joined)
+      park();          // (before: once the work is joined, the thread is there to take)
+      {
+        const std::lock_guard lock(mutex);
+        ++ended;
+      }
+      changed.notify_all();
+    }
+  }
+  void park() {
+    ParkedHelpers& helpers = parked_helpers();
+    try {
+      const std::lock_guard lock(helpers.mutex);
+      helpers.parked.push_back(this);
+    } catch (...) {
+      // (no room to park it: the thread stays idle)
+    }
+  }
+};
+
 HelperThread::HelperThread(std::function<void()> work) {
+  Helper* helper = nullptr;
   ParkedHelpers& helpers = parked_helpers();
   {
     const std::lock_guard lock(helpers.mutex);
     if (!helpers.parked.empty()) {
-      helper_ = helpers.parked.back();
+      helper = helpers.parked.back();
       helpers.parked.pop_back();
     }
   }
-  if (helper_ == nullptr) {
-    auto helper = std::make_unique<Helper>();
-    std::thread(&Helper::serve, helper.get()).detach();  // (std::system_error when no thread is to be had)
-    helper_ = helper.release();
+  if (helper == nullptr) {
+    auto made = std::make_unique<Helper>();
+    std::thread(&Helper::serve, made.get()).detach();  // (std::system_error when no thread is to be had)
+    helper = made.release();
   }
   {
-    const std::lock_guard lock(helper_->mutex);
-    helper_->work = std::move(work);
-    helper_->has_work = true;
-    helper_->done = false;
+    const std::lock_guard lock(helper->mutex);
+    helper->work = std::move(work);
+    work_number_ = ++helper->begun;
   }
-  helper_->changed.notify_all();
+  helper->changed.notify_all();
+  helper_ = helper;
 }
 
 HelperThread& HelperThread::operator=(HelperThread&& other) noexcept {
   if (this != &other) {
     join();
     helper_ = std::exchange(other.helper_, nullptr);
+    work_number_ = other.work_number_;
   }
   return *this;
 }
@@ -97,14 +109,7 @@ void HelperThread::join() noexcept {
   if (helper_ == nullptr) return;
   {
     std::unique_lock lock(helper_->mutex);
-    helper_->changed.wait(lock, [&] { return helper_->done; });
-  }
-  ParkedHelpers& helpers = parked_helpers();
-  try {
-    const std::lock_guard lock(helpers.mutex);
-    helpers.parked.push_back(helper_);
-  } catch (...) {
-    // (no room to park it: the thread stays idle)
+    helper_->changed.wait(lock, [&] { return helper_->ended >= work_number_; });
   }
   helper_ = nullptr;
 }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <optional>
@@ -58,15 +59,16 @@ inline void await_handing_over(const std::shared_future<void>& result) {
 // stretches where one is: a parked thread, woken, runs at once, where a new
 // one waits for the kernel to give it a CPU (on a loaded machine, a
 // millisecond or more: new threads are placed behind those running). A
-// thread parks once its work is joined, and stays parked until the next
-// stretch or the end of the run.
+// thread parks as its work ends, and stays parked until the next stretch or
+// the end of the run.
 class HelperThread {
  public:
   HelperThread() noexcept = default;
   // Starts work (which must not throw) on a helper thread; std::system_error
   // when no thread can be had.
   explicit HelperThread(std::function<void()> work);
-  HelperThread(HelperThread&& other) noexcept : helper_(std::exchange(other.helper_, nullptr)) {}
+  HelperThread(HelperThread&& other) noexcept
+      : helper_(std::exchange(other.helper_, nullptr)), work_number_(other.work_number_) {}
   HelperThread& operator=(HelperThread&& other) noexcept;
   ~HelperThread() { join(); }
   HelperThread(const HelperThread&) = delete;
@@ -80,6 +82,7 @@ class HelperThread {
 
  private:
   Helper* helper_ = nullptr;
+  std::uint64_t work_number_ = 0;  // which of the helper's works is this one's
 };
 
 // The state letter and the CPU last run on, read from the text the kernel
