@@ -40,8 +40,9 @@ struct Run {
   std::unique_ptr<PrintoutData> data;
   std::unique_ptr<PlotWriter> writer;
   std::optional<Conversion> conversion;
-  // Valid while the zones are prepared on a thread of their own; last, so
-  // that it is waited for before the rest goes.
+  // Valid while the zones are prepared on a thread of their own
+  // (preparing, last, so that it is joined before the rest goes), which
+  // tells through `prepared` that they are ready or why they are not.
   std::promise<void> prepared;
   std::shared_future<void> plot_ready;
   HelperThread preparing;
