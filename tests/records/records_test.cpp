@@ -11,7 +11,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -21,12 +23,14 @@
 
 #if defined(__linux__)
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
 #include "records/cpu_sharing.hpp"
 #include "records/field_shape.hpp"
+#include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 #include "records/numbers.hpp"
 #include "support/run.hpp"
@@ -485,6 +489,49 @@ TEST(CpuSharing, AThreadSharingACpuMovesToAFreeOne) {
 // then, is the one the next work runs on (the kernel's thread numbers, which
 // a new thread does not take over); works at once run on threads of their
 // own.
+// The flags of the mapping that holds address a, as /proc/self/smaps lists
+// them ("rd wr mr mw me ac hg"; "hg": huge pages asked for, "nh": refused).
+std::string mapping_flags(const void* a) {
+  std::FILE* f = std::fopen("/proc/self/smaps", "r");
+  if (f == nullptr) return {};
+  const auto at = reinterpret_cast<std::uintptr_t>(a);
+  bool inside = false;
+  std::string flags;
+  for (char line[512]; std::fgets(line, sizeof line, f) != nullptr;) {
+    unsigned long start = 0, end = 0;
+    if (std::sscanf(line, "%lx-%lx ", &start, &end) == 2 && std::strchr(line, '-') < std::strchr(line, ' '))
+      inside = start <= at && at < end;
+    else if (inside && std::strncmp(line, "VmFlags:", 8) == 0) flags = line + 8;
+  }
+  std::fclose(f);
+  return flags;
+}
+
+// A first huge page slower to touch than ordinary pages (any time at all,
+// here) leaves the rest of its block, and later blocks, to ordinary pages.
+TEST(LargeArrays, ASlowFirstHugePageLeavesTheRestToOrdinaryPages) {
+  constexpr std::size_t page = LargeArrayAllocator<char>::page;
+  void* blocks[3] = {};
+  for (void*& b : blocks) ASSERT_EQ(posix_memalign(&b, page, 3 * page), 0);
+  const auto free_all = [&] {
+    for (void* b : blocks) std::free(b);
+  };
+  if (madvise(blocks[0], page, MADV_HUGEPAGE) != 0 || mapping_flags(blocks[0]).find(" hg") == std::string::npos) {
+    free_all();
+    GTEST_SKIP() << "no huge pages on request here";
+  }
+  ask_for_huge_pages(blocks[1], 3 * page, std::chrono::nanoseconds(0));
+  const char* bytes = static_cast<const char*>(blocks[1]);
+  EXPECT_NE(mapping_flags(bytes).find(" hg"), std::string::npos);  // the page touched
+  const std::string rest = mapping_flags(bytes + page);
+  EXPECT_EQ(rest.find(" hg"), std::string::npos) << rest;
+  EXPECT_NE(rest.find(" nh"), std::string::npos) << rest;
+  EXPECT_EQ(mapping_flags(bytes + 3 * page - 1), rest);
+  ask_for_huge_pages(blocks[2], 3 * page);
+  EXPECT_EQ(mapping_flags(blocks[2]).find(" hg"), std::string::npos);
+  free_all();
+}
+
 TEST(HelperThreads, JoinedWorkIsDoneAndItsThreadTakesTheNext) {
   const auto thread_number = [] { return static_cast<long>(::syscall(SYS_gettid)); };
   long first = 0, second = 0, beside = 0;
