@@ -7,7 +7,6 @@
 #include <cstring>
 #include <mutex>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,20 +46,6 @@ class SpareBuffers {
   std::size_t count_ = 0;
 };
 
-// Maps the whole pages of a new buffer at once, which a file fills
-// through anyway: a third faster than a page fault a page.
-void populate(char* block, std::size_t size) {
-#if defined(MADV_POPULATE_WRITE)
-  constexpr std::uintptr_t page = 4096;
-  const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
-  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(page - 1);
-  if (end > first) (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-#else
-  (void)block;
-  (void)size;
-#endif
-}
-
 // (never destroyed: a buffer may come back while the program ends)
 SpareBuffers& spare_buffers() {
   static SpareBuffers& spare = *new SpareBuffers;
@@ -71,10 +56,7 @@ SpareBuffers& spare_buffers() {
 BlockBuffer block_buffer(std::size_t n) {
   const std::size_t size = n + 2 * cache_line;
   char* block = spare_buffers().take(size);
-  if (block == nullptr) {
-    block = new char[size];
-    populate(block, size);
-  }
+  if (block == nullptr) block = new char[size];
   return BlockBuffer(block, HandBack{size});
 }
 
