@@ -1,32 +1,33 @@
 #include "records/large_arrays.hpp"
 
-#include <atomic>
-
 #if __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #endif
 
 namespace pz {
 
-void ask_for_huge_pages(void* p, std::size_t bytes, std::chrono::nanoseconds slow_touch) noexcept {
+void HugePageRequests::ask(void* p, std::size_t bytes) noexcept {
 #if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
-  // Set once a first touch was slow: the guest's lately freed memory has run
-  // out, and later blocks are not asked for huge pages at all.
-  static std::atomic<bool> huge_pages_slow{false};
-  if (huge_pages_slow.load(std::memory_order_relaxed)) return;
+  // Once a first touch was slow, the guest's lately freed memory has run
+  // out: later blocks are not asked for huge pages at all.
+  if (slow_.load(std::memory_order_relaxed)) return;
   if (madvise(p, bytes, MADV_HUGEPAGE) != 0) return;  // a request: refused, the memory stays as it is
   // (a huge page lately freed takes 0.2-0.3 ms, one the host fills in 4-5)
   const auto start = std::chrono::steady_clock::now();
   *static_cast<volatile char*>(p) = 0;  // (the storage holds no object yet)
-  if (std::chrono::steady_clock::now() - start <= slow_touch) return;
-  huge_pages_slow.store(true, std::memory_order_relaxed);
+  if (std::chrono::steady_clock::now() - start <= slow_touch_) return;
+  slow_.store(true, std::memory_order_relaxed);
   constexpr std::size_t page = LargeArrayAllocator<char>::page;
   if (bytes > page) (void)madvise(static_cast<char*>(p) + page, bytes - page, MADV_NOHUGEPAGE);
 #else
   (void)p;
   (void)bytes;
-  (void)slow_touch;
 #endif
+}
+
+HugePageRequests& huge_page_requests() {
+  static HugePageRequests requests;
+  return requests;
 }
 
 }  // namespace pz

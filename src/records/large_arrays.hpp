@@ -27,6 +27,7 @@
 // block after it in the run, keeps ordinary pages.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -35,14 +36,27 @@
 
 namespace pz {
 
-// Asks for 2 MiB pages over the first `bytes` of block p (2 MiB aligned, a
-// whole number of such pages) unless an earlier block's first huge page was
-// slow to touch; touches the first and, when that took longer than
-// ordinary pages would for 2 MiB (about 1.1 ms on such a guest, 1.8 GB/s),
-// leaves the rest, and later blocks, to ordinary pages (see above).
-inline constexpr std::chrono::microseconds ordinary_pages_time{1200};
-void ask_for_huge_pages(void* p, std::size_t bytes,
-                        std::chrono::nanoseconds slow_touch = ordinary_pages_time) noexcept;
+// The requests for 2 MiB pages of a run's blocks (see above).
+class HugePageRequests {
+ public:
+  // About what ordinary pages take for 2 MiB on such a guest (1.8 GB/s).
+  static constexpr std::chrono::microseconds ordinary_pages_time{1200};
+  explicit HugePageRequests(std::chrono::nanoseconds slow_touch = ordinary_pages_time) : slow_touch_(slow_touch) {}
+
+  // Asks for 2 MiB pages over the first `bytes` of block p (2 MiB aligned,
+  // a whole number of such pages), unless an earlier block's first huge
+  // page was slow to touch; touches the first and, when that took longer
+  // than slow_touch, leaves the rest of the block, and later blocks, to
+  // ordinary pages.
+  void ask(void* p, std::size_t bytes) noexcept;
+
+ private:
+  std::chrono::nanoseconds slow_touch_;
+  std::atomic<bool> slow_{false};
+};
+
+// Those of the run's large arrays.
+HugePageRequests& huge_page_requests();
 
 template <class T>
 struct LargeArrayAllocator {
@@ -62,7 +76,7 @@ struct LargeArrayAllocator {
     const std::size_t whole_pages = (bytes + page / 2) / page * page;
     void* p = nullptr;
     if (posix_memalign(&p, page, bytes > whole_pages ? bytes : whole_pages) != 0) throw std::bad_alloc();
-    if (whole_pages > 0) ask_for_huge_pages(p, whole_pages);
+    huge_page_requests().ask(p, whole_pages);
     return static_cast<T*>(p);
   }
 

@@ -520,14 +520,15 @@ TEST(LargeArrays, ASlowFirstHugePageLeavesTheRestToOrdinaryPages) {
     free_all();
     GTEST_SKIP() << "no huge pages on request here";
   }
-  ask_for_huge_pages(blocks[1], 3 * page, std::chrono::nanoseconds(0));
+  HugePageRequests requests(std::chrono::nanoseconds(0));
+  requests.ask(blocks[1], 3 * page);
   const char* bytes = static_cast<const char*>(blocks[1]);
   EXPECT_NE(mapping_flags(bytes).find(" hg"), std::string::npos);  // the page touched
   const std::string rest = mapping_flags(bytes + page);
   EXPECT_EQ(rest.find(" hg"), std::string::npos) << rest;
   EXPECT_NE(rest.find(" nh"), std::string::npos) << rest;
   EXPECT_EQ(mapping_flags(bytes + 3 * page - 1), rest);
-  ask_for_huge_pages(blocks[2], 3 * page);
+  requests.ask(blocks[2], 3 * page);
   EXPECT_EQ(mapping_flags(blocks[2]).find(" hg"), std::string::npos);
   free_all();
 }
