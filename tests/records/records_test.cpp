@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -485,25 +484,21 @@ TEST(CpuSharing, AThreadSharingACpuMovesToAFreeOne) {
   EXPECT_EQ(alone_on, cpus[1]);
 }
 
-// A helper thread's work is done when it is joined, and the thread, parked
-// then, is the one the next work runs on (the kernel's thread numbers, which
-// a new thread does not take over); works at once run on threads of their
-// own.
 // The flags of the mapping that holds address a, as /proc/self/smaps lists
 // them ("rd wr mr mw me ac hg"; "hg": huge pages asked for, "nh": refused).
 std::string mapping_flags(const void* a) {
-  std::FILE* f = std::fopen("/proc/self/smaps", "r");
-  if (f == nullptr) return {};
+  const std::string smaps = test::slurp("/proc/self/smaps");
   const auto at = reinterpret_cast<std::uintptr_t>(a);
   bool inside = false;
   std::string flags;
-  for (char line[512]; std::fgets(line, sizeof line, f) != nullptr;) {
-    unsigned long start = 0, end = 0;
-    if (std::sscanf(line, "%lx-%lx ", &start, &end) == 2 && std::strchr(line, '-') < std::strchr(line, ' '))
-      inside = start <= at && at < end;
-    else if (inside && std::strncmp(line, "VmFlags:", 8) == 0) flags = line + 8;
+  for (std::size_t from = 0, end; from < smaps.size(); from = end + 1) {
+    end = std::min(smaps.find('\n', from), smaps.size());
+    const std::string line = smaps.substr(from, end - from);
+    unsigned long first = 0, last = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx ", &first, &last) == 2 && line.find('-') < line.find(' '))
+      inside = first <= at && at < last;
+    else if (inside && line.starts_with("VmFlags:")) flags = line.substr(8);
   }
-  std::fclose(f);
   return flags;
 }
 
@@ -533,6 +528,10 @@ TEST(LargeArrays, ASlowFirstHugePageLeavesTheRestToOrdinaryPages) {
   free_all();
 }
 
+// A helper thread's work is done when it is joined, and the thread, parked
+// then, is the one the next work runs on (the kernel's thread numbers, which
+// a new thread does not take over); works at once run on threads of their
+// own.
 TEST(HelperThreads, JoinedWorkIsDoneAndItsThreadTakesTheNext) {
   const auto thread_number = [] { return static_cast<long>(::syscall(SYS_gettid)); };
   long first = 0, second = 0, beside = 0;
