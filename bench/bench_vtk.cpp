@@ -31,11 +31,12 @@ struct Case {
     std::mt19937_64 rng(3);
     // An element table of 12 columns and a connection table of 4.
     for (int j = 0; j < 12; ++j) data.add_array("C", j + 1, 1);
-    data.add_slots(12);
+    data.add_slots(12, true);
     for (int j = 0; j < 4; ++j) data.add_array("V", 13 + 2 * j, 2);
     data.add_slots(8);
     // Element values as the table reader keeps them, the digits printed
-    // (" 0.56436E+07"); the sums of connection values in binary.
+    // (" 0.56436E+07") as compact values; the sums of connection values in
+    // binary.
     char printed[16];
     for (int b = 0; b < data.block_count; ++b) {
       auto& block = data.blocks[static_cast<std::size_t>(b)];
@@ -45,7 +46,9 @@ struct Case {
           if (b == 0) {
             std::snprintf(printed, sizeof printed, "%s0.%05dE%+03d", rng() % 4 ? " " : "-",
                           static_cast<int>(10000 + rng() % 90000), static_cast<int>(rng() % 13) - 6);
-            pz::read_real_as_written(printed, 0, block.row(e)[k]);
+            double as_written;
+            pz::read_real_as_written(printed, 0, as_written);
+            pz::compact_code(as_written, block.code_row(e)[k]);
           } else {
             block.row(e)[k] = std::ldexp(0.5 + u, static_cast<int>(rng() % 40) - 20);
           }

@@ -46,7 +46,7 @@ bool PrintoutData::add_array(std::string_view name, int first_slot, int componen
   return true;
 }
 
-int PrintoutData::add_slots(int count) {
+int PrintoutData::add_slots(int count, bool compact) {
   // A table without slots shares the last block: at most one block a slot,
   // and one more.
   if (count == 0 && block_count > 0) return block_count - 1;
@@ -56,9 +56,21 @@ int PrintoutData::add_slots(int count) {
   b.width = count;
   // Fresh memory only when the block outgrows what it held before: nothing
   // is copied, and each value is written once here.
-  b.values.assign((static_cast<std::size_t>(elements) + 1) * static_cast<std::size_t>(count), 0.0);
+  const std::size_t slots = (static_cast<std::size_t>(elements) + 1) * static_cast<std::size_t>(count);
+  b.compact = compact && !b.widened;
+  if (b.compact) b.codes.assign(slots, compact_zero);
+  else b.values.assign(slots, 0.0);
   slot_count += count;
   return block_count++;
+}
+
+void PrintoutData::SlotBlock::widen() {
+  values.clear();
+  values.reserve(codes.size());
+  for (const CompactValue code : codes) values.push_back(compact_value(code));
+  LargeArray<CompactValue>().swap(codes);  // (its memory goes)
+  compact = false;
+  widened = true;
 }
 
 void PrintoutData::drop_slots_after(int kept) {

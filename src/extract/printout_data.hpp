@@ -2,8 +2,8 @@
 // element, the arrays that group the slots by table column and name them,
 // and the printout's number and time. The plot writers read it. An
 // element-table value of at most 7 significant digits stays in its slot as
-// written (a short decimal, see records/numbers.hpp): writers of binary
-// values take binary_value() of a slot.
+// written (a short decimal or a compact value, see records/numbers.hpp):
+// writers of binary values take binary_value() of a slot's value().
 #pragma once
 
 #include <array>
@@ -13,6 +13,7 @@
 
 #include "mesh/mesh.hpp"
 #include "records/large_arrays.hpp"
+#include "records/numbers.hpp"
 
 namespace pz {
 
@@ -62,12 +63,27 @@ struct PrintoutData {
   // table row touches one place in memory. A table adds a block of its own
   // and never moves the values of the tables before it; the blocks' memory
   // is kept for later printouts.
+  //
+  // An element table's block holds compact values (see records/numbers.hpp),
+  // in half the memory, as long as every value has a code: the first that
+  // has none turns the block into doubles, the values so far with it, for
+  // this and every later printout.
   struct SlotBlock {
     int first_slot = 0;  // slots before the block's
     int width = 0;
-    LargeArray<double> values;  // values[e * width + k]: slot first_slot+k+1 of element e (from 1)
+    bool compact = false;  // its values are codes
+    bool widened = false;  // it was turned into doubles
+    LargeArray<double> values;        // values[e * width + k]: slot first_slot+k+1 of element e (from 1)
+    LargeArray<CompactValue> codes;   // the same as codes, while compact
     double* row(int e) { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
     const double* row(int e) const { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
+    CompactValue* code_row(int e) { return codes.data() + static_cast<std::ptrdiff_t>(e) * width; }
+    const CompactValue* code_row(int e) const { return codes.data() + static_cast<std::ptrdiff_t>(e) * width; }
+    // Slot first_slot+k+1 of element e, as written (a short decimal where
+    // it was one).
+    double value(int e, int k) const { return compact ? compact_value(code_row(e)[k]) : row(e)[k]; }
+    // Turns the codes into doubles, for good.
+    void widen();
   };
   std::vector<SlotBlock> blocks;  // blocks 0..block_count-1 in use, in slot order
   int block_count = 0;
@@ -90,8 +106,9 @@ struct PrintoutData {
   bool add_array(std::string_view name, int first_slot, int components, std::string_view whole = {});
 
   // Adds slots slot_count+1 .. slot_count+count, zero for every element, as
-  // a block of their own: returns its number (for no slot, the last block's).
-  int add_slots(int count);
+  // a block of their own, of compact values when asked and the block was
+  // never widened: returns its number (for no slot, the last block's).
+  int add_slots(int count, bool compact = false);
   // Gives up the slots after the first `kept`, with the blocks that hold them
   // (kept is where a block begins).
   void drop_slots_after(int kept);

@@ -229,7 +229,7 @@ std::string_view plan_columns(Table& t, bool joined, const ScanLine& heading, co
     return exceeded;
   }
   t.slots_before = data.slot_count;
-  t.block = data.add_slots(added);
+  t.block = data.add_slots(added, !t.connection);
   return {};
 }
 
@@ -381,6 +381,17 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   return value;
 }
 
+// A row's taken cells as compact values' codes, in turn; false at the
+// first without one.
+bool compact_cells(const Table& t, bool shaped, const Row& row, const LineReader& in, CompactValue* codes) {
+  int field = 0;
+  for (int k = 1; k <= t.column_count; ++k) {
+    if (t.col[k].use == ColumnUse::skip) continue;
+    if (!compact_code(written_cell(t, shaped, field++, row, t.col[k], in), *codes++)) return false;
+  }
+  return true;
+}
+
 std::string where(long printout, long long line) {
   return "printout " + std::to_string(printout) + ", line " + std::to_string(line);
 }
@@ -410,8 +421,15 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   if (e == 0) return false;
   t.last_element = e;
   if (!t.fixed) fix_windows(t, row, heading, settings, data);
-  double* values = data.blocks[static_cast<std::size_t>(t.block)].row(e);
+  PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
   const bool shaped = t.shape.matches(row.cols(1, 1).data());
+  if (block.compact) {
+    CompactValue* codes = block.code_row(e);
+    if (shaped && t.shape.take_all_compact(row.cols(1, 1).data(), codes)) return true;
+    if (compact_cells(t, shaped, row, in, codes)) return true;
+    block.widen();  // a value without a code: the row is read again into doubles
+  }
+  double* values = block.row(e);
   if (shaped && t.shape.take_all_short(row.cols(1, 1).data(), values)) return true;
   int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {

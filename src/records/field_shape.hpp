@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "records/numbers.hpp"
+
 namespace pz::field_shape {
 
 constexpr double exact_pow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -141,21 +143,47 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
   return true;
 }
 
-// The twelve columns as a short decimal (zero for "0.00000E+00"); false
-// for a leading zero after the point ("0.01234E+01").
-inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
+// A compact value's code (see CompactValue in records/numbers.hpp) from a
+// short decimal's sign, digits (none for zero) and exponent; false for an
+// exponent beyond -64..63.
+inline bool compact_from_parts(bool negative, std::uint32_t nibbles, int exponent, CompactValue& code) noexcept {
+  if (exponent < -compact_exponent_bias || exponent >= 128 - compact_exponent_bias) return false;
+  code = CompactValue{negative} << 31 | static_cast<CompactValue>(exponent + compact_exponent_bias) << 24 | nibbles;
+  return true;
+}
+
+// The twelve columns' digits as a short decimal holds them (none for
+// "0.00000E+00") and the exponent of the leading one; false for a leading
+// zero after the point ("0.01234E+01").
+inline bool twelve_columns_digits(const TwelveColumns& t, std::uint32_t& nibbles, int& exponent) noexcept {
   const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 digits
   if (t.lead != 0) {
-    value = short_decimal(t.negative, fraction << 4 | t.lead, t.exponent);
+    nibbles = fraction << 4 | t.lead;
+    exponent = t.exponent;
     return true;
   }
-  if (fraction == 0) {
-    value = t.negative ? -0.0 : 0.0;
-    return true;
-  }
-  if ((fraction & 0xF) == 0) return false;
-  value = short_decimal(t.negative, fraction, t.exponent - 1);
+  if ((fraction & 0xF) == 0 && fraction != 0) return false;
+  nibbles = fraction;
+  exponent = fraction == 0 ? 0 : t.exponent - 1;
   return true;
+}
+
+// The twelve columns as a short decimal (zero for "0.00000E+00"); false
+// for a leading zero after the point.
+inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
+  std::uint32_t nibbles;
+  int exponent;
+  if (!twelve_columns_digits(t, nibbles, exponent)) return false;
+  value = nibbles != 0 ? short_decimal(t.negative, nibbles, exponent) : t.negative ? -0.0 : 0.0;
+  return true;
+}
+
+// The twelve columns as a compact value's code; false for a leading zero
+// after the point or an exponent beyond the code's.
+inline bool twelve_columns_compact(const TwelveColumns& t, CompactValue& code) noexcept {
+  std::uint32_t nibbles;
+  int exponent;
+  return twelve_columns_digits(t, nibbles, exponent) && compact_from_parts(t.negative, nibbles, exponent, code);
 }
 
 // The twelve columns' nearest double; false where the exponent is beyond
@@ -260,6 +288,12 @@ class TwelveColumnRow {
   bool take_all_short(const char* text, double* values) const {
     for (int i = 0; i < count_; ++i)
       if (TwelveColumns t; !take(text, i, t) || !twelve_columns_short(t, values[i])) return false;
+    return true;
+  }
+  // The same as compact values' codes.
+  bool take_all_compact(const char* text, CompactValue* codes) const {
+    for (int i = 0; i < count_; ++i)
+      if (TwelveColumns t; !take(text, i, t) || !twelve_columns_compact(t, codes[i])) return false;
     return true;
   }
 

@@ -207,6 +207,17 @@ class RealRecord {
     at_ = at;
     count_ += count;
   }
+  // The same for compact values' codes.
+  void add_all(const CompactValue* codes, int count) {
+    if (count_ + count > per_record) {
+      for (int k = 0; k < count; ++k) add(compact_value(codes[k]));
+      return;
+    }
+    char* at = at_;
+    for (int k = 0; k < count; ++k) at = write_compact_e14_6(at, codes[k]);
+    at_ = at;
+    count_ += count;
+  }
   // Adds count numbers already laid out (count fields of e14_width
   // characters), as many as the record still has room for at most.
   void add_laid_out(std::string_view fields, int count) {

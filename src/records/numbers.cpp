@@ -761,16 +761,19 @@ char* write_e14_6_exact(char* out, double value) noexcept {
 namespace {
 
 // The field of a value in binary.
+// Zero's field, of either sign.
+inline char* write_zero_e14_6(char* out) noexcept {
+  std::memcpy(out, "  0.000000E+00", e14_width);
+  return out + e14_width;
+}
+
 [[gnu::noinline]] char* write_binary_e14_6(char* out, double value) noexcept {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const int biased = static_cast<int>((bits >> 52) & 0x7ff);
   std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
   if (biased == 0x7ff) return write_e14_6_exact(out, value);
-  if (biased == 0 && m == 0) {
-    std::memcpy(out, "  0.000000E+00", e14_width);
-    return out + e14_width;
-  }
+  if (biased == 0 && m == 0) return write_zero_e14_6(out);
   int e;
   if (biased != 0) {
     m |= std::uint64_t{1} << 52;
@@ -817,8 +820,7 @@ namespace {
 }
 
 // The field of a short decimal: its digits laid out, as whole words.
-inline char* write_short_e14_6(char* out, double value) noexcept {
-  const ShortDecimal d = short_decimal_parts(value);
+inline char* write_short_e14_6(char* out, const ShortDecimal& d) noexcept {
   out[0] = ' ';
   out[1] = d.negative ? '-' : ' ';
   const std::uint64_t digits = nibbles_to_digits(d.nibbles);  // 7 digits and a '0'
@@ -826,10 +828,33 @@ inline char* write_short_e14_6(char* out, double value) noexcept {
   return put_exponent(out, d.exponent);
 }
 
+// A code's parts as a short decimal's (no digits for zero).
+inline ShortDecimal compact_parts(CompactValue code) noexcept {
+  return {(code >> 31) != 0, code & 0xFFFFFF, static_cast<int>(code >> 24 & 0x7F) - compact_exponent_bias};
+}
+
 }  // namespace
 
 char* write_e14_6(char* out, double value) noexcept {
-  return is_short_decimal(value) ? write_short_e14_6(out, value) : write_binary_e14_6(out, value);
+  return is_short_decimal(value) ? write_short_e14_6(out, short_decimal_parts(value))
+                                 : write_binary_e14_6(out, value);
+}
+
+bool compact_code(double value, CompactValue& code) noexcept {
+  if (!is_short_decimal(value)) return value == 0 && compact_from_parts(std::signbit(value), 0, 0, code);
+  const ShortDecimal d = short_decimal_parts(value);
+  return d.nibbles >> 24 == 0 && compact_from_parts(d.negative, d.nibbles, d.exponent, code);  // (6 digits)
+}
+
+double compact_value(CompactValue code) noexcept {
+  const ShortDecimal d = compact_parts(code);
+  if (d.nibbles == 0) return d.negative ? -0.0 : 0.0;
+  return short_decimal(d.negative, d.nibbles, d.exponent);
+}
+
+char* write_compact_e14_6(char* out, CompactValue code) noexcept {
+  const ShortDecimal d = compact_parts(code);
+  return d.nibbles != 0 ? write_short_e14_6(out, d) : write_zero_e14_6(out);
 }
 
 }  // namespace pz

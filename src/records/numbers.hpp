@@ -48,6 +48,23 @@ inline bool is_short_decimal(double value) noexcept {
 // The nearest double of a short decimal; any other value as it is.
 double binary_value(double value) noexcept;
 
+// Compact values. A short decimal of at most 6 significant digits and a
+// decimal exponent from -64 to 63, as nearly every table prints its values
+// ("0.56436E+07"), fits in 32 bits: the sign (bit 31), the exponent plus
+// 64 (bits 24-30) and the digits as a short decimal holds them (bits
+// 0-23); zero, of either sign, has no digits. A table of such values takes
+// half the memory it takes in doubles.
+using CompactValue = std::uint32_t;
+inline constexpr int compact_exponent_bias = 64;
+inline constexpr CompactValue compact_zero = CompactValue{compact_exponent_bias} << 24;
+// The code of a value as read_real_as_written gives it; false when it has
+// none.
+bool compact_code(double value, CompactValue& code) noexcept;
+// The value a code was made from.
+double compact_value(CompactValue code) noexcept;
+// write_e14_6 of the value a code was made from.
+char* write_compact_e14_6(char* out, CompactValue code) noexcept;
+
 // Simulators sometimes print numbers with no blank between them, where a
 // value fills its whole field: "0.00000E+00-0.00000E+00" or
 // "0.597704E+070.275300E+03". Returns the length of the number at the start

@@ -202,18 +202,35 @@ TEST(WriteE14, FastAgainstExact) {
   }
 }
 
+// Whether value has a compact code exactly when it should (a zero, or a
+// short decimal whose e14.6 field shows a 7th digit 0 and an exponent from
+// -64 to 63), and the code gives the value and its field back.
+bool compact_as_written(double value) {
+  const std::string field = e14(value);
+  const int exponent = std::stoi(field.substr(field[10] == 'E' ? 11 : 10));
+  const bool expected =
+      value == 0 || (is_short_decimal(value) && field[9] == '0' && exponent >= -64 && exponent <= 63);
+  CompactValue code;
+  if (!compact_code(value, code)) return !expected;
+  char laid_out[e14_width];
+  return expected && bits(compact_value(code)) == bits(value) &&
+         std::string(laid_out, write_compact_e14_6(laid_out, code)) == field;
+}
+
 // Values of at most 7 significant digits, written in every form a field
 // takes (point anywhere or none with implied decimals, exponents with E, D,
 // e or a bare sign, of one to three digits, blanks and signs), keep their
 // digits: their e14.6 field must be the exact conversion's of the nearest
 // double, and binary_value that double, bit for bit. So must longer values,
-// kept as their double.
+// kept as their double. Those of 6 digits and smaller exponents have compact
+// codes, which give back the same.
 TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
   std::mt19937_64 rng(14);
   const auto kept = [](const std::string& field, int decimals) {
     double as_written, binary;
     return read_real_as_written(field, decimals, as_written) && read_real(field, decimals, binary) &&
-           e14(as_written) == e14(binary, true) && bits(binary_value(as_written)) == bits(binary);
+           e14(as_written) == e14(binary, true) && bits(binary_value(as_written)) == bits(binary) &&
+           compact_as_written(as_written);
   };
   const char* letters[] = {"E", "D", "e", "d", "", "E "};
   for (int n = 0; n < 3'000'000; ++n) {
@@ -277,36 +294,49 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
     for (const auto& [first, last] : windows) row_shape->add(first, last);
     ASSERT_TRUE(row_shape->finish());
     const bool matches = row_shape->matches(text.data());
-    bool each_has_shape = true, all_taken = matches, all_short = matches;
+    bool each_has_shape = true, all_taken = matches, all_short = matches, all_compact = matches;
     double shorts[TwelveColumnRow::max_fields];
+    CompactValue codes[TwelveColumnRow::max_fields];
     for (int i = 0; i < fields; ++i) {
       const std::string_view field(text.data() + windows[i].first - 1, windows[i].second - windows[i].first + 1);
       field_shape::TwelveColumns alone, together;
       const bool shaped = field_shape::take_twelve_columns(field, alone);
       each_has_shape = each_has_shape && shaped;
       if (!matches || !row_shape->take(text.data(), i, together)) {
-        all_taken = all_short = false;
+        all_taken = all_short = all_compact = false;
         continue;
       }
       ASSERT_TRUE(shaped) << text;
       double short_value, binary_value, as_written, nearest_value;
       const bool is_short = twelve_columns_short(together, short_value);
       ASSERT_TRUE(read_real_as_written(field, 0, as_written) && read_real(field, 0, nearest_value)) << field;
+      CompactValue code, expected_code;
+      const bool is_compact = field_shape::twelve_columns_compact(together, code);
       if (is_short) {
         ASSERT_EQ(bits(short_value), bits(as_written)) << field;
         shorts[i] = short_value;
+        ASSERT_EQ(is_compact, compact_code(short_value, expected_code)) << field;
+        if (is_compact) {
+          ASSERT_EQ(code, expected_code) << field;
+        }
+        codes[i] = code;
       }
       all_short = all_short && is_short;
+      all_compact = all_compact && is_short && is_compact;
       if (twelve_columns_binary(together, binary_value)) {
         ASSERT_EQ(bits(binary_value), bits(nearest_value)) << field;
       }
     }
     ASSERT_EQ(all_taken, each_has_shape) << text;
     // The whole row at once: taken exactly when every field is a short
-    // decimal, with the same values.
+    // decimal (a compact value), with the same values (codes).
     if (double together[TwelveColumnRow::max_fields]; matches) {
       ASSERT_EQ(row_shape->take_all_short(text.data(), together), all_short) << text;
       for (int i = 0; all_short && i < fields; ++i) ASSERT_EQ(bits(together[i]), bits(shorts[i])) << text;
+    }
+    if (CompactValue together[TwelveColumnRow::max_fields]; matches) {
+      ASSERT_EQ(row_shape->take_all_compact(text.data(), together), all_compact) << text;
+      for (int i = 0; all_compact && i < fields; ++i) ASSERT_EQ(together[i], codes[i]) << text;
     }
   }
   // Windows it cannot plan: narrower than 12 columns, wider than a field

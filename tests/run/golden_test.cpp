@@ -82,6 +82,29 @@ TEST(ConnectionTables, APairListedTwiceTakesItsLastRecordAfterAnyRow) {
   }
 }
 
+// Element values are kept in four bytes while each has at most 6
+// significant digits and an exponent from -64 to 63; the first that has not
+// turns its table into doubles, the values before it kept, and the tables of
+// later printouts start so. Every value comes out as it was printed.
+TEST(ElementTables, AValueBeyondFourBytesKeepsTheValuesBeforeIt) {
+  const std::string mesh = mesh_file({element("A1  1", 0, 0), element("A1  2", 2, 0), element("A1  3", 4, 0)}, {});
+  const auto printout = [](const char* second_row) {
+    return lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  P  T", " A1  1     1  0.12345E+02 -0.00000E+00", second_row,
+                  " A1  3     3  0.10000E-70          5.5", terminator});
+  };
+  const auto plot = [](const char* second_row) {
+    return lines({"Variables = X Y P T", "Zone F=POINT I=    3", "  0.000000E+00  0.000000E+00  1.234500E+01  0.000000E+00",
+                  second_row, "  4.000000E+00  0.000000E+00  1.000000E-71  5.500000E+00"});
+  };
+  const std::string seven_digits = " A1  2     2     1234.567  0.99999E+63",
+                    compact = " A1  2     2        -4.25  0.99999E+62";
+  check({.run = {.printout = printout(seven_digits.c_str()) + printout(compact.c_str()), .mesh = mesh},
+         .status = 0,
+         .err = "",
+         .left = {{"p.out.1", plot("  2.000000E+00  0.000000E+00  1.234567E+03  9.999900E+62")},
+                  {"p.out.2", plot("  2.000000E+00  0.000000E+00 -4.250000E+00  9.999900E+61")}}});
+}
+
 // Printouts converted several at once give what a run of one after another
 // gives: the same files, console output and exit status, when a printout
 // fails or stops the run too, and when a table row that looks like a header

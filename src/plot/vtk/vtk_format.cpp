@@ -335,7 +335,7 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
         const PrintoutData::SlotBlock& block = data.block_of(a.first_slot);
         const int slot = a.first_slot - 1 - block.first_slot;
         data_array(xml, "Float64", name, 1, static_cast<std::uint64_t>(n) * 8, [&](Base64Writer& b64) {
-          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(block.row(static_cast<int>(element(p)))[slot]));
+          for (int p = 1; p <= n; ++p) b64.put_double(binary_value(block.value(static_cast<int>(element(p)), slot)));
         });
         continue;
       }

@@ -84,7 +84,8 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
     const int element = zone.elements[p];
     for (int b = 0; b < data.block_count; ++b) {
       const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
-      record.add_all(block.row(element), block.width);
+      if (block.compact) record.add_all(block.code_row(element), block.width);
+      else record.add_all(block.row(element), block.width);
     }
     record.end();
   }
