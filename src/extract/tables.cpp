@@ -381,13 +381,14 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
   return value;
 }
 
-// A row's taken cells as compact values' codes, in turn; false at the
-// first without one.
-bool compact_cells(const Table& t, bool shaped, const Row& row, const LineReader& in, CompactValue* codes) {
+// Hands a row's taken cells, as written, to take in turn; false as soon as
+// take does.
+template <class Take>
+bool take_cells(const Table& t, bool shaped, const Row& row, const LineReader& in, Take&& take) {
   int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
-    if (!compact_code(written_cell(t, shaped, field++, row, t.col[k], in), *codes++)) return false;
+    if (!take(written_cell(t, shaped, field++, row, t.col[k], in))) return false;
   }
   return true;
 }
@@ -426,17 +427,15 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   if (block.compact) {
     CompactValue* codes = block.code_row(e);
     if (shaped && t.shape.take_all_compact(row.cols(1, 1).data(), codes)) return true;
-    if (compact_cells(t, shaped, row, in, codes)) return true;
+    if (take_cells(t, shaped, row, in, [&](double v) { return compact_code(v, *codes++); })) return true;
     block.widen();  // a value without a code: the row is read again into doubles
   }
   double* values = block.row(e);
   if (shaped && t.shape.take_all_short(row.cols(1, 1).data(), values)) return true;
-  int field = 0;
-  for (int k = 1; k <= t.column_count; ++k) {
-    if (t.col[k].use == ColumnUse::skip) continue;
-    *values++ = written_cell(t, shaped, field++, row, t.col[k], in);
-  }
-  return true;
+  return take_cells(t, shaped, row, in, [&](double v) {
+    *values++ = v;
+    return true;
+  });
 }
 
 // A connection row names two elements the mesh does not connect in that

@@ -188,33 +188,25 @@ class RealRecord {
   }
   // A record of exactly `values` numbers (at most a buffer's worth).
   RealRecord(OutFile& out, int values) : out_(out), at_(out.reserve(length(values))) {}
-  void add(double value) {
+  // Adds a number: a double, or a compact value's code.
+  template <class Value>
+  void add(Value value) {
     if (count_ == per_record) {
       *at_++ = '\n';
       count_ = 0;
     }
-    at_ = write_e14_6(at_, value);
+    at_ = write_field(at_, value);
     ++count_;
   }
   // Adds count numbers, in one run while they stay on the record's line.
-  void add_all(const double* values, int count) {
+  template <class Value>
+  void add_all(const Value* values, int count) {
     if (count_ + count > per_record) {
       for (int k = 0; k < count; ++k) add(values[k]);
       return;
     }
     char* at = at_;
-    for (int k = 0; k < count; ++k) at = write_e14_6(at, values[k]);
-    at_ = at;
-    count_ += count;
-  }
-  // The same for compact values' codes.
-  void add_all(const CompactValue* codes, int count) {
-    if (count_ + count > per_record) {
-      for (int k = 0; k < count; ++k) add(compact_value(codes[k]));
-      return;
-    }
-    char* at = at_;
-    for (int k = 0; k < count; ++k) at = write_compact_e14_6(at, codes[k]);
+    for (int k = 0; k < count; ++k) at = write_field(at, values[k]);
     at_ = at;
     count_ += count;
   }
@@ -232,6 +224,9 @@ class RealRecord {
   }
 
  private:
+  static char* write_field(char* out, double value) { return write_e14_6(out, value); }
+  static char* write_field(char* out, CompactValue code) { return write_compact_e14_6(out, code); }
+
   OutFile& out_;
   char* at_;
   int count_ = 0;

@@ -760,13 +760,13 @@ char* write_e14_6_exact(char* out, double value) noexcept {
 
 namespace {
 
-// The field of a value in binary.
 // Zero's field, of either sign.
 inline char* write_zero_e14_6(char* out) noexcept {
   std::memcpy(out, "  0.000000E+00", e14_width);
   return out + e14_width;
 }
 
+// The field of a value in binary.
 [[gnu::noinline]] char* write_binary_e14_6(char* out, double value) noexcept {
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
