@@ -266,7 +266,7 @@ class Parallel final : public ParallelPrintouts {
         workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
         scanner_(in, file_size) {
     for (int i = 0; i < threads; ++i) {
-      data_.push_back(std::make_unique<PrintoutData>(conversion.mesh.elements.located));
+      data_.emplace_back();  // (made by the worker, when it first converts)
       readers_.push_back(std::make_unique<LineReader>());
     }
     if (!workers_.running()) return;
@@ -356,8 +356,19 @@ class Parallel final : public ParallelPrintouts {
     if (file_size_ - job.start >= split_size && scan_complete_.load(std::memory_order_acquire) &&
         workers_.none_waiting())
       split = job.table_heading();
-    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)],
-            *data_[static_cast<std::size_t>(worker)], split);
+    std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
+    try {
+      if (!data) data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located);
+    } catch (...) {
+      job.error = std::current_exception();
+      return;
+    }
+    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)], *data, split);
+    // Every printout found and none waiting: this worker has converted its
+    // last, and its tables go back to the system now, beside the other
+    // workers' conversions, not at the end of the run. (Printouts found
+    // again after a guess proved wrong take new ones.)
+    if (scan_complete_.load(std::memory_order_acquire) && workers_.none_waiting()) data.reset();
   }
 
   // The jobs in flight not yet submitted, up to the first `most` in flight.
