@@ -25,10 +25,10 @@
 // each block is touched as the block is allocated, and when that took
 // longer than ordinary pages would have, the rest of the block keeps
 // ordinary pages. One such block now and then is a chunk the host took back
-// among lately freed ones (2 of 120 first touches over ten runs of the
-// largest case, each after the one before, with the next block's fast
-// again); a second in the run tells that the lately freed memory has run
-// out, and every block after it keeps ordinary pages.
+// among lately freed ones (3 of 216 first touches over eighteen runs of the
+// largest case, each soon after the one before, and the block after them
+// fast again); a second in the run tells that the lately freed memory may
+// have run out, and every block after it keeps ordinary pages.
 #pragma once
 
 #include <atomic>
