@@ -353,9 +353,7 @@ class Parallel final : public ParallelPrintouts {
   // before has found them all.)
   void convert_job(Job& job, int worker) {
     std::optional<TableHeading> split;
-    if (file_size_ - job.start >= split_size && scan_complete_.load(std::memory_order_acquire) &&
-        workers_.none_waiting())
-      split = job.table_heading();
+    if (file_size_ - job.start >= split_size && none_left_to_take()) split = job.table_heading();
     std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
     try {
       if (!data) data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located);
@@ -364,11 +362,17 @@ class Parallel final : public ParallelPrintouts {
       return;
     }
     convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)], *data, split);
-    // Every printout found and none waiting: this worker has converted its
-    // last, and its tables go back to the system now, beside the other
-    // workers' conversions, not at the end of the run. (Printouts found
-    // again after a guess proved wrong take new ones.)
-    if (scan_complete_.load(std::memory_order_acquire) && workers_.none_waiting()) data.reset();
+    // This worker has converted its last printout: its tables go back to
+    // the system now, beside the other workers' conversions, not at the end
+    // of the run. (Printouts found again after a guess proved wrong take
+    // new ones.)
+    if (none_left_to_take()) data.reset();
+  }
+
+  // Whether the scan has found every printout and none waits for a worker:
+  // no printout is left for a worker to take (unless a guess proves wrong).
+  bool none_left_to_take() {
+    return scan_complete_.load(std::memory_order_acquire) && workers_.none_waiting();
   }
 
   // The jobs in flight not yet submitted, up to the first `most` in flight.
