@@ -1,11 +1,15 @@
 #include "driver/conversion.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include "plot/plot_file.hpp"
 #include "records/cpu_sharing.hpp"
@@ -46,7 +50,15 @@ bool next_line(LineReader& in, ScanLine& line) {
 // goes on where the thread's reading ended, as if it had read the table
 // itself. Otherwise (another table first, or the printout's end) the
 // thread's table is taken back out of the printout, unseen.
-class LaterTable final : public TableWatch {
+//
+// While the printout's reading waits for the thread at that heading, it
+// writes the plot's first points ahead, where the plot has one zone: a
+// point's values are final once the rows have passed the last connection
+// of its element, as long as they name the mesh's connections in their
+// order (as simulators print them). A row that names an earlier one waits
+// until the writing ahead has stopped; what it wrote is dropped then, and
+// written again in its turn.
+class LaterTable final : public TableWatch, public PointsReady {
  public:
   // Starts at the first table's heading, the record `in` last handed out,
   // or at the connection table's heading where the scan found it.
@@ -82,10 +94,12 @@ class LaterTable final : public TableWatch {
   // outcome; otherwise takes the table back out and returns false. The
   // table's lines were numbered from the scan's guess of the heading's
   // line: when the guess was wrong, it is taken over only if no warning or
-  // failure of it names a line.
-  bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome) {
+  // failure of it names a line. Meanwhile, when it is that table, the
+  // plot's first points are written ahead.
+  bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome, PrintoutPlot& plot) {
     reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
+    if (reached.offset == heading_found_.load(std::memory_order_acquire)) wrote_ahead_ = write_ahead(plot);
     hand_over_this_cpu();
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
@@ -119,9 +133,40 @@ class LaterTable final : public TableWatch {
     return true;
   }
 
+  // Whether points written ahead hold their final values, the table taken
+  // over (as long as no later table changes them).
+  bool ahead_kept() const { return wrote_ahead_ && !order_broken_.load(std::memory_order_relaxed); }
+  bool wrote_ahead() const { return wrote_ahead_; }
+
+  std::size_t ready_beyond(std::size_t written) override {
+    const std::vector<int>& points = conversion_.zones.zones[0].elements;
+    if (last_connection_.empty()) {  // each element's last connection in the mesh's order
+      const Mesh& mesh = conversion_.mesh;
+      last_connection_.assign(static_cast<std::size_t>(mesh.elements.count) + 1, 0);
+      for (int k = 1; k <= mesh.connections.count; ++k)
+        for (const int e : mesh.connections.ends[static_cast<std::size_t>(k)])
+          last_connection_[static_cast<std::size_t>(e)] = k;
+    }
+    for (;;) {
+      if (order_broken_.load(std::memory_order_acquire) || table_read_.load(std::memory_order_acquire)) return written;
+      const int through = added_through_.load(std::memory_order_acquire);
+      if (through > 0) {  // (the columns stand)
+        std::size_t p = written;
+        const std::size_t end = std::min(points.size(), written + ahead_batch);
+        while (p < end && last_connection_[static_cast<std::size_t>(points[p])] <= through) ++p;
+        if (p > written) return p;
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+  }
+
  private:
   void run() {
     const ConsoleCapture::Scope capture(console_);
+    struct Ended {
+      std::atomic<bool>& read;
+      ~Ended() { read.store(true, std::memory_order_release); }
+    } ended{table_read_};
     try {
       reader_.attach_at(fd_, start_, start_line_ - 1, source_, Routine::main_program);
       std::string_view record;
@@ -136,6 +181,7 @@ class LaterTable final : public TableWatch {
       }
       heading_ = reader_.last_record_offset();
       heading_line_ = reader_.line_number();
+      heading_found_.store(heading_, std::memory_order_release);
       {
         std::unique_lock lock(mutex_);
         wanted_.wait(lock, [&] { return go_; });
@@ -148,10 +194,56 @@ class LaterTable final : public TableWatch {
       header_before_ = data_.header_length;
       conversion_.await_mesh();
       laid_out_ = true;
-      outcome_ = read_table(reader_, line, conversion_.tables, conversion_.mesh, data_);
+      RowWatch rows(*this);
+      outcome_ = read_table(reader_, line, conversion_.tables, conversion_.mesh, data_, &rows);
     } catch (...) {
       error_ = std::current_exception();
     }
+  }
+
+  // Told of the table's rows as they are read.
+  struct RowWatch final : TableWatch {
+    LaterTable& table;
+    explicit RowWatch(LaterTable& t) : table(t) {}
+    void columns_fixed() override {}
+    void adding_connection(int connection) override { table.adding_connection(connection); }
+  };
+
+  // On the thread, before a row adds its values to connection's elements.
+  void adding_connection(int connection) {
+    if (connection > last_added_) {
+      // The rows before this one have added theirs.
+      added_through_.store(last_added_, std::memory_order_release);
+      last_added_ = connection;
+      return;
+    }
+    if (order_broken_.load(std::memory_order_relaxed)) return;
+    order_broken_.store(true, std::memory_order_release);
+    std::unique_lock lock(mutex_);
+    ahead_stopped_.wait(lock, [&] { return !writing_ahead_; });
+  }
+
+  // Writes the plot's first points while the thread reads the table, until
+  // it has read it or a row breaks the order.
+  bool write_ahead(PrintoutPlot& plot) {
+    const PlotZones& zones = conversion_.zones;
+    if (!conversion_.plot_prepared() || zones.zones.size() != 1) return false;
+    {
+      const std::lock_guard lock(mutex_);
+      if (order_broken_.load(std::memory_order_relaxed)) return false;
+      writing_ahead_ = true;
+    }
+    struct Stopped {
+      LaterTable& table;
+      ~Stopped() {
+        {
+          const std::lock_guard lock(table.mutex_);
+          table.writing_ahead_ = false;
+        }
+        table.ahead_stopped_.notify_all();
+      }
+    } stopped{*this};
+    return plot.write_ahead(data_, zones, *this);
   }
 
   // Stops the thread where it can stop and takes its table back out.
@@ -193,6 +285,21 @@ class LaterTable final : public TableWatch {
   std::exception_ptr error_;
   ConsoleCapture console_;
   bool taken_over_ = false;
+
+  // Writing ahead: where the thread found its heading; the connection of
+  // the row before the last that added values, while every row named a
+  // later connection than the one before; whether one did not; whether the
+  // thread has ended (its table read, or not read at all).
+  static constexpr std::size_t ahead_batch = 4096;  // points at most between looks at the rows' order
+  std::atomic<std::uint64_t> heading_found_{0};
+  std::atomic<int> added_through_{0};
+  int last_added_ = 0;  // (the thread's)
+  std::atomic<bool> order_broken_{false};
+  std::atomic<bool> table_read_{false};
+  bool writing_ahead_ = false;  // (under mutex_)
+  std::condition_variable ahead_stopped_;
+  std::vector<int> last_connection_;
+  bool wrote_ahead_ = false;
 };
 
 }  // namespace
@@ -220,6 +327,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
   data.start(settings.projection, true);
   end = PrintoutEnd::end_of_file;
   std::optional<LaterTable> later;
+  bool ahead = false;  // points of the plot written ahead, to be kept
   while (next_line(in, line)) {
     if (line.is_header()) {
       end = PrintoutEnd::header_line;
@@ -227,7 +335,16 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     }
     if (!line.is_heading()) continue;
     TableOutcome outcome;
-    const bool taken = later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome);
+    if (ahead) {  // a later table: they may change
+      plot->drop_ahead();
+      ahead = false;
+    }
+    const bool taken =
+        later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome, *plot);
+    if (later && later->wrote_ahead()) {
+      ahead = taken && later->ahead_kept();
+      if (!ahead) plot->drop_ahead();
+    }
     later.reset();
     if (!taken) {
       const bool element_table = table_kind(line) == TableKind::element;

@@ -10,8 +10,9 @@
 // whose first word begins with "elem" may head tables.
 #pragma once
 
-#include <future>
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,6 +78,21 @@ struct Conversion {
   void await_plot() const {
     await_mesh();
     if (plot_ready != nullptr && plot_ready->valid()) await_handing_over(*plot_ready);
+  }
+
+  // Whether the mesh is read and the zones and the writer's texts are
+  // ready, with no failure: tells at once, without waiting.
+  bool plot_prepared() const {
+    for (const std::shared_future<void>* step : {&mesh_read, plot_ready}) {
+      if (step == nullptr || !step->valid()) continue;
+      if (step->wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+      try {
+        step->get();
+      } catch (...) {
+        return false;  // (the failure comes out in its turn)
+      }
+    }
+    return true;
   }
 
   // Converts printout `number`, whose header and values lines have been

@@ -332,6 +332,14 @@ void OutFile::expect(std::uint64_t bytes) {
 #endif
 }
 
+void OutFile::rewind() {
+  used_ = 0;
+  flushed_ = 0;
+  if (fd_ >= 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0))
+    fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
+  front_ = place_of(buf_, file_offset());
+}
+
 void OutFile::close() {
   if (fd_ < 0) return;
   flush();

@@ -236,6 +236,8 @@ class OutFile {
   // before and meet any failure themselves. Asking for more than is then
   // written would leave blocks beyond the file's end.
   void expect(std::uint64_t bytes);
+  // Starts the file again, empty: what was put is dropped, written or not.
+  void rewind();
   // Flushes and closes; a failure is failure 38 against the source.
   void close();
   // Closes without flushing or reporting (on a failure path).

@@ -329,6 +329,10 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
                     flows = " ELEM1 ELEM2  INDEX" + std::string(9, ' ') + "FLOH     VEL(GAS)\n",
                     end = terminator + "\n", head = lines({" TOTAL TIME", " 2.0"}),
                     small = printout(1, " G0001      2  1.5"), element_table = elements + joined(element_rows) + end;
+  const std::string short_table = elements + element_rows[7] + element_rows[8] + end,
+                    filler = repeated(std::string(99, ' ') + "\n", 1200);
+  std::vector<std::string> swapped = flow_rows;
+  std::swap(swapped[100], swapped[3000]);
   for (const std::string& big : {
            // read whole, with the warning
            head + element_table + flows + joined(flow_rows) + end,
@@ -340,6 +344,13 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
            // another table before it; the element table failing
            head + element_table + lines({" ELEM.  INDEX  SG", " G0001      2  0.5"}) + end + flows + joined(flow_rows),
            head + elements + joined(element_rows, 3, " G0003      4  0.1x\n") + end + flows + joined(flow_rows) + end,
+           // a short element table, so that the plot's first points are
+           // written ahead while the connection table is read: kept; dropped
+           // where a row names an earlier connection than the row before, or
+           // where a table follows
+           head + short_table + flows + joined(flow_rows) + end + filler,
+           head + short_table + flows + joined(swapped) + end + filler,
+           head + short_table + flows + joined(flow_rows) + end + filler + lines({" ELEM.  INDEX  SG", " G0001      2  0.5"}) + end,
        })
     for (const std::string& file : {big, small + big})
       for (const char* partial : {"-q", "-partial"})

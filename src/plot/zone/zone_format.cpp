@@ -9,6 +9,7 @@
 
 #include "plot/plot_file.hpp"
 #include "records/cpu_sharing.hpp"
+#include "records/failure.hpp"
 #include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 
@@ -91,18 +92,21 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   }
 }
 
-// The point records, then the cell records in cell order. In halves, a
-// thread of its own writes the later points and the cells, in place, while
-// this one writes the first points, as many bytes as that.
-void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
+// The point records from point `first` on, then the cell records in cell
+// order. In halves, a thread of its own writes the later points and the
+// cells, in place, while this one writes the earlier points, as many bytes
+// as that.
+void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves,
+                     std::size_t first = 0) {
   const std::string_view cells(text.cells.data(), text.cells.size());
   const std::size_t n = zone.elements.size();
   const std::size_t record_length = RealRecord::length(point_values(data));
-  const std::size_t half = std::min(n, (n * record_length + cells.size()) / (2 * record_length));
-  out.expect(n * record_length + cells.size());
-  if (halves && half >= 2) {
+  const std::size_t bytes = (n - first) * record_length + cells.size();
+  const std::size_t half = first + std::min(n - first, bytes / (2 * record_length));
+  if (first == 0) out.expect(bytes);  // (points written ahead expected the whole body)
+  if (halves && half - first >= 2) {
     OutFile second;
-    second.attach_at(out, out.position() + half * record_length);
+    second.attach_at(out, out.position() + (half - first) * record_length);
     std::exception_ptr failed;
     HelperThread writer;
     try {
@@ -120,7 +124,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     }
     if (writer.joinable()) {
       try {
-        write_points(out, data, zone, text, 0, half);
+        write_points(out, data, zone, text, first, half);
         out.flush();
         hand_over_this_cpu();
       } catch (...) {
@@ -135,18 +139,21 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
       return;
     }
   }
-  write_points(out, data, zone, text, 0, n);
+  write_points(out, data, zone, text, first, n);
   out.put(cells);
+}
+
+void write_zone_header(OutFile& out, const PlotZones& zones, const Zone& zone) {
+  if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
+  else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
 }
 
 void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
                 bool halves = false) {
   write_header(out, data);
   for (std::size_t z = 0; z < zones.zones.size(); ++z) {
-    const Zone& zone = zones.zones[z];
-    if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
-    else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
-    write_zone_body(out, data, zone, texts[z], halves && zones.zones.size() == 1);
+    write_zone_header(out, zones, zones.zones[z]);
+    write_zone_body(out, data, zones.zones[z], texts[z], halves && zones.zones.size() == 1);
   }
 }
 
@@ -155,9 +162,40 @@ class ZoneFormatPlot : public PrintoutPlot {
  public:
   ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
 
+  // The header, the zone's and the first points; their cells and the
+  // other points once the printout is read through.
+  bool write_ahead(const PrintoutData& data, const PlotZones& zones, PointsReady& ready) override {
+    if (zones.zones.size() != 1) return false;
+    std::size_t written = ready.ready_beyond(0);
+    if (written == 0) return false;
+    const Zone& zone = zones.zones[0];
+    const ZoneText& text = texts_[0];
+    OutFile& out = file_.out();
+    try {
+      write_header(out, data);
+      write_zone_header(out, zones, zone);
+      out.expect(zone.elements.size() * RealRecord::length(point_values(data)) + text.cells.size());
+      write_points(out, data, zone, text, 0, written);
+      for (std::size_t ready_to; (ready_to = ready.ready_beyond(written)) > written; written = ready_to)
+        write_points(out, data, zone, text, written, ready_to);
+    } catch (const RunEnd&) {
+      out.rewind();  // (the failure comes again in its turn)
+      return false;
+    }
+    points_ahead_ = written;
+    return true;
+  }
+
+  void drop_ahead() override {
+    if (points_ahead_ == 0) return;
+    file_.out().rewind();
+    points_ahead_ = 0;
+  }
+
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh&, bool halves) override {
     time = data.time;
-    write_plot(file_.out(), data, zones, texts_, halves);
+    if (points_ahead_ > 0) write_zone_body(file_.out(), data, zones.zones[0], texts_[0], halves, points_ahead_);
+    else write_plot(file_.out(), data, zones, texts_, halves);
     finished_.emplace(file_.finish());
   }
 
@@ -166,6 +204,7 @@ class ZoneFormatPlot : public PrintoutPlot {
  private:
   PlotFile file_;
   const ZoneTexts& texts_;
+  std::size_t points_ahead_ = 0;  // points written ahead, kept for write()
   std::optional<FinishedFile> finished_;
 };
 
