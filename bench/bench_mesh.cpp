@@ -4,11 +4,11 @@
 //
 // Generates (with gen_mesh, found beside this program) a 2-D and a 3-D MESH
 // at full size and at a tenth, unless work-dir already holds them, then
-// reports for each: rmesh time, the time of `cat MESH > /dev/null` and of a
-// plain block read of the same bytes, the two index builds, and the lookup
-// rate of ihash against the bucket scan. Times are medians of repeated runs
-// on a warm page cache (the rmesh line also gives the fastest run, a better
-// figure on a busy machine); each rmesh fills a fresh Mesh, as a run does.
+// reports for each: read_mesh's time, the time of `cat MESH > /dev/null` and
+// of a plain block read of the same bytes, the two index builds, and the
+// lookup rate of find_element. Times are medians of repeated runs on a warm
+// page cache (the read_mesh line also gives the fastest run, a better
+// figure on a busy machine); each read_mesh fills a fresh Mesh, as a run does.
 // `cat` includes starting the shell and cat (about 1-2 ms); the block read
 // is the same bytes read in 256 KiB blocks inside this process.
 
