@@ -350,7 +350,8 @@ TEST(Threads, ALargeLastPrintoutSplitAcrossThreadsEndsAsOneThreadDoes) {
            // where a table follows
            head + short_table + flows + joined(flow_rows) + end + filler,
            head + short_table + flows + joined(swapped) + end + filler,
-           head + short_table + flows + joined(flow_rows) + end + filler + lines({" ELEM.  INDEX  SG", " G0001      2  0.5"}) + end,
+           head + short_table + flows + joined(flow_rows) + end + filler +
+               lines({" ELEM.  INDEX  SG", " G0001      2  0.5"}) + end,
        })
     for (const std::string& file : {big, small + big})
       for (const char* partial : {"-q", "-partial"})
