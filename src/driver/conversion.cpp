@@ -286,19 +286,19 @@ class LaterTable final : public TableWatch, public PointsReady {
   ConsoleCapture console_;
   bool taken_over_ = false;
 
-  // Writing ahead: where the thread found its heading; the connection of
-  // the row before the last that added values, while every row named a
-  // later connection than the one before; whether one did not; whether the
-  // thread has ended (its table read, or not read at all).
+  // Writing ahead.
   static constexpr std::size_t ahead_batch = 4096;  // points at most between looks at the rows' order
-  std::atomic<std::uint64_t> heading_found_{0};
+  std::atomic<std::uint64_t> heading_found_{0};     // where the thread found its heading
+  // The connection the row before the last one named, every row so far
+  // having named a later connection than the one before (all of that row's
+  // values are added); and the last one's, on the thread.
   std::atomic<int> added_through_{0};
-  int last_added_ = 0;  // (the thread's)
-  std::atomic<bool> order_broken_{false};
-  std::atomic<bool> table_read_{false};
-  bool writing_ahead_ = false;  // (under mutex_)
+  int last_added_ = 0;
+  std::atomic<bool> order_broken_{false};  // a row named an earlier connection than the one before
+  std::atomic<bool> table_read_{false};    // the thread has ended, its table read or not
+  bool writing_ahead_ = false;             // (under mutex_)
   std::condition_variable ahead_stopped_;
-  std::vector<int> last_connection_;
+  std::vector<int> last_connection_;  // per element, its last connection in the mesh's order
   bool wrote_ahead_ = false;
 };
 
