@@ -99,7 +99,7 @@ class LaterTable final : public TableWatch, public PointsReady {
   bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome, PrintoutPlot& plot) {
     reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
-    if (reached.offset == heading_found_.load(std::memory_order_acquire)) wrote_ahead_ = write_ahead(plot);
+    if (reached.offset == heading_found_.load(std::memory_order_acquire)) write_ahead(plot);
     hand_over_this_cpu();
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
@@ -133,27 +133,23 @@ class LaterTable final : public TableWatch, public PointsReady {
     return true;
   }
 
-  // Whether points written ahead hold their final values, the table taken
-  // over (as long as no later table changes them).
-  bool ahead_kept() const { return wrote_ahead_ && !order_broken_.load(std::memory_order_relaxed); }
-  bool wrote_ahead() const { return wrote_ahead_; }
+  // Whether every row named a later connection than the one before, so
+  // that no point written ahead changed after it was written (once the
+  // table is taken over).
+  bool order_kept() const { return !order_broken_.load(std::memory_order_relaxed); }
 
   std::size_t ready_beyond(std::size_t written) override {
     const std::vector<int>& points = conversion_.zones.zones[0].elements;
-    if (last_connection_.empty()) {  // each element's last connection in the mesh's order
-      const Mesh& mesh = conversion_.mesh;
-      last_connection_.assign(static_cast<std::size_t>(mesh.elements.count) + 1, 0);
-      for (int k = 1; k <= mesh.connections.count; ++k)
-        for (const int e : mesh.connections.ends[static_cast<std::size_t>(k)])
-          last_connection_[static_cast<std::size_t>(e)] = k;
-    }
+    // An element's list of connections runs from its last connection in the
+    // mesh's order, the last a row can name at it.
+    const LargeArray<int>& last_connection = conversion_.mesh.elements.first_connection;
     for (;;) {
       if (order_broken_.load(std::memory_order_acquire) || table_read_.load(std::memory_order_acquire)) return written;
       const int through = added_through_.load(std::memory_order_acquire);
       if (through > 0) {  // (the columns stand)
         std::size_t p = written;
         const std::size_t end = std::min(points.size(), written + ahead_batch);
-        while (p < end && last_connection_[static_cast<std::size_t>(points[p])] <= through) ++p;
+        while (p < end && last_connection[static_cast<std::size_t>(points[p])] <= through) ++p;
         if (p > written) return p;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(50));
@@ -225,12 +221,12 @@ class LaterTable final : public TableWatch, public PointsReady {
 
   // Writes the plot's first points while the thread reads the table, until
   // it has read it or a row breaks the order.
-  bool write_ahead(PrintoutPlot& plot) {
+  void write_ahead(PrintoutPlot& plot) {
     const PlotZones& zones = conversion_.zones;
-    if (!conversion_.plot_prepared() || zones.zones.size() != 1) return false;
+    if (!conversion_.plot_prepared() || zones.zones.size() != 1) return;
     {
       const std::lock_guard lock(mutex_);
-      if (order_broken_.load(std::memory_order_relaxed)) return false;
+      if (order_broken_.load(std::memory_order_relaxed)) return;
       writing_ahead_ = true;
     }
     struct Stopped {
@@ -243,7 +239,7 @@ class LaterTable final : public TableWatch, public PointsReady {
         table.ahead_stopped_.notify_all();
       }
     } stopped{*this};
-    return plot.write_ahead(data_, zones, *this);
+    plot.write_ahead(data_, zones, *this);
   }
 
   // Stops the thread where it can stop and takes its table back out.
@@ -298,8 +294,6 @@ class LaterTable final : public TableWatch, public PointsReady {
   std::atomic<bool> table_read_{false};    // the thread has ended, its table read or not
   bool writing_ahead_ = false;             // (under mutex_)
   std::condition_variable ahead_stopped_;
-  std::vector<int> last_connection_;  // per element, its last connection in the mesh's order
-  bool wrote_ahead_ = false;
 };
 
 }  // namespace
@@ -327,7 +321,6 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
   data.start(settings.projection, true);
   end = PrintoutEnd::end_of_file;
   std::optional<LaterTable> later;
-  bool ahead = false;  // points of the plot written ahead, to be kept
   while (next_line(in, line)) {
     if (line.is_header()) {
       end = PrintoutEnd::header_line;
@@ -335,16 +328,10 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     }
     if (!line.is_heading()) continue;
     TableOutcome outcome;
-    if (ahead) {  // a later table: they may change
-      plot->drop_ahead();
-      ahead = false;
-    }
+    plot->drop_ahead();  // (points written ahead: this later table may change them)
     const bool taken =
         later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome, *plot);
-    if (later && later->wrote_ahead()) {
-      ahead = taken && later->ahead_kept();
-      if (!ahead) plot->drop_ahead();
-    }
+    if (later && !(taken && later->order_kept())) plot->drop_ahead();
     later.reset();
     if (!taken) {
       const bool element_table = table_kind(line) == TableKind::element;

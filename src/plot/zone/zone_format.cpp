@@ -92,6 +92,12 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   }
 }
 
+// The bytes of the point records from point `first` on and of the cell
+// records.
+std::size_t body_size(const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first = 0) {
+  return (zone.elements.size() - first) * RealRecord::length(point_values(data)) + text.cells.size();
+}
+
 // The point records from point `first` on, then the cell records in cell
 // order. In halves, a thread of its own writes the later points and the
 // cells, in place, while this one writes the earlier points, as many bytes
@@ -101,7 +107,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   const std::string_view cells(text.cells.data(), text.cells.size());
   const std::size_t n = zone.elements.size();
   const std::size_t record_length = RealRecord::length(point_values(data));
-  const std::size_t bytes = (n - first) * record_length + cells.size();
+  const std::size_t bytes = body_size(data, zone, text, first);
   const std::size_t half = first + std::min(n - first, bytes / (2 * record_length));
   if (first == 0) out.expect(bytes);  // (points written ahead expected the whole body)
   if (halves && half - first >= 2) {
@@ -166,18 +172,19 @@ class ZoneFormatPlot : public PrintoutPlot {
   // other points once the printout is read through.
   bool write_ahead(const PrintoutData& data, const PlotZones& zones, PointsReady& ready) override {
     if (zones.zones.size() != 1) return false;
-    std::size_t written = ready.ready_beyond(0);
-    if (written == 0) return false;
+    std::size_t ready_to = ready.ready_beyond(0), written = 0;
+    if (ready_to == 0) return false;
     const Zone& zone = zones.zones[0];
     const ZoneText& text = texts_[0];
     OutFile& out = file_.out();
     try {
       write_header(out, data);
       write_zone_header(out, zones, zone);
-      out.expect(zone.elements.size() * RealRecord::length(point_values(data)) + text.cells.size());
-      write_points(out, data, zone, text, 0, written);
-      for (std::size_t ready_to; (ready_to = ready.ready_beyond(written)) > written; written = ready_to)
+      out.expect(body_size(data, zone, text));
+      for (; ready_to > written; ready_to = ready.ready_beyond(written)) {
         write_points(out, data, zone, text, written, ready_to);
+        written = ready_to;
+      }
     } catch (const RunEnd&) {
       out.rewind();  // (the failure comes again in its turn)
       return false;
