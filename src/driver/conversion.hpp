@@ -67,11 +67,23 @@ struct Conversion {
   // prepared beside the first printouts: a printout's tables may be read
   // meanwhile, its plot written only once they are ready.
   const std::shared_future<void>* plot_ready = nullptr;
+  // Told when a printout is about to wait for the mesh (its core would
+  // idle), where one is set.
+  struct MeshWait {
+    virtual void begins() = 0;
+
+   protected:
+    ~MeshWait() = default;
+  };
+  MeshWait* mesh_wait = nullptr;
 
   // Waits until the mesh is read; its failure or stop ends the printout
   // here (the run ends with it, and the printout is dropped).
   void await_mesh() const {
-    if (mesh_read.valid()) await_handing_over(mesh_read);
+    if (!mesh_read.valid()) return;
+    if (mesh_wait != nullptr && mesh_read.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+      mesh_wait->begins();
+    await_handing_over(mesh_read);
   }
   // Waits until the zones and the writer's texts are ready; the failure or
   // stop that ended their preparation comes out here.

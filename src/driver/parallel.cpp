@@ -252,9 +252,9 @@ LineReader* EarlyScan::finish() {
 
 namespace {
 
-class Parallel final : public ParallelPrintouts {
+class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
  public:
-  Parallel(const Conversion& conversion, LineReader& in, int threads, std::uint64_t file_size,
+  Parallel(Conversion& conversion, LineReader& in, int threads, std::uint64_t file_size,
            std::span<const PrintoutStart> found, bool found_all, std::size_t now)
       : conversion_(conversion),
         in_(in),
@@ -263,6 +263,7 @@ class Parallel final : public ParallelPrintouts {
         most_in_flight_(static_cast<std::size_t>(printouts_in_flight(threads))),
         // (not before every printout found is given to the workers)
         scan_complete_((in.at_end_of_file() || found_all) && now >= found.size()),
+        mesh_wait_(conversion),
         workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
         scanner_(in, file_size) {
     for (int i = 0; i < threads; ++i) {
@@ -276,12 +277,17 @@ class Parallel final : public ParallelPrintouts {
     // is taken for the last one (and its table read beside it); those after
     // the first `now` when commit_all() begins.
     for (const PrintoutStart& s : found) add_job(s.offset, s.line, s.heading);
+    mesh_wait_.set(this);
     submit_waiting(now);
   }
 
   bool running() const { return workers_.running(); }
 
   void commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
+    {
+      const std::lock_guard lock(early_mutex_);
+      committing_ = true;
+    }
     submit_waiting(in_flight_.size());  // (the scan's end, met below, completes the scan)
     bool plot_ready = false;
     for (;;) {
@@ -347,6 +353,26 @@ class Parallel final : public ParallelPrintouts {
   }
 
  private:
+  // A worker is about to wait for the mesh's connections (see
+  // Conversion::mesh_read): the next printout found that no worker has
+  // taken goes to another, whose core would idle otherwise. Only until
+  // commit_all() begins: the printouts in flight are then its own to
+  // change, and it gives the workers those left.
+  void begins() override {
+    Job* next = nullptr;
+    {
+      const std::lock_guard lock(early_mutex_);
+      if (committing_) return;
+      for (const std::unique_ptr<Job>& job : in_flight_) {
+        if (!std::exchange(job->submitted, true)) {
+          next = job.get();
+          break;
+        }
+      }
+    }
+    if (next != nullptr) workers_.submit(*next);
+  }
+
   // Once the scan has found every printout, one that no other waits for,
   // and large enough, reads its connection table on a thread of its own: a
   // core would idle otherwise. (A scan that reached the end of the file
@@ -419,6 +445,18 @@ class Parallel final : public ParallelPrintouts {
   std::vector<std::unique_ptr<LineReader>> readers_;
   std::deque<std::unique_ptr<Job>> in_flight_;  // in printout order
   std::atomic<bool> scan_complete_;
+  // The workers' jobs are given out under it until commit_all() begins.
+  std::mutex early_mutex_;
+  bool committing_ = false;
+  // Tells the conversion whom to tell of a wait for the mesh, and stops
+  // telling once the workers are gone.
+  struct MeshWaitSetting {
+    Conversion& conversion;
+    explicit MeshWaitSetting(Conversion& c) : conversion(c) {}
+    void set(Conversion::MeshWait* told) { conversion.mesh_wait = told; }
+    ~MeshWaitSetting() { conversion.mesh_wait = nullptr; }
+  };
+  MeshWaitSetting mesh_wait_;
   // (after the jobs and what the workers read, so that the workers stop first)
   Workers workers_;
   PrintoutScanner scanner_;
@@ -427,7 +465,7 @@ class Parallel final : public ParallelPrintouts {
 
 }  // namespace
 
-std::unique_ptr<ParallelPrintouts> begin_in_parallel(const Conversion& conversion, LineReader& in, int threads,
+std::unique_ptr<ParallelPrintouts> begin_in_parallel(Conversion& conversion, LineReader& in, int threads,
                                                      std::span<const PrintoutStart> found, bool found_all,
                                                      std::size_t now) {
   const int fd = in.descriptor();

@@ -30,7 +30,8 @@
 // The scan for the first printouts begins while the mesh is read (see
 // EarlyScan); once the mesh's elements are read, a worker fewer than the
 // threads begins on the printouts it has found, beside the reading of the
-// connections, which their other tables wait for (see Conversion::mesh_read).
+// connections, which their other tables wait for (see Conversion::mesh_read);
+// a worker about to wait so hands the next printout found to another.
 #pragma once
 
 #include <atomic>
@@ -105,10 +106,12 @@ class ParallelPrintouts {
 // Starts `threads` workers on the printouts of the printout file that in has
 // open, from those an earlier scan found (in order, having found them all
 // when `found_all`) on: on the first `now` of them at once, on the others
-// when commit_all() begins; in then reads the file for the scan. Nothing
+// when commit_all() begins, or one each time a worker is about to wait for
+// the mesh before then (which conversion then tells, until the workers are
+// gone); in then reads the file for the scan. Nothing
 // (and nothing done) when the file is no regular file or is empty, or when
 // no thread is to be had: those are read line by line.
-std::unique_ptr<ParallelPrintouts> begin_in_parallel(const Conversion& conversion, LineReader& in, int threads,
+std::unique_ptr<ParallelPrintouts> begin_in_parallel(Conversion& conversion, LineReader& in, int threads,
                                                      std::span<const PrintoutStart> found = {},
                                                      bool found_all = false,
                                                      std::size_t now = static_cast<std::size_t>(-1));

@@ -265,10 +265,11 @@ TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
 // The first printouts' element tables are read while the mesh's connection
 // block is (here, 30 000 elements give the scan time to find them, and
 // 60 000 connections before the one the tables name keep the block being
-// read while they are): a connection table waits for the block; a block
-// that stops or fails the run ends it as it ends a run of one thread,
-// before or after a printout fails; so does a printout that fails once the
-// mesh is read.
+// read while they are): a connection table waits for the block, and the
+// next printout begins meanwhile; a block that stops or fails the run ends
+// it as it ends a run of one thread, before or after a printout fails (the
+// first, or the one begun meanwhile); so does a printout that fails once
+// the mesh is read.
 TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
   std::string elements = "ELEME\n" + element("A1  1", 0, 0) + "\n" + element("A1  2", 2, 0) + "\n", joins;
   const auto name = [](int i) {
@@ -287,10 +288,13 @@ TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
     return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator,
                   " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0", terminator});
   };
-  const std::string fine = both_tables(1, " A1  1     1  1.5") + both_tables(2, " A1  2     2  2.5"),
-                    failing = both_tables(1, " A1  1     1  1.5x") + both_tables(2, " A1  2     2  2.5");
+  const auto printouts = [&](const char* first, const char* second) {
+    return both_tables(1, std::string(" A1  1     1  1.5") + first) +
+           both_tables(2, std::string(" A1  2     2  2.5") + second) + both_tables(3, " A1  1     1  3.5");
+  };
   for (const std::string& mesh : {good, no_conne, bad_area})
-    for (const std::string& printouts : {fine, failing}) expect_same_with_threads({.printout = printouts, .mesh = mesh});
+    for (const std::string& file : {printouts("", ""), printouts("x", ""), printouts("", "x")})
+      expect_same_with_threads({.printout = file, .mesh = mesh});
 }
 
 // The last printout, large enough, reads its connection table on a thread
