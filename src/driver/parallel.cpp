@@ -275,7 +275,8 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
     scanner_.continue_after(found, found_all);
     // The printouts found before go to the workers together, so that none
     // is taken for the last one (and its table read beside it); those after
-    // the first `now` when commit_all() begins.
+    // the first `now` when commit_all() begins, or one by one before then
+    // as workers are about to wait for the mesh (see begins()).
     for (const PrintoutStart& s : found) add_job(s.offset, s.line, s.heading);
     mesh_wait_.set(this);
     submit_waiting(now);
@@ -449,7 +450,8 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
   std::mutex early_mutex_;
   bool committing_ = false;
   // Tells the conversion whom to tell of a wait for the mesh, and stops
-  // telling once the workers are gone.
+  // telling once the workers are gone (declared before them, it is undone
+  // after they have stopped).
   struct MeshWaitSetting {
     Conversion& conversion;
     explicit MeshWaitSetting(Conversion& c) : conversion(c) {}
