@@ -205,9 +205,7 @@ class RealRecord {
       for (int k = 0; k < count; ++k) add(values[k]);
       return;
     }
-    char* at = at_;
-    for (int k = 0; k < count; ++k) at = write_field(at, values[k]);
-    at_ = at;
+    at_ = write_fields(at_, values, count);
     count_ += count;
   }
   // Adds count numbers already laid out (count fields of e14_width
@@ -226,6 +224,13 @@ class RealRecord {
  private:
   static char* write_field(char* out, double value) { return write_e14_6(out, value); }
   static char* write_field(char* out, CompactValue code) { return write_compact_e14_6(out, code); }
+  static char* write_fields(char* out, const double* values, int count) {
+    return write_e14_6_run(out, values, count);
+  }
+  static char* write_fields(char* out, const CompactValue* codes, int count) {
+    for (int k = 0; k < count; ++k) out = write_compact_e14_6(out, codes[k]);
+    return out;
+  }
 
   OutFile& out_;
   char* at_;

@@ -102,6 +102,8 @@ int integer_length(std::int64_t value) noexcept;
 // area, a sum beyond the range), are written as 14 asterisks.
 inline constexpr int e14_width = 14;
 char* write_e14_6(char* out, double value) noexcept;
+// write_e14_6 of values[0..count-1] in turn. Returns the end.
+char* write_e14_6_run(char* out, const double* values, int count) noexcept;
 
 // Reference conversion for value, by an exact decimal conversion; used as
 // the fallback of write_e14_6 where rounding is close, and by the tests.

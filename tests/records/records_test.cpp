@@ -148,7 +148,8 @@ TEST(WriteE14, DocumentedForms) {
 }
 
 // The fast writer against the exact one over about 10 million values (a
-// tenth under AddressSanitizer), each of either sign.
+// tenth under AddressSanitizer), each of either sign; and in runs of 7, as
+// a point record takes a table's values, against the fields one by one.
 TEST(WriteE14, FastAgainstExact) {
 #if defined(__SANITIZE_ADDRESS__)
   constexpr long n = 100000;
@@ -157,10 +158,24 @@ TEST(WriteE14, FastAgainstExact) {
 #endif
   std::mt19937_64 rng{2024};
   long mismatches = 0;
+  constexpr int run_length = 7;
+  double run[run_length];
+  std::string one_by_one;
+  int in_run = 0;
   const auto check = [&](double v) {
     if (rng() & 1) v = -v;
-    if (e14(v) != e14(v, true) && ++mismatches <= 5)
-      ADD_FAILURE() << std::hexfloat << v << ": " << e14(v) << " vs " << e14(v, true);
+    const std::string field = e14(v);
+    if (field != e14(v, true) && ++mismatches <= 5)
+      ADD_FAILURE() << std::hexfloat << v << ": " << field << " vs " << e14(v, true);
+    run[in_run++] = v;
+    one_by_one += field;
+    if (in_run < run_length) return;
+    char fields[run_length * e14_width];
+    EXPECT_EQ(write_e14_6_run(fields, run, run_length), fields + sizeof fields);
+    if (std::string_view(fields, sizeof fields) != one_by_one && ++mismatches <= 5)
+      ADD_FAILURE() << "a run differs: " << std::string_view(fields, sizeof fields) << " vs " << one_by_one;
+    in_run = 0;
+    one_by_one.clear();
   };
   const auto around = [&](double v, int ulps) {  // v and its neighbours
     check(v);

@@ -52,7 +52,7 @@ ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate
     char* p = text.coordinates.data();
     for (const int element : zone.elements) {
       const auto& x = mesh.elements.centres[static_cast<std::size_t>(element)];
-      for (int i = 0; i < coordinate_count; ++i) p = write_e14_6(p, x[static_cast<std::size_t>(i)]);
+      p = write_e14_6_run(p, x.data(), coordinate_count);
     }
     text.cells.resize(static_cast<std::size_t>(zone.cells.count) * cell_record_width);
     char* q = text.cells.data();
