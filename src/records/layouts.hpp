@@ -228,8 +228,7 @@ class RealRecord {
     return write_e14_6_run(out, values, count);
   }
   static char* write_fields(char* out, const CompactValue* codes, int count) {
-    for (int k = 0; k < count; ++k) out = write_compact_e14_6(out, codes[k]);
-    return out;
+    return write_compact_e14_6_run(out, codes, count);
   }
 
   OutFile& out_;

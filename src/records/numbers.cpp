@@ -870,4 +870,9 @@ char* write_compact_e14_6(char* out, CompactValue code) noexcept {
   return d.nibbles != 0 ? write_short_e14_6(out, d) : write_zero_e14_6(out);
 }
 
+char* write_compact_e14_6_run(char* out, const CompactValue* codes, int count) noexcept {
+  for (int k = 0; k < count; ++k) out = write_compact_e14_6(out, codes[k]);
+  return out;
+}
+
 }  // namespace pz

@@ -64,6 +64,8 @@ bool compact_code(double value, CompactValue& code) noexcept;
 double compact_value(CompactValue code) noexcept;
 // write_e14_6 of the value a code was made from.
 char* write_compact_e14_6(char* out, CompactValue code) noexcept;
+// write_compact_e14_6 of codes[0..count-1] in turn. Returns the end.
+char* write_compact_e14_6_run(char* out, const CompactValue* codes, int count) noexcept;
 
 // Simulators sometimes print numbers with no blank between them, where a
 // value fills its whole field: "0.00000E+00-0.00000E+00" or
