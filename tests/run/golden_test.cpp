@@ -268,8 +268,8 @@ TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
 // read while they are): a connection table waits for the block, and the
 // next printout begins meanwhile; a block that stops or fails the run ends
 // it as it ends a run of one thread, before or after a printout fails (the
-// first, or the one begun meanwhile); so does a printout that fails once
-// the mesh is read.
+// first, or one begun meanwhile); so does a printout that fails once the
+// mesh is read.
 TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
   std::string elements = "ELEME\n" + element("A1  1", 0, 0) + "\n" + element("A1  2", 2, 0) + "\n", joins;
   const auto name = [](int i) {
@@ -288,13 +288,17 @@ TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
     return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator,
                   " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0", terminator});
   };
-  const auto printouts = [&](const char* first, const char* second) {
-    return both_tables(1, std::string(" A1  1     1  1.5") + first) +
-           both_tables(2, std::string(" A1  2     2  2.5") + second) + both_tables(3, " A1  1     1  3.5");
+  // (six printouts: at -j 4, three begin at once, and the fourth once one
+  // of them waits for the block)
+  const auto printouts = [&](int failing) {
+    std::string file;
+    for (int n = 1; n <= 6; ++n)
+      file += both_tables(n, " A1  " + std::to_string(n % 2 + 1) + "     1  " + std::to_string(n) + ".5" +
+                                 (n == failing ? "x" : ""));
+    return file;
   };
   for (const std::string& mesh : {good, no_conne, bad_area})
-    for (const std::string& file : {printouts("", ""), printouts("x", ""), printouts("", "x")})
-      expect_same_with_threads({.printout = file, .mesh = mesh});
+    for (const int failing : {0, 1, 4}) expect_same_with_threads({.printout = printouts(failing), .mesh = mesh});
 }
 
 // The last printout, large enough, reads its connection table on a thread
