@@ -283,7 +283,11 @@ class LaterTable final : public TableWatch, public PointsReady {
   bool taken_over_ = false;
 
   // Writing ahead.
-  static constexpr std::size_t ahead_batch = 4096;  // points at most between looks at the rows' order
+  // Points at most between looks at the rows' order and at whether the
+  // table is read: about 70 microseconds of writing, so that once the
+  // thread has read the table, the rest of the plot is soon written in
+  // halves (with 4096, 0.3 ms on average went by first).
+  static constexpr std::size_t ahead_batch = 512;
   std::atomic<std::uint64_t> heading_found_{0};     // where the thread found its heading
   // The connection the row before the last one named, every row so far
   // having named a later connection than the one before (all of that row's
