@@ -67,6 +67,13 @@ PY
   cd ..
 }
 
+# The user and system time of the shell's children so far, in seconds, from
+# the output of the builtin times in file $1 (its second line, "XmY.YYYs
+# XmY.YYYs").
+children_cpu() {
+  awk 'NR == 2 { n = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); n += t[1] * 60 + t[2] } print n }' "$1"
+}
+
 # Wall time at -j 1, -j 2 and one thread per core, beside cat over the
 # input and a copy of the plot files' bytes.
 threads_table() {  # name printouts rounds [machine]
@@ -83,15 +90,24 @@ threads_table() {  # name printouts rounds [machine]
   # half within minutes) weighs on both sides of a ratio alike. Each run's
   # files are made anew (as a first run makes them), after the files
   # written before it have gone to disk; the best time of each counts.
-  local rows=() cats=() j k t0 t1 i f
+  # printzone is started as cat is, by the shell itself (/usr/bin/time
+  # would add its own start, over a millisecond); its CPU time is what the
+  # shell's children used during the run (the builtin times, written to a
+  # file by the shell itself), its peak memory that of one more run under
+  # /usr/bin/time.
+  local rows=() cats=() peaks=() j k t0 t1 i f
+  local threads
+  threads=$(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++')
   for k in $(seq "$rounds"); do
-    for j in $(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++'); do
+    for j in $threads; do
       rm -f case.out.[0-9]*
       sync  # no writing back of earlier files during the run
+      times >cpu.before
       t0=$EPOCHREALTIME
-      /usr/bin/time -f "%M %U %S" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
+      "$build/printzone" -j "$j" case.out >/dev/null
       t1=$EPOCHREALTIME
-      rows+=("$j $t0 $t1 $(cat rss.txt)")
+      times >cpu.after
+      rows+=("$j $t0 $t1 $(children_cpu cpu.before) $(children_cpu cpu.after)")
     done
     rm -f copy.*
     sync
@@ -102,19 +118,27 @@ threads_table() {  # name printouts rounds [machine]
     t1=$EPOCHREALTIME
     cats+=("$t0 $t1")
   done
-  python3 - "$name" "$cores" "$rounds" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" <<'PY'
+  for j in $threads; do
+    rm -f case.out.[0-9]*
+    /usr/bin/time -f "%M" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
+    peaks+=("$j $(cat rss.txt)")
+  done
+  python3 - "$name" "$cores" "$rounds" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" -- "${peaks[@]}" <<'PY'
 import sys
 args = sys.argv[1:]
 name, cores, rounds, inb, outb = args[0], args[1], args[2], float(args[3]), float(args[4])
 split = args.index("--")
+split2 = args.index("--", split + 1)
 cats = sorted(float(c.split()[1]) - float(c.split()[0]) for c in args[5:split])
 cat, cat_median = cats[0], cats[len(cats) // 2]
 runs, cpus, peaks = {}, {}, {}
-for row in args[split + 1:]:
-    j, t0, t1, rss, user, system = row.split()
+for row in args[split + 1:split2]:
+    j, t0, t1, cpu_before, cpu_after = row.split()
     runs.setdefault(j, []).append(float(t1) - float(t0))
-    cpus.setdefault(j, []).append(float(user) + float(system))
-    peaks[j] = max(peaks.get(j, 0), int(rss))
+    cpus.setdefault(j, []).append(float(cpu_after) - float(cpu_before))
+for row in args[split2 + 1:]:
+    j, rss = row.split()
+    peaks[j] = int(rss)
 print(f"{name}: in {inb / 1e6:.0f} MB, out {outb / 1e6:.0f} MB, {cores} cores; cat + copy {cat:.3f} s best, "
       f"{cat_median:.3f} s median of {rounds}")
 print("  threads   best s   / cat   median s   / cat median   CPU s   peak RSS MiB")
