@@ -67,11 +67,27 @@ PY
   cd ..
 }
 
-# The user and system time of the shell's children so far, in seconds, from
-# the output of the builtin times in file $1 (its second line, "XmY.YYYs
-# XmY.YYYs").
-children_cpu() {
-  awk 'NR == 2 { n = 0; for (i = 1; i <= 2; i++) { split($i, t, "m"); n += t[1] * 60 + t[2] } print n }' "$1"
+# One run of printzone with the given arguments, its plot files made anew
+# (as a first run makes them) after the files written before have gone to
+# disk: "wall user system", in seconds. printzone is started as cat is, by
+# the shell itself (/usr/bin/time would add its own start, over a
+# millisecond); its CPU time is what the shell's children used meanwhile,
+# to the millisecond, as the builtin times tells it ("XmY.YYYs XmY.YYYs" on
+# its second line). The split into user and system time is the kernel's, by
+# the timer ticks that fell in each: it tells little of a few ticks.
+timed_run() {
+  rm -f case.out.[0-9]*
+  sync  # no writing back of earlier files during the run
+  times >cpu.before
+  local t0=$EPOCHREALTIME
+  "$build/printzone" "$@" >/dev/null
+  local t1=$EPOCHREALTIME
+  times >cpu.after
+  awk -v t0="$t0" -v t1="$t1" '
+    function seconds(t, parts) { split(t, parts, "m"); return parts[1] * 60 + parts[2] }
+    FNR == 2 { user[NR > FNR] = seconds($1); kernel[NR > FNR] = seconds($2) }
+    END { printf "%.6f %.6f %.6f\n", t1 - t0, user[1] - user[0], kernel[1] - kernel[0] }
+  ' cpu.before cpu.after
 }
 
 # Wall time at -j 1, -j 2 and one thread per core, beside cat over the
@@ -85,29 +101,17 @@ threads_table() {  # name printouts rounds [machine]
   cat case.out MESH >/dev/null  # warm the page cache
   # Fresh memory, and what threads can gain on this machine, over this file.
   [ -z "${4:-}" ] || "$build/bench/machine_scaling" case.out
-  # Rounds of a run at each thread count and a run of cat, one after the
-  # other, so that a change in the machine's speed (this one's swings by
-  # half within minutes) weighs on both sides of a ratio alike. Each run's
-  # files are made anew (as a first run makes them), after the files
-  # written before it have gone to disk; the best time of each counts.
-  # printzone is started as cat is, by the shell itself (/usr/bin/time
-  # would add its own start, over a millisecond); its CPU time is what the
-  # shell's children used during the run (the builtin times, written to a
-  # file by the shell itself), its peak memory that of one more run under
-  # /usr/bin/time.
+  # Rounds of a run at each thread count (see timed_run) and a run of cat,
+  # one after the other, so that a change in the machine's speed (this
+  # one's swings by half within minutes) weighs on both sides of a ratio
+  # alike; the best time of each counts. The peak memory is that of one
+  # more run at each thread count, under /usr/bin/time.
   local rows=() cats=() peaks=() j k t0 t1 i f
   local threads
   threads=$(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++')
   for k in $(seq "$rounds"); do
     for j in $threads; do
-      rm -f case.out.[0-9]*
-      sync  # no writing back of earlier files during the run
-      times >cpu.before
-      t0=$EPOCHREALTIME
-      "$build/printzone" -j "$j" case.out >/dev/null
-      t1=$EPOCHREALTIME
-      times >cpu.after
-      rows+=("$j $t0 $t1 $(children_cpu cpu.before) $(children_cpu cpu.after)")
+      rows+=("$j $(timed_run -j "$j" case.out)")
     done
     rm -f copy.*
     sync
@@ -133,9 +137,9 @@ cats = sorted(float(c.split()[1]) - float(c.split()[0]) for c in args[5:split])
 cat, cat_median = cats[0], cats[len(cats) // 2]
 runs, cpus, peaks = {}, {}, {}
 for row in args[split + 1:split2]:
-    j, t0, t1, cpu_before, cpu_after = row.split()
-    runs.setdefault(j, []).append(float(t1) - float(t0))
-    cpus.setdefault(j, []).append(float(cpu_after) - float(cpu_before))
+    j, wall, user, system = row.split()
+    runs.setdefault(j, []).append(float(wall))
+    cpus.setdefault(j, []).append(float(user) + float(system))
 for row in args[split2 + 1:]:
     j, rss = row.split()
     peaks[j] = int(rss)
@@ -159,38 +163,17 @@ threads_table largest-grid 3 5 machine
 # Time per table line at a tenth of the grid and at the full grid, at -j 1:
 # the time of 20 printouts less that of 2, over the lines of the 18 more (so
 # that reading the mesh and tracing the cells, once a run, do not count);
-# wall and CPU time (of the best of 3 runs, the CPU time to the microsecond
-# as the kernel accounts it, not in the hundredths /usr/bin/time prints: a
-# run at a tenth of the grid lasts a few of those), and cat over the same
-# bytes.
-best_run() {  # printzone arguments...: "wall user system" in seconds, of the best of 3 runs
-  python3 - "$build/printzone" "$@" <<'PY'
-import os, subprocess, sys, time
-best = None
-for _ in range(3):
-    for f in os.listdir('.'):
-        if f.startswith('case.out.') and f[len('case.out.'):].isdigit():
-            os.remove(f)
-    subprocess.run(['sync'])
-    t0 = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        os.dup2(os.open(os.devnull, os.O_WRONLY), 1)
-        os.execv(sys.argv[1], sys.argv[1:])
-    _, _, usage = os.wait4(pid, 0)
-    run = (time.perf_counter() - t0, usage.ru_utime, usage.ru_stime)
-    best = run if best is None or run[0] < best[0] else best
-print(*best)
-PY
-}
+# wall and CPU time of the best of 3 runs (see timed_run: a run at a tenth
+# of the grid lasts a few of the hundredths /usr/bin/time would print), and
+# cat over the same bytes.
 per_line() {  # scale
   rm -rf per-line && mkdir per-line && cd per-line
   "$build/bench/gen_mesh" 2d "$1" MESH >/dev/null
-  local n t0 t1 run times=() user=() system=() cats=() rows=()
+  local n k t0 t1 run times=() user=() system=() cats=() rows=()
   for n in 2 20; do
     "$build/bench/gen_printout" MESH "$n" case.out
     cat case.out MESH >/dev/null
-    read -r -a run <<<"$(best_run -j 1 case.out)"
+    read -r -a run <<<"$(for k in 1 2 3; do timed_run -j 1 case.out; done | sort -n | head -n 1)"
     times+=("${run[0]}")
     user+=("${run[1]}")
     system+=("${run[2]}")
@@ -205,9 +188,6 @@ per_line() {  # scale
     cats+=("$(python3 -c "print($t1 - $t0)")")
     rm -f copy
   done
-  # (the CPU time is exact; its split into user and system time is the
-  # kernel's, by the timer ticks that fell in each, and tells little of a
-  # difference of a few ticks)
   python3 -c "import sys; t2, t20, u2, u20, s2, s20, k2, k20, r2, r20 = map(float, sys.argv[2:]); r = (r20 - r2) / 1e9; print(f'grid at scale {sys.argv[1]}: -j 1 {(t20 - t2) / r:.0f} ns wall, {(u20 + s20 - u2 - s2) / r:.0f} ns CPU ({max(u20 - u2, 0) / r:.0f} user, {max(s20 - s2, 0) / r:.0f} system) per table line; cat + copy {(k20 - k2) / r:.0f} ns')" \
     "$1" "${times[@]}" "${user[@]}" "${system[@]}" "${cats[@]}" "${rows[@]}"
   cd .. && rm -rf per-line
