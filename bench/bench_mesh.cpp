@@ -116,7 +116,7 @@ Figures time_file(const std::string& label, const std::string& path, pz::Mesh& m
 
 // The bucket passes exactly as written: every pass scans the whole
 // unfilled tail for the members of its bucket.
-void plain_bucket_passes(pz::LargeArray<pz::Name>& names, std::vector<int>& order, int n, int buckets) {
+void plain_bucket_passes(std::vector<pz::Name>& names, std::vector<int>& order, int n, int buckets) {
   std::vector<int> bucket(n + 1);
   for (int i = 1; i <= n; ++i) bucket[i] = pz::bucket_of(names[i] = pz::normalise(names[i]), buckets);
   int c = 0;
@@ -127,7 +127,7 @@ void plain_bucket_passes(pz::LargeArray<pz::Name>& names, std::vector<int>& orde
 
 void time_index(const std::string& label, const pz::Mesh& mesh) {
   const int n = mesh.elements.count;
-  pz::LargeArray<pz::Name> names = mesh.elements.names;
+  std::vector<pz::Name> names = mesh.elements.names;
   pz::NameIndex index;
   const double first = median_seconds(7, [&] {
     index.elements_by_bucket.resize(n + 1);

@@ -13,8 +13,8 @@
 // read, and files of its size are written beside it and removed.
 //
 // Before them, one thread's rate of first touches of fresh memory, on
-// ordinary pages and on 2 MiB pages (as the program's large arrays ask for
-// them), against its rate of writing memory touched before: every array a
+// ordinary pages and on 2 MiB pages (as the program's heap asks for them
+// where they pay), against its rate of writing memory touched before: every array a
 // run fills is fresh memory, and on a virtual machine whose host takes back
 // the guest's free memory, a first touch may cost many times a later one,
 // and more or less from one minute to the next.

@@ -6,14 +6,13 @@
 #include <span>
 #include <vector>
 
-#include "records/large_arrays.hpp"
 
 namespace pz {
 
 inline constexpr int cell_capacity = 140000;
 
 struct Cells {
-  LargeArray<std::array<int, 4>> corners;  // cells 1..count; entry 0 unused
+  std::vector<std::array<int, 4>> corners;  // cells 1..count; entry 0 unused
   int count = 0;
 };
 

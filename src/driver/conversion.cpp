@@ -142,7 +142,7 @@ class LaterTable final : public TableWatch, public PointsReady {
     const std::vector<int>& points = conversion_.zones.zones[0].elements;
     // An element's list of connections runs from its last connection in the
     // mesh's order, the last a row can name at it.
-    const LargeArray<int>& last_connection = conversion_.mesh.elements.first_connection;
+    const std::vector<int>& last_connection = conversion_.mesh.elements.first_connection;
     for (;;) {
       if (order_broken_.load(std::memory_order_acquire) || table_read_.load(std::memory_order_acquire)) return written;
       const int through = added_through_.load(std::memory_order_acquire);

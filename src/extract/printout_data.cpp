@@ -68,7 +68,7 @@ void PrintoutData::SlotBlock::widen() {
   values.clear();
   values.reserve(codes.size());
   for (const CompactValue code : codes) values.push_back(compact_value(code));
-  LargeArray<CompactValue>().swap(codes);  // (its memory goes)
+  std::vector<CompactValue>().swap(codes);  // (its memory goes)
   compact = false;
   widened = true;
 }

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "mesh/mesh.hpp"
-#include "records/large_arrays.hpp"
 #include "records/numbers.hpp"
 
 namespace pz {
@@ -73,8 +72,8 @@ struct PrintoutData {
     int width = 0;
     bool compact = false;  // its values are codes
     bool widened = false;  // it was turned into doubles
-    LargeArray<double> values;  // values[e * width + k]: slot first_slot+k+1 of element e (from 1)
-    LargeArray<CompactValue> codes;  // the same as codes, while compact
+    std::vector<double> values;  // values[e * width + k]: slot first_slot+k+1 of element e (from 1)
+    std::vector<CompactValue> codes;  // the same as codes, while compact
     double* row(int e) { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
     const double* row(int e) const { return values.data() + static_cast<std::ptrdiff_t>(e) * width; }
     CompactValue* code_row(int e) { return codes.data() + static_cast<std::ptrdiff_t>(e) * width; }

@@ -104,7 +104,7 @@ namespace {
 // Fills the fast table from the elements in list order (list[1..n]): every
 // distinct name once, with the first element of the list that bears it. At
 // most half full. False when some name is borne by more than one element.
-bool fill_slots(NameIndex& index, const LargeArray<Name>& names, int n) {
+bool fill_slots(NameIndex& index, const std::vector<Name>& names, int n) {
   const std::vector<int>& list = index.elements_by_bucket;
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, 2 * static_cast<std::size_t>(n)));
   index.slots.assign(size, 0);
@@ -132,7 +132,7 @@ bool fill_slots(NameIndex& index, const LargeArray<Name>& names, int n) {
 
 }  // namespace
 
-void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets) {
+void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buckets) {
   index.buckets = buckets;
   for (int i = 1; i <= n; ++i) names[i] = normalise(names[i]);
   // Where every name is distinct, a lookup finds a name's only element

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 
 namespace pz {
@@ -51,7 +50,7 @@ struct NameIndex {
   // empty slot (elements are numbered from 1).
   static constexpr int element_bits = 24;  // room for far more than the element capacity
   static constexpr std::uint64_t element_mask = (std::uint64_t{1} << element_bits) - 1;
-  LargeArray<std::uint64_t> slots;
+  std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;  // of the slots' hash, drawn for every build
   // Per element, 1 when a lookup of its name finds it (it is the first of
@@ -67,7 +66,7 @@ struct NameIndex {
 // in 64 bits. Empty for a mesh whose lists are all short.
 struct ConnectionIndex {
   static constexpr int longest_walk = 64;
-  LargeArray<std::uint64_t> slots;
+  std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;
 };
@@ -75,23 +74,23 @@ struct ConnectionIndex {
 // The element table: entries 1..count, the located ones (those with a
 // position) first.
 struct Elements {
-  LargeArray<Name> names;
+  std::vector<Name> names;
   // Centres; once the mesh is read, the first two coordinates hold the
   // plotted pair of a planar projection.
-  LargeArray<std::array<double, 3>> centres;
+  std::vector<std::array<double, 3>> centres;
   // Head of the element's connection list, 0 when it has none. A connection
   // k continues the list of its first end through next_connection[k][0] and
   // that of its second end through next_connection[k][1].
-  LargeArray<int> first_connection;
+  std::vector<int> first_connection;
   int count = 0;
   int located = 0;  // elements 1..located have a position and are plotted
 };
 
 // The connection table: entries 1..count, in record order.
 struct Connections {
-  LargeArray<std::array<int, 2>> ends;             // first and second element; 0, 0 when a name is unknown
-  LargeArray<std::array<int, 2>> next_connection;  // next in the first / second end's list, 0 ends it
-  LargeArray<double> areas;                        // columns 51-60 of the record: the interface area
+  std::vector<std::array<int, 2>> ends;             // first and second element; 0, 0 when a name is unknown
+  std::vector<std::array<int, 2>> next_connection;  // next in the first / second end's list, 0 ends it
+  std::vector<double> areas;                        // columns 51-60 of the record: the interface area
   // Bit k (word k / 64, bit k % 64) is set when a later record in the lists
   // joins the same two elements in the same order: a lookup of that pair
   // finds the later record, never record k.
@@ -125,7 +124,7 @@ int bucket_of(const Name& name, int buckets);
 // Builds the index over elements 1..n, normalising their names in place.
 // index.elements_by_bucket must hold a permutation of 1..n on entry: the
 // bucket passes start from that order (where names repeat).
-void build_name_index(LargeArray<Name>& names, NameIndex& index, int n, int buckets);
+void build_name_index(std::vector<Name>& names, NameIndex& index, int n, int buckets);
 
 // The element whose normalised name equals the name given (cut or padded
 // to 5 characters), the first in bucket order; 0 when there is none or when

@@ -254,8 +254,8 @@ class SecondHalf {
   LineReader reader_;
   std::atomic<bool> stop_{false};
   bool ended_ = false;
-  LargeArray<std::array<int, 2>> ends_;
-  LargeArray<double> areas_;
+  std::vector<std::array<int, 2>> ends_;
+  std::vector<double> areas_;
   std::thread thread_;
 };
 

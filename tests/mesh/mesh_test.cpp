@@ -16,7 +16,7 @@ TEST(NameIndex, FirstOfANameInBucketOrder) {
   const auto find = [](std::vector<std::string> list, int buckets, std::vector<int> order, const char* probe, int bound) {
     NameIndex index;
     index.elements_by_bucket = order;
-    LargeArray<Name> names{blank_name};
+    std::vector<Name> names{blank_name};
     for (const std::string& s : list) names.push_back(make_name(s));
     build_name_index(names, index, static_cast<int>(list.size()), buckets);
     return find_element(index, probe, bound);
@@ -91,10 +91,10 @@ TEST_F(MeshRun, ConnectionsAreNumberedAndLinkedNewestFirst) {
   ASSERT_EQ(names(), "A1  1A1  2A1  4A1  3");
   // Unresolved (2, 6: "+++AB" is a name), an unlocated end (3), one element
   // at both ends (4): stored or not, never linked.
-  EXPECT_EQ(c.ends, (LargeArray<P>{{0, 0}, {1, 2}, {0, 0}, {2, 4}, {3, 3}, {3, 1}, {0, 0}}));
-  EXPECT_EQ(c.next_connection, (LargeArray<P>{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 0}}));
-  EXPECT_EQ(elements.first_connection, (LargeArray<int>{0, 5, 1, 5, 0}));
-  EXPECT_EQ(c.areas, (LargeArray<double>{0, 10, 1, 1, 1, 40, 1}));
+  EXPECT_EQ(c.ends, (std::vector<P>{{0, 0}, {1, 2}, {0, 0}, {2, 4}, {3, 3}, {3, 1}, {0, 0}}));
+  EXPECT_EQ(c.next_connection, (std::vector<P>{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 1}, {0, 0}}));
+  EXPECT_EQ(elements.first_connection, (std::vector<int>{0, 5, 1, 5, 0}));
+  EXPECT_EQ(c.areas, (std::vector<double>{0, 10, 1, 1, 1, 40, 1}));
   // A long block, read in batches, keeps the record order.
   std::vector<std::string> chain, links;
   for (int i = 1; i <= 100; ++i) chain.push_back(element("E" + std::to_string(i + 100), i, 0));
@@ -198,7 +198,7 @@ TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
                          at("AB0 2", "-2.5d1", "4") + "\n" + at("AB0 3", "1", "1"));
   EXPECT_EQ(run({element("AB0 1", 0, 0), element("AB0 2", 0, 0), element("AB0 3", 0, 0)}), 2);
   EXPECT_EQ(elements.centres,
-            (LargeArray<std::array<double, 3>>{{0, 0, 0}, {0.0015, 125, 0}, {-25, 4, 0}, {-999, -999, 0}}));
+            (std::vector<std::array<double, 3>>{{0, 0, 0}, {0.0015, 125, 0}, {-25, 4, 0}, {-999, -999, 0}}));
   dir.write("locat", "not read");
   EXPECT_EQ(run({element("a", 0, 0), element("b", 0, 0, 1e-3)}), 2);
 }

@@ -29,8 +29,8 @@
 
 #include "records/cpu_sharing.hpp"
 #include "records/field_shape.hpp"
-#include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
+#include "records/memory.hpp"
 #include "records/numbers.hpp"
 #include "support/run.hpp"
 
@@ -547,33 +547,19 @@ std::string mapping_flags(const void* a) {
   return flags;
 }
 
-// A first huge page slower to touch than ordinary pages (any time at all,
-// here) leaves the rest of its block to ordinary pages; after two such
-// blocks, later blocks are not asked for huge pages.
-TEST(LargeArrays, ASlowFirstHugePageLeavesTheRestToOrdinaryPages) {
-  constexpr std::size_t page = LargeArrayAllocator<char>::page;
-  void* blocks[4] = {};
-  for (void*& b : blocks) ASSERT_EQ(posix_memalign(&b, page, 3 * page), 0);
-  const auto free_all = [&] {
-    for (void* b : blocks) std::free(b);
-  };
-  if (madvise(blocks[0], page, MADV_HUGEPAGE) != 0 || mapping_flags(blocks[0]).find(" hg") == std::string::npos) {
-    free_all();
-    GTEST_SKIP() << "no huge pages on request here";
+// After prepare_heap, a block far above malloc's usual threshold for a
+// mapping of its own comes from the heap (below its end), and lies on
+// memory asked for as 2 MiB pages where the trial found them to pay.
+TEST(Heap, LargeBlocksComeFromTheOneHeap) {
+  const HeapPages pages = prepare_heap();
+  if (pages == HeapPages::as_given) GTEST_SKIP() << "malloc is not the C library's here";
+  std::vector<char> block(std::size_t{8} << 20, 1);
+  EXPECT_LT(static_cast<const void*>(block.data() + block.size()), sbrk(0));
+  if (pages == HeapPages::huge) {
+    // (its first bytes may lie on the ordinary page before the reserve)
+    EXPECT_NE(mapping_flags(block.data() + block.size() / 2).find(" hg"), std::string::npos);
+    EXPECT_NE(mapping_flags(block.data() + block.size() - 1).find(" hg"), std::string::npos);
   }
-  HugePageRequests requests(std::chrono::nanoseconds(0), 2);
-  for (void* block : {blocks[1], blocks[2]}) {
-    requests.ask(block, 3 * page);
-    const char* bytes = static_cast<const char*>(block);
-    EXPECT_NE(mapping_flags(bytes).find(" hg"), std::string::npos);  // the page touched
-    const std::string rest = mapping_flags(bytes + page);
-    EXPECT_EQ(rest.find(" hg"), std::string::npos) << rest;
-    EXPECT_NE(rest.find(" nh"), std::string::npos) << rest;
-    EXPECT_EQ(mapping_flags(bytes + 3 * page - 1), rest);
-  }
-  requests.ask(blocks[3], 3 * page);
-  EXPECT_EQ(mapping_flags(blocks[3]).find(" hg"), std::string::npos);
-  free_all();
 }
 
 // A helper thread's work is done when it is joined, and the thread, parked

@@ -10,7 +10,6 @@
 #include "plot/plot_file.hpp"
 #include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
-#include "records/large_arrays.hpp"
 #include "records/layouts.hpp"
 
 namespace pz {

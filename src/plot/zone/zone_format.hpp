@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "plot/plot.hpp"
-#include "records/large_arrays.hpp"
 
 namespace pz {
 
@@ -25,8 +24,8 @@ namespace pz {
 // laid out once for the run: per zone, each point's coordinate fields and
 // the cell records.
 struct ZoneText {
-  LargeArray<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
-  LargeArray<char> cells;        // the cell records, one a line
+  std::vector<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
+  std::vector<char> cells;        // the cell records, one a line
 };
 using ZoneTexts = std::vector<ZoneText>;
 

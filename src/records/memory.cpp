@@ -1,0 +1,87 @@
+#include "records/memory.hpp"
+
+#if defined(__GLIBC__) && __has_include(<malloc.h>) && __has_include(<sys/mman.h>)
+#define PZ_HEAP_OPTIONS 1
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#endif
+
+namespace pz {
+
+#if PZ_HEAP_OPTIONS && defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+namespace {
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+constexpr std::size_t ordinary_page = 4096;
+// Makes the 2 MiB stretch at an address one 2 MiB page at once, pages
+// touched before with it (Linux 6.1 on; older systems refuse the request).
+constexpr int collapse_request = 25;  // MADV_COLLAPSE
+
+char* next_boundary(char* p) {
+  const auto at = reinterpret_cast<std::uintptr_t>(p);
+  return p + ((huge_page - at % huge_page) % huge_page);
+}
+
+// Whether a first touch of fresh memory on a 2 MiB page takes no longer
+// than on ordinary pages over as many bytes, here and now.
+bool huge_pages_pay() {
+  constexpr int trial_pages = 16;
+  constexpr std::size_t ordinary_bytes = trial_pages * ordinary_page;
+  const std::size_t bytes = 2 * huge_page + ordinary_bytes;  // holds a whole 2 MiB page
+  void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return false;
+  char* ordinary = static_cast<char*>(mapped);
+  char* huge = next_boundary(ordinary + ordinary_bytes);
+  bool pays = false;
+  if (::madvise(ordinary, ordinary_bytes, MADV_NOHUGEPAGE) == 0 && ::madvise(huge, huge_page, MADV_HUGEPAGE) == 0) {
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    for (int i = 0; i < trial_pages; ++i) static_cast<volatile char*>(ordinary)[i * ordinary_page] = 1;
+    const auto ordinary_done = Clock::now();
+    *static_cast<volatile char*>(huge) = 1;
+    const auto huge_done = Clock::now();
+    pays = (huge_done - ordinary_done) * trial_pages <= (ordinary_done - start) * (huge_page / ordinary_page);
+  }
+  ::munmap(mapped, bytes);
+  return pays;
+}
+
+}  // namespace
+
+HeapPages prepare_heap() {
+  // mallopt answers 1 where it takes an option.
+  if (::mallopt(M_ARENA_MAX, 1) != 1) return HeapPages::as_given;  // one heap for every thread
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the most it takes: no block has a mapping of its own below it
+  ::mallopt(M_TRIM_THRESHOLD, INT_MAX);   // freed memory stays
+  ::mallopt(M_TOP_PAD, static_cast<int>(heap_reserve));  // the heap grows by the reserve and more
+  if (!huge_pages_pay()) return HeapPages::ordinary;
+
+  // The heap's next stretch is made to begin one ordinary page before a
+  // 2 MiB boundary, by moving the heap's end there first (malloc leaves the
+  // space between alone), and is then taken, with the reserve, for a block
+  // the heap cannot hold.
+  char* const end = static_cast<char*>(::sbrk(0));
+  char* const boundary = next_boundary(end + ordinary_page);
+  if (end == reinterpret_cast<char*>(-1) || ::sbrk(boundary - ordinary_page - end) == reinterpret_cast<void*>(-1))
+    return HeapPages::ordinary;
+  void* volatile first_block = std::malloc(std::size_t{1} << 20);  // (volatile: not left out)
+  std::free(first_block);
+  char* const reserve_end = static_cast<char*>(::sbrk(0));
+  if (reserve_end <= boundary || ::madvise(boundary, static_cast<std::size_t>(reserve_end - boundary), MADV_HUGEPAGE) != 0)
+    return HeapPages::ordinary;
+  // malloc wrote down its free space past that block, in the first 2 MiB
+  // of the reserve, before they were asked for as a 2 MiB page.
+  (void)::madvise(boundary, huge_page, collapse_request);
+  return HeapPages::huge;
+}
+#else
+HeapPages prepare_heap() { return HeapPages::as_given; }
+#endif
+
+}  // namespace pz
