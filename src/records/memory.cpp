@@ -60,20 +60,26 @@ HeapPages prepare_heap() {
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the most it takes: no block has a mapping of its own below it
   ::mallopt(M_TRIM_THRESHOLD, INT_MAX);   // freed memory stays
   ::mallopt(M_TOP_PAD, static_cast<int>(heap_reserve));  // the heap grows by the reserve and more
-  if (!huge_pages_pay()) return HeapPages::ordinary;
+  const bool huge = huge_pages_pay();
 
-  // The heap's next stretch is made to begin one ordinary page before a
-  // 2 MiB boundary, by moving the heap's end there first (malloc leaves the
-  // space between alone), and is then taken, with the reserve, for a block
-  // the heap cannot hold.
+  // For 2 MiB pages, the heap's next stretch is made to begin one ordinary
+  // page before a 2 MiB boundary, by moving the heap's end there first
+  // (malloc leaves the space between alone). A block the heap cannot hold
+  // then makes malloc take that stretch, with the reserve; where the block
+  // lies tells whether this malloc keeps its blocks in the heap at all (one
+  // that stands in for the C library's, as a sanitizer's, may take the
+  // options and keep its blocks elsewhere).
   char* const end = static_cast<char*>(::sbrk(0));
+  if (end == reinterpret_cast<char*>(-1)) return HeapPages::as_given;
   char* const boundary = next_boundary(end + ordinary_page);
-  if (end == reinterpret_cast<char*>(-1) || ::sbrk(boundary - ordinary_page - end) == reinterpret_cast<void*>(-1))
-    return HeapPages::ordinary;
+  const bool moved = huge && ::sbrk(boundary - ordinary_page - end) != reinterpret_cast<void*>(-1);
   void* volatile first_block = std::malloc(std::size_t{1} << 20);  // (volatile: not left out)
+  char* const heap_end = static_cast<char*>(::sbrk(0));
+  const bool in_heap = reinterpret_cast<std::uintptr_t>(first_block) < reinterpret_cast<std::uintptr_t>(heap_end);
   std::free(first_block);
-  char* const reserve_end = static_cast<char*>(::sbrk(0));
-  if (reserve_end <= boundary || ::madvise(boundary, static_cast<std::size_t>(reserve_end - boundary), MADV_HUGEPAGE) != 0)
+  if (!in_heap) return HeapPages::as_given;
+  if (!moved || heap_end <= boundary ||
+      ::madvise(boundary, static_cast<std::size_t>(heap_end - boundary), MADV_HUGEPAGE) != 0)
     return HeapPages::ordinary;
   // malloc wrote down its free space past that block, in the first 2 MiB
   // of the reserve, before they were asked for as a 2 MiB page.

@@ -37,7 +37,7 @@ namespace pz {
 inline constexpr std::size_t heap_reserve = std::size_t{256} << 20;
 
 enum class HeapPages {
-  as_given,  // malloc is not the C library's, or it took none of the options
+  as_given,  // malloc keeps its blocks outside the C library's heap (a sanitizer's), or took no option
   ordinary,  // one heap for every block, on ordinary pages
   huge,      // one heap for every block, its reserve on 2 MiB pages
 };
