@@ -4,6 +4,7 @@
 #define PZ_HEAP_OPTIONS 1
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -52,6 +53,16 @@ bool huge_pages_pay() {
   return pays;
 }
 
+// The reserve: heap_reserve, or a quarter of the address space the
+// process may take where that is limited (ulimit -v), in whole 2 MiB pages.
+std::size_t reserve_size() {
+  std::size_t size = heap_reserve;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur / 4 < size)
+    size = static_cast<std::size_t>(limit.rlim_cur / 4);
+  return size / huge_page * huge_page;
+}
+
 }  // namespace
 
 HeapPages prepare_heap() {
@@ -59,22 +70,26 @@ HeapPages prepare_heap() {
   if (::mallopt(M_ARENA_MAX, 1) != 1) return HeapPages::as_given;  // one heap for every thread
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the most it takes: no block has a mapping of its own below it
   ::mallopt(M_TRIM_THRESHOLD, INT_MAX);   // freed memory stays
-  ::mallopt(M_TOP_PAD, static_cast<int>(heap_reserve));  // the heap grows by the reserve and more
-  const bool huge = huge_pages_pay();
+  const std::size_t reserve = reserve_size();
+  const bool huge = reserve >= 2 * huge_page && huge_pages_pay();
 
   // For 2 MiB pages, the heap's next stretch is made to begin one ordinary
   // page before a 2 MiB boundary, by moving the heap's end there first
   // (malloc leaves the space between alone). A block the heap cannot hold
-  // then makes malloc take that stretch, with the reserve; where the block
-  // lies tells whether this malloc keeps its blocks in the heap at all (one
-  // that stands in for the C library's, as a sanitizer's, may take the
-  // options and keep its blocks elsewhere).
+  // then makes malloc take that stretch, with the reserve as the heap's
+  // growth beyond the block (later growth goes by malloc's own steps again).
+  // Where the block lies tells whether this malloc keeps its blocks in the
+  // heap at all: one that stands in for the C library's, as a sanitizer's,
+  // may take the options and keep its blocks elsewhere.
   char* const end = static_cast<char*>(::sbrk(0));
   if (end == reinterpret_cast<char*>(-1)) return HeapPages::as_given;
   char* const boundary = next_boundary(end + ordinary_page);
   const bool moved = huge && ::sbrk(boundary - ordinary_page - end) != reinterpret_cast<void*>(-1);
+  if (moved) ::mallopt(M_TOP_PAD, static_cast<int>(reserve));
   void* volatile first_block = std::malloc(std::size_t{1} << 20);  // (volatile: not left out)
+  if (moved) ::mallopt(M_TOP_PAD, 128 << 10);  // malloc's own
   char* const heap_end = static_cast<char*>(::sbrk(0));
+  if (first_block == nullptr) return HeapPages::ordinary;
   const bool in_heap = reinterpret_cast<std::uintptr_t>(first_block) < reinterpret_cast<std::uintptr_t>(heap_end);
   std::free(first_block);
   if (!in_heap) return HeapPages::as_given;

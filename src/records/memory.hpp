@@ -17,12 +17,12 @@
 //   heap: no mapping of a block's own, faulted in anew each time, and no
 //   memory given back when a block is freed, so that a later printout's
 //   blocks reuse an earlier one's pages;
-// - reserves the heap's next heap_reserve bytes at once, from a 2 MiB
-//   boundary on;
-// - and asks for 2 MiB pages over them, when a trial finds that this
-//   machine now fills them no slower than ordinary pages over as many bytes:
-//   the first touch of one 2 MiB page of fresh memory, against that of 16
-//   ordinary pages times 512/16.
+// - when a trial finds that this machine now fills 2 MiB pages no slower
+//   than ordinary pages over as many bytes (the first touch of one 2 MiB
+//   page of fresh memory, against that of 16 ordinary pages times 512/16),
+//   reserves the heap's next heap_reserve bytes at once, from a 2 MiB
+//   boundary on (a quarter of the address space where that is limited, as
+//   by ulimit -v), and asks for 2 MiB pages over them.
 // Memory past the reserve stays on ordinary pages; where malloc is not the C
 // library's (under a sanitizer), nothing changes. The contents of memory are
 // the same in every case: only the time of first touches differs.
