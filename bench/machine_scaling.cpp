@@ -14,10 +14,10 @@
 //
 // Before them, one thread's rate of first touches of fresh memory, on
 // ordinary pages and on 2 MiB pages (as the program's heap asks for them
-// where they pay), against its rate of writing memory touched before: every array a
-// run fills is fresh memory, and on a virtual machine whose host takes back
-// the guest's free memory, a first touch may cost many times a later one,
-// and more or less from one minute to the next.
+// where they pay), against its rate of writing memory touched before:
+// every array a run fills is fresh memory, and on a virtual machine whose
+// host takes back the guest's free memory, a first touch may cost many
+// times a later one, and more or less from one minute to the next.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
