@@ -6,7 +6,6 @@
 #include <span>
 #include <vector>
 
-
 namespace pz {
 
 inline constexpr int cell_capacity = 140000;
