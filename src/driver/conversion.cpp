@@ -50,15 +50,7 @@ bool next_line(LineReader& in, ScanLine& line) {
 // goes on where the thread's reading ended, as if it had read the table
 // itself. Otherwise (another table first, or the printout's end) the
 // thread's table is taken back out of the printout, unseen.
-//
-// While the printout's reading waits for the thread at that heading, it
-// writes the plot's first points ahead, where the plot has one zone: a
-// point's values are final once the rows have passed the last connection
-// of its element, as long as they name the mesh's connections in their
-// order (as simulators print them). A row that names an earlier one waits
-// until the writing ahead has stopped; what it wrote is dropped then, and
-// written again in its turn.
-class LaterTable final : public TableWatch, public PointsReady {
+class LaterTable final : public TableWatch {
  public:
   // Starts at the first table's heading, the record `in` last handed out,
   // or at the connection table's heading where the scan found it.
@@ -94,12 +86,10 @@ class LaterTable final : public TableWatch, public PointsReady {
   // outcome; otherwise takes the table back out and returns false. The
   // table's lines were numbered from the scan's guess of the heading's
   // line: when the guess was wrong, it is taken over only if no warning or
-  // failure of it names a line. Meanwhile, when it is that table, the
-  // plot's first points are written ahead.
-  bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome, PrintoutPlot& plot) {
+  // failure of it names a line.
+  bool take_over(TableHeading reached, LineReader& in, ScanLine& line, TableOutcome& outcome) {
     reached_ = reached.offset;
     columns_fixed();  // (the first table has ended, if nothing told so before)
-    if (reached.offset == heading_found_.load(std::memory_order_acquire)) write_ahead(plot);
     hand_over_this_cpu();
     thread_.join();
     const std::optional<std::uint64_t> next = reader_.next_record_offset();
@@ -133,36 +123,9 @@ class LaterTable final : public TableWatch, public PointsReady {
     return true;
   }
 
-  // Whether every row named a later connection than the one before, so
-  // that no point written ahead changed after it was written (once the
-  // table is taken over).
-  bool order_kept() const { return !order_broken_.load(std::memory_order_relaxed); }
-
-  std::size_t ready_beyond(std::size_t written) override {
-    const std::vector<int>& points = conversion_.zones.zones[0].elements;
-    // An element's list of connections runs from its last connection in the
-    // mesh's order, the last a row can name at it.
-    const std::vector<int>& last_connection = conversion_.mesh.elements.first_connection;
-    for (;;) {
-      if (order_broken_.load(std::memory_order_acquire) || table_read_.load(std::memory_order_acquire)) return written;
-      const int through = added_through_.load(std::memory_order_acquire);
-      if (through > 0) {  // (the columns stand)
-        std::size_t p = written;
-        const std::size_t end = std::min(points.size(), written + ahead_batch);
-        while (p < end && last_connection[static_cast<std::size_t>(points[p])] <= through) ++p;
-        if (p > written) return p;
-      }
-      std::this_thread::sleep_for(std::chrono::microseconds(50));
-    }
-  }
-
  private:
   void run() {
     const ConsoleCapture::Scope capture(console_);
-    struct Ended {
-      std::atomic<bool>& read;
-      ~Ended() { read.store(true, std::memory_order_release); }
-    } ended{table_read_};
     try {
       reader_.attach_at(fd_, start_, start_line_ - 1, source_, Routine::main_program);
       std::string_view record;
@@ -177,7 +140,6 @@ class LaterTable final : public TableWatch, public PointsReady {
       }
       heading_ = reader_.last_record_offset();
       heading_line_ = reader_.line_number();
-      heading_found_.store(heading_, std::memory_order_release);
       {
         std::unique_lock lock(mutex_);
         wanted_.wait(lock, [&] { return go_; });
@@ -190,56 +152,10 @@ class LaterTable final : public TableWatch, public PointsReady {
       header_before_ = data_.header_length;
       conversion_.await_mesh();
       laid_out_ = true;
-      RowWatch rows(*this);
-      outcome_ = read_table(reader_, line, conversion_.tables, conversion_.mesh, data_, &rows);
+      outcome_ = read_table(reader_, line, conversion_.tables, conversion_.mesh, data_);
     } catch (...) {
       error_ = std::current_exception();
     }
-  }
-
-  // Told of the table's rows as they are read.
-  struct RowWatch final : TableWatch {
-    LaterTable& table;
-    explicit RowWatch(LaterTable& t) : table(t) {}
-    void columns_fixed() override {}
-    void adding_connection(int connection) override { table.adding_connection(connection); }
-  };
-
-  // On the thread, before a row adds its values to connection's elements.
-  void adding_connection(int connection) {
-    if (connection > last_added_) {
-      // The rows before this one have added theirs.
-      added_through_.store(last_added_, std::memory_order_release);
-      last_added_ = connection;
-      return;
-    }
-    if (order_broken_.load(std::memory_order_relaxed)) return;
-    order_broken_.store(true, std::memory_order_release);
-    std::unique_lock lock(mutex_);
-    ahead_stopped_.wait(lock, [&] { return !writing_ahead_; });
-  }
-
-  // Writes the plot's first points while the thread reads the table, until
-  // it has read it or a row breaks the order.
-  void write_ahead(PrintoutPlot& plot) {
-    const PlotZones& zones = conversion_.zones;
-    if (!conversion_.plot_prepared() || zones.zones.size() != 1) return;
-    {
-      const std::lock_guard lock(mutex_);
-      if (order_broken_.load(std::memory_order_relaxed)) return;
-      writing_ahead_ = true;
-    }
-    struct Stopped {
-      LaterTable& table;
-      ~Stopped() {
-        {
-          const std::lock_guard lock(table.mutex_);
-          table.writing_ahead_ = false;
-        }
-        table.ahead_stopped_.notify_all();
-      }
-    } stopped{*this};
-    plot.write_ahead(data_, zones, *this);
   }
 
   // Stops the thread where it can stop and takes its table back out.
@@ -281,23 +197,6 @@ class LaterTable final : public TableWatch, public PointsReady {
   std::exception_ptr error_;
   ConsoleCapture console_;
   bool taken_over_ = false;
-
-  // Writing ahead.
-  // Points at most between looks at the rows' order and at whether the
-  // table is read: about 70 microseconds of writing, so that once the
-  // thread has read the table, the rest of the plot is soon written in
-  // halves (with 4096, 0.3 ms on average went by first).
-  static constexpr std::size_t ahead_batch = 512;
-  std::atomic<std::uint64_t> heading_found_{0};     // where the thread found its heading
-  // The connection the row before the last one named, every row so far
-  // having named a later connection than the one before (all of that row's
-  // values are added); and the last one's, on the thread.
-  std::atomic<int> added_through_{0};
-  int last_added_ = 0;
-  std::atomic<bool> order_broken_{false};  // a row named an earlier connection than the one before
-  std::atomic<bool> table_read_{false};    // the thread has ended, its table read or not
-  bool writing_ahead_ = false;             // (under mutex_)
-  std::condition_variable ahead_stopped_;
 };
 
 }  // namespace
@@ -332,10 +231,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
     }
     if (!line.is_heading()) continue;
     TableOutcome outcome;
-    plot->drop_ahead();  // (points written ahead: this later table may change them)
-    const bool taken =
-        later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome, *plot);
-    if (later && !(taken && later->order_kept())) plot->drop_ahead();
+    const bool taken = later && later->take_over({in.last_record_offset(), in.line_number()}, in, line, outcome);
     later.reset();
     if (!taken) {
       const bool element_table = table_kind(line) == TableKind::element;

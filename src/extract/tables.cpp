@@ -96,7 +96,6 @@ struct Table {
   bool fixed = false;
   int last_element = 0;            // found by the last element row
   int next_connection = 0;         // the connection after the one the last connection row found
-  TableWatch* watch = nullptr;
   // The taken columns' windows, for rows whose values all stand in the
   // shape nearly every table prints them in.
   field_shape::TwelveColumnRow shape;
@@ -489,7 +488,6 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   const int c = find_connection_from(mesh, e1, e2, t.next_connection);
   if (c == 0) no_connection(mesh, e1, e2, in, data.number);
   if (c < mesh.connections.count) t.next_connection = c + 1;
-  if (t.watch != nullptr) t.watch->adding_connection(c);
   // The first two coordinates go as a pair through one instruction each:
   // every lane is the same IEEE operation as on its own, so the sums come
   // out as they would one coordinate at a time.
@@ -619,7 +617,6 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     t.index = next_word(lower, second.last, pos.last);
   }
   t.witness.heading_line = in.line_number();
-  t.watch = watch;
 
   // Column list: one more word than the capacity tells an overflow.
   for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count <= max_columns;

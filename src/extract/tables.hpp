@@ -121,14 +121,11 @@ struct ScanLine {
 // of the file inside a table is failure 24, unless settings.partial.
 //
 // A watch, when given, is told once the table's columns and value slots
-// can no longer change: when its first row that names an element is read;
-// and, in a connection table, of each row that adds values, before it
-// adds them: the mesh's connection it names.
+// can no longer change: when its first row that names an element is read.
 class TableWatch {
  public:
   virtual ~TableWatch() = default;
   virtual void columns_fixed() = 0;
-  virtual void adding_connection(int /*connection*/) {}
 };
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
                         PrintoutData& data, TableWatch* watch = nullptr);

@@ -12,7 +12,6 @@
 //   Zone T="upper row"                the title of the cells that follow
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -61,33 +60,11 @@ PlotZones traced_zone(const Mesh& mesh, Cells cells);
 // cells in a zone than the cell capacity stop the run.
 PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
 
-// Which points of a plot of one zone may be written while the printout's
-// last table is still being read: those whose values no row still to come
-// can change.
-class PointsReady {
- public:
-  virtual ~PointsReady() = default;
-  // Waits until more than the first `written` points of the zone are
-  // ready, and returns how many are (at most a batch more); returns
-  // `written` when no more will be before the printout is read through.
-  virtual std::size_t ready_beyond(std::size_t written) = 0;
-};
-
 // One printout's plot files, written under temporary names: a file not
 // committed is removed when the object goes.
 class PrintoutPlot {
  public:
   virtual ~PrintoutPlot() = default;
-  // Writes the plot's first points, as `ready` lets them go, while the
-  // printout's last table is still being read (for a printout that would
-  // otherwise leave a core idle): write() then goes on after them, unless
-  // drop_ahead() is called first (the printout did not end as that
-  // assumed). False when nothing was written: a format or zones that
-  // cannot, no point ready, or a failure, which is left to come again when
-  // the plot is written in its turn.
-  virtual bool write_ahead(const PrintoutData&, const PlotZones&, PointsReady&) { return false; }
-  // Forgets what write_ahead() wrote.
-  virtual void drop_ahead() {}
   // Writes and closes the files; in halves, where the format can, on two
   // threads (for a printout that would otherwise leave a core idle).
   virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh, bool halves) = 0;

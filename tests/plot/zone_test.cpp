@@ -1,7 +1,5 @@
-// A zone-format plot whose first points are written ahead, while the
-// printout's last table is read, is the plot written in one go: whatever
-// batches the points come ready in, in halves or not, and when what was
-// written ahead is dropped.
+// A zone-format plot written in halves on two threads is the plot written
+// in one go.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -13,17 +11,7 @@
 namespace pz {
 namespace {
 
-// Points ready in the batches given, then no more.
-struct Batches final : PointsReady {
-  std::vector<std::size_t> ends;
-  std::size_t next = 0;
-  std::size_t ready_beyond(std::size_t written) override {
-    EXPECT_TRUE(next == 0 || written == ends[next - 1]);
-    return next < ends.size() ? ends[next++] : written;
-  }
-};
-
-TEST(ZoneFormat, PointsWrittenAheadThenTheRestGiveThePlotWrittenInOneGo) {
+TEST(ZoneFormat, HalvesGiveThePlotWrittenInOneGo) {
   // A row of n elements, n - 1 cells between them (corners repeated), one
   // element-table column and a vector of a connection-table column.
   constexpr int n = 20000;
@@ -53,33 +41,17 @@ TEST(ZoneFormat, PointsWrittenAheadThenTheRestGiveThePlotWrittenInOneGo) {
   }
   const std::unique_ptr<PlotWriter> writer = make_zone_format_writer(texts);
   test::ScratchDir dir;
-  const auto plot = [&](const std::string& name, const std::vector<std::size_t>& batches, bool drop, bool halves) {
+  const auto plot = [&](const std::string& name, bool halves) {
     const std::unique_ptr<PrintoutPlot> p = writer->begin((dir.path() / name).string());
-    Batches ready;
-    ready.ends = batches;
-    EXPECT_EQ(p->write_ahead(data, zones, ready), !batches.empty()) << name;
-    if (drop) p->drop_ahead();
     p->write(data, zones, mesh, halves);
     p->commit();
     return dir.read(name);
   };
-  const std::string whole = plot("whole", {}, false, false);
+  const std::string whole = plot("whole", false);
   const std::string head = "Variables = X Y P FLOHx FLOHy\nZone F=FEPOINT I=20000 J=19999\n";
   ASSERT_TRUE(whole.starts_with(head));
   ASSERT_EQ(whole.size(), head.size() + n * (5 * 14 + 1) + (n - 1) * 25);
-  EXPECT_EQ(plot("halves", {}, false, true), whole);
-  for (const bool halves : {false, true}) {
-    EXPECT_EQ(plot("one", {1}, false, halves), whole);
-    EXPECT_EQ(plot("uneven", {3, 4096, 4097, 9999}, false, halves), whole);
-    EXPECT_EQ(plot("all", {n / 2, n}, false, halves), whole);
-    EXPECT_EQ(plot("dropped", {5000, 12000}, true, halves), whole);
-  }
-  // A plot of two zones is not written ahead.
-  zones.zones.push_back(zones.zones[0]);
-  const std::unique_ptr<PrintoutPlot> two = writer->begin((dir.path() / "two").string());
-  Batches ready;
-  ready.ends = {10};
-  EXPECT_FALSE(two->write_ahead(data, zones, ready));
+  EXPECT_EQ(plot("halves", true), whole);
 }
 
 }  // namespace

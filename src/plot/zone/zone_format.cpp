@@ -91,27 +91,19 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   }
 }
 
-// The bytes of the point records from point `first` on and of the cell
-// records.
-std::size_t body_size(const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first = 0) {
-  return (zone.elements.size() - first) * RealRecord::length(point_values(data)) + text.cells.size();
-}
-
-// The point records from point `first` on, then the cell records in cell
-// order. In halves, a thread of its own writes the later points and the
+// The point records, then the cell records in cell order. In halves, a thread of its own writes the later points and the
 // cells, in place, while this one writes the earlier points, as many bytes
 // as that.
-void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves,
-                     std::size_t first = 0) {
+void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
   const std::string_view cells(text.cells.data(), text.cells.size());
   const std::size_t n = zone.elements.size();
   const std::size_t record_length = RealRecord::length(point_values(data));
-  const std::size_t bytes = body_size(data, zone, text, first);
-  const std::size_t half = first + std::min(n - first, bytes / (2 * record_length));
-  if (first == 0) out.expect(bytes);  // (points written ahead expected the whole body)
-  if (halves && half - first >= 2) {
+  const std::size_t bytes = n * record_length + cells.size();
+  const std::size_t half = std::min(n, bytes / (2 * record_length));
+  out.expect(bytes);
+  if (halves && half >= 2) {
     OutFile second;
-    second.attach_at(out, out.position() + (half - first) * record_length);
+    second.attach_at(out, out.position() + half * record_length);
     std::exception_ptr failed;
     HelperThread writer;
     try {
@@ -129,7 +121,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
     }
     if (writer.joinable()) {
       try {
-        write_points(out, data, zone, text, first, half);
+        write_points(out, data, zone, text, 0, half);
         out.flush();
         hand_over_this_cpu();
       } catch (...) {
@@ -144,7 +136,7 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
       return;
     }
   }
-  write_points(out, data, zone, text, first, n);
+  write_points(out, data, zone, text, 0, n);
   out.put(cells);
 }
 
@@ -167,41 +159,9 @@ class ZoneFormatPlot : public PrintoutPlot {
  public:
   ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
 
-  // The header, the zone's and the first points; their cells and the
-  // other points once the printout is read through.
-  bool write_ahead(const PrintoutData& data, const PlotZones& zones, PointsReady& ready) override {
-    if (zones.zones.size() != 1) return false;
-    std::size_t ready_to = ready.ready_beyond(0), written = 0;
-    if (ready_to == 0) return false;
-    const Zone& zone = zones.zones[0];
-    const ZoneText& text = texts_[0];
-    OutFile& out = file_.out();
-    try {
-      write_header(out, data);
-      write_zone_header(out, zones, zone);
-      out.expect(body_size(data, zone, text));
-      for (; ready_to > written; ready_to = ready.ready_beyond(written)) {
-        write_points(out, data, zone, text, written, ready_to);
-        written = ready_to;
-      }
-    } catch (const RunEnd&) {
-      out.rewind();  // (the failure comes again in its turn)
-      return false;
-    }
-    points_ahead_ = written;
-    return true;
-  }
-
-  void drop_ahead() override {
-    if (points_ahead_ == 0) return;
-    file_.out().rewind();
-    points_ahead_ = 0;
-  }
-
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh&, bool halves) override {
     time = data.time;
-    if (points_ahead_ > 0) write_zone_body(file_.out(), data, zones.zones[0], texts_[0], halves, points_ahead_);
-    else write_plot(file_.out(), data, zones, texts_, halves);
+    write_plot(file_.out(), data, zones, texts_, halves);
     finished_.emplace(file_.finish());
   }
 
@@ -210,7 +170,6 @@ class ZoneFormatPlot : public PrintoutPlot {
  private:
   PlotFile file_;
   const ZoneTexts& texts_;
-  std::size_t points_ahead_ = 0;  // points written ahead, kept for write()
   std::optional<FinishedFile> finished_;
 };
 
