@@ -31,17 +31,6 @@ namespace pz {
 // already); false at the end of the file.
 bool skip_to_header_line(LineReader& in, ScanLine& line);
 
-// Whether a record heads a connection table; `scratch` is left holding it
-// as the scan's line when its text begins with an "e".
-bool is_connection_heading(std::string_view record, ScanLine& scratch);
-
-// Where a printout's first connection-table heading stands, as a scan of the
-// file found it: the line's offset and number (offset 0: not found).
-struct TableHeading {
-  std::uint64_t offset = 0;
-  long long line = 0;
-};
-
 // How a printout's lines ended.
 enum class PrintoutEnd {
   header_line,  // at the next printout's header line, now the scan's current line
@@ -92,37 +81,12 @@ struct Conversion {
     if (plot_ready != nullptr && plot_ready->valid()) await_handing_over(*plot_ready);
   }
 
-  // Whether the mesh is read and the zones and the writer's texts are
-  // ready, with no failure: tells at once, without waiting.
-  bool plot_prepared() const {
-    for (const std::shared_future<void>* step : {&mesh_read, plot_ready}) {
-      if (step == nullptr || !step->valid()) continue;
-      if (step->wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
-      try {
-        step->get();
-      } catch (...) {
-        return false;  // (the failure comes out in its turn)
-      }
-    }
-    return true;
-  }
-
   // Converts printout `number`, whose header and values lines have been
   // read: announces it, reads its tables up to the next header line (left
   // in `line`) or the end of the file, and writes its plot files under
   // temporary names, to be committed by the caller.
-  //
-  // With `split`, and in reading a file by position, the printout's
-  // connection table is read on a thread of its own while its first table
-  // is read (for a printout that would otherwise leave a core idle): the
-  // outcome is the same, and where the printout turns out otherwise than
-  // that table's reading assumed, the table is read again in its turn.
-  // The thread looks for the table's heading itself unless split tells
-  // where it stands. The plot is then written on two threads too, where
-  // its format can.
   std::unique_ptr<PrintoutPlot> printout(LineReader& in, ScanLine& line, const Line& values_line, long number,
-                                         PrintoutData& data, PrintoutEnd& end,
-                                         std::optional<TableHeading> split = std::nullopt) const;
+                                         PrintoutData& data, PrintoutEnd& end) const;
 };
 
 }  // namespace pz

@@ -38,23 +38,6 @@ struct Job {
   // What its line numbers are short of the true ones, once the printout
   // before it has ended (its start was guessed, and its line number too).
   long long line_shift = 0;
-
-  // Its first connection-table heading, once the scan has found it (the
-  // scan may find it after a worker has taken the printout). Only the
-  // first found counts: a scan that goes on from the middle of the
-  // printout (after the scan during the mesh reading) meets the headings
-  // of the table's later pages, which are no place to begin reading it.
-  std::atomic<std::uint64_t> heading{0};
-  std::atomic<long long> heading_line{0};
-  void publish(TableHeading h) {
-    if (heading.load(std::memory_order_relaxed) != 0) return;  // (published by this thread alone)
-    heading_line.store(h.line, std::memory_order_relaxed);
-    heading.store(h.offset, std::memory_order_release);
-  }
-  TableHeading table_heading() const {
-    const std::uint64_t offset = heading.load(std::memory_order_acquire);
-    return {offset, heading_line.load(std::memory_order_relaxed)};
-  }
 };
 
 // Worker threads taking jobs in the order given.
@@ -166,17 +149,12 @@ bool cut_short(const LineReader& in, std::uint64_t file_size) {
            " bytes it had when the run began: it was cut short while it was read");
 }
 
-// The least of the file from a printout on for it to read its connection
-// table on a thread of its own: below it, starting the thread costs more
-// than it saves.
-constexpr std::uint64_t split_size = 256 << 10;
-
 // Converts one printout on a worker: its console output is kept, its plot
 // files stay under their temporary names, and where it ended is noted. It
 // reads the file by position, from its header line on, as far as the
 // printout goes.
 void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job& job, LineReader& in,
-             PrintoutData& data, std::optional<TableHeading> split) {
+             PrintoutData& data) {
   const ConsoleCapture::Scope capture(job.console);
   try {
     in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
@@ -188,7 +166,7 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
     in.next(record);
     values_line.assign(record);
     PrintoutEnd end;
-    job.plot = conversion.printout(in, line, values_line, job.number, data, end, split);
+    job.plot = conversion.printout(in, line, values_line, job.number, data, end);
     const bool at_header =
         end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
     job.end = at_header ? in.last_record_offset() : file_size;
@@ -228,15 +206,10 @@ void EarlyScan::scan(const std::string& path, int wanted) {
     reader_->open(path, Source{unit::printout, path}, Routine::main_program);
     PrintoutScanner scanner(*reader_, static_cast<std::uint64_t>(st.st_size), &stop_);
     PrintoutStart start;
-    const auto note_heading = [&] {
-      if (!found_.empty()) found_.back().heading = scanner.take_heading();
-    };
     while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line)) {
-      note_heading();
       found_.push_back(start);
       found_count_.store(found_.size(), std::memory_order_relaxed);
     }
-    note_heading();
     ended_at_guess_ = scanner.ended_at_guess();
     scanned_ = true;
   } catch (...) {
@@ -277,7 +250,7 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
     // is taken for the last one (and its table read beside it); those after
     // the first `now` when commit_all() begins, or one by one before then
     // as workers are about to wait for the mesh (see begins()).
-    for (const PrintoutStart& s : found) add_job(s.offset, s.line, s.heading);
+    for (const PrintoutStart& s : found) add_job(s.offset, s.line);
     mesh_wait_.set(this);
     submit_waiting(now);
   }
@@ -300,12 +273,10 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
           at_end = true;
           break;
         }
-        note_heading();
         Job& job = add_job(start, line);
         job.submitted = true;
         workers_.submit(job);
       }
-      note_heading();
       if (at_end) scan_complete_ = true;
       if (!plot_ready) {
         // What comes out of the zones' preparation comes before anything of
@@ -374,13 +345,7 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
     if (next != nullptr) workers_.submit(*next);
   }
 
-  // Once the scan has found every printout, one that no other waits for,
-  // and large enough, reads its connection table on a thread of its own: a
-  // core would idle otherwise. (A scan that reached the end of the file
-  // before has found them all.)
   void convert_job(Job& job, int worker) {
-    std::optional<TableHeading> split;
-    if (file_size_ - job.start >= split_size && none_left_to_take()) split = job.table_heading();
     std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
     try {
       if (!data) data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located);
@@ -388,7 +353,7 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
       job.error = std::current_exception();
       return;
     }
-    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)], *data, split);
+    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)], *data);
     // This worker has converted its last printout: its tables go back to
     // the system now, beside the other workers' conversions, not at the end
     // of the run. (Printouts found again after a guess proved wrong take
@@ -411,19 +376,13 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
     if (!jobs.empty()) workers_.submit(jobs);
   }
   // A job for the printout at start, in flight but not yet submitted.
-  Job& add_job(std::uint64_t start, long long line, TableHeading heading = {}) {
+  Job& add_job(std::uint64_t start, long long line) {
     auto job = std::make_unique<Job>();
     job->number = next_number_++;
     job->start = start;
     job->line = line;
-    job->publish(heading);
     in_flight_.push_back(std::move(job));
     return *in_flight_.back();
-  }
-  // A connection-table heading the scan met belongs to the printout found last.
-  void note_heading() {
-    const TableHeading h = scanner_.take_heading();
-    if (h.offset != 0 && !in_flight_.empty()) in_flight_.back()->publish(h);
   }
   void drop_after_first() {
     for (auto it = in_flight_.rbegin(); it + 1 != in_flight_.rend(); ++it) workers_.withdraw(**it);

@@ -6,10 +6,7 @@
 
 namespace pz {
 
-bool PrintoutScanner::may_begin_printout_or_heading(std::string_view record) {
-  const char c = text_initial(record);
-  return c == header_marker[0] || c == 'e';
-}
+bool PrintoutScanner::may_begin_printout(std::string_view record) { return text_initial(record) == header_marker[0]; }
 
 std::string_view PrintoutScanner::read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
   ssize_t got;

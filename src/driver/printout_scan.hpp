@@ -21,7 +21,6 @@ namespace pz {
 struct PrintoutStart {
   std::uint64_t offset = 0;
   long long line = 0;
-  TableHeading heading;  // its first connection-table heading, when found
 };
 
 // Where printouts begin: each at a header line that has a line after it
@@ -32,8 +31,7 @@ struct PrintoutStart {
 // is after the one before, on as many lines, and taken without reading what
 // lies between when a header line and a values line begin there, or else
 // nearest there within a sixteenth of that distance (its line number then
-// counted from the guess); likewise the last one's first connection-table
-// heading, exactly there. A guess at or past the end of the file ends the
+// counted from the guess). A guess at or past the end of the file ends the
 // scan without reading the last printout through. With one found, and much
 // of a large file read without finding the next, the next is looked for
 // where the rest of the file would have its second printout, were its
@@ -49,23 +47,15 @@ class PrintoutScanner {
       : in_(in), stop_(stop), file_size_(file_size) {}
 
   // Goes on after the printouts an earlier scan found (in order), with the
-  // reader where that scan left it; `ended` when it ended at a guess. Where
-  // that scan met the last one's connection-table heading, it stopped past
-  // it: the headings met next in that printout are those of the table's
-  // later pages, no place to begin reading it, nor to guess from.
+  // reader where that scan left it; `ended` when it ended at a guess.
   void continue_after(std::span<const PrintoutStart> found, bool ended) {
-    for (const PrintoutStart& s : found) {
-      found_printout({s.offset, s.line});
-      if (s.heading.offset > s.offset) learn_heading(s.heading);
-    }
-    if (!found.empty()) heading_ = found.back().heading;
+    for (const PrintoutStart& s : found) found_printout({s.offset, s.line});
     ended_at_guess_ = ended;
   }
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
   void restart(std::uint64_t at, long long line) {
     in_.seek(at, line);
-    heading_ = {};
     before_last_ = last_ = {};
     ended_at_guess_ = false;
     tried_second_ = true;  // (a restart follows a wrong guess: read on)
@@ -84,14 +74,8 @@ class PrintoutScanner {
       if (stopped()) return false;
       // (with one printout found)
       if (before_last_.line == 0 && last_.line != 0 && guess_second(start, line)) return true;
-      if (!in_.next_wanted(text, may_begin_printout_or_heading)) return false;
-      if (!is_header_record(text)) {
-        if (heading_.offset == 0 && is_connection_heading(text, scratch_)) {
-          heading_ = {in_.last_record_offset(), in_.line_number()};
-          learn_heading(heading_);
-        }
-        continue;
-      }
+      if (!in_.next_wanted(text, may_begin_printout)) return false;
+      if (!is_header_record(text)) continue;
       start = in_.last_record_offset();
       line = in_.line_number();
       if (!in_.next(text)) return false;  // the values line: a header line ending the file starts no printout
@@ -100,14 +84,9 @@ class PrintoutScanner {
     }
   }
 
-  // The first connection-table heading the scan met since it was last
-  // asked: in the printout found before the last call of next(), or in the
-  // last printout once next() has found no more.
-  TableHeading take_heading() { return std::exchange(heading_, TableHeading{}); }
-
  private:
-  // Whether a line may be a header line or a table heading.
-  static bool may_begin_printout_or_heading(std::string_view record);
+  // Whether a line may be a header line.
+  static bool may_begin_printout(std::string_view record);
   // Up to `size` bytes of a file from byte offset on, read by position into
   // buffer: those read (none at the end of the file or on an error).
   static std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size);
@@ -124,17 +103,13 @@ class PrintoutScanner {
   static std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer);
 
   bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
-  void found_printout(TableHeading printout) {
+  void found_printout(PrintoutStart printout) {
     before_last_ = last_;
     last_ = printout;
   }
-  void learn_heading(TableHeading h) {
-    if (last_.line == 0 || h.offset <= last_.offset) return;
-    heading_after_ = {h.offset - last_.offset, h.line - last_.line};
-  }
 
   static bool is_header_candidate(std::string_view record) {
-    return may_begin_printout_or_heading(record) && is_header_record(record);
+    return may_begin_printout(record) && is_header_record(record);
   }
 
   // The guess after the last two printouts found, taken where it holds.
@@ -143,25 +118,21 @@ class PrintoutScanner {
     const std::uint64_t at = 2 * last_.offset - before_last_.offset;
     const long long at_line = 2 * last_.line - before_last_.line;
     if (at >= file_size_) {
-      guess_heading();
       ended_at_guess_ = true;
       return false;
     }
-    TableHeading found{at, at_line};
+    PrintoutStart found{at, at_line};
     std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), at, buffer_);
     if (!lines || !is_header_record(lines->first)) {
       if (!line_near(found, spacing() / 16, is_header_candidate)) return false;
       lines = two_lines_at(in_.descriptor(), found.offset, buffer_);
       if (!lines) return false;
     }
-    guess_heading();
     take_guess(found, *lines, start, line);
     return true;
   }
   // The guess after the one printout found, tried once: when the scan has
-  // met that printout's first connection-table heading (from which the
-  // last printout's is guessed), read at least least_read bytes past its
-  // header line without finding the next, and at least a sixteenth of the
+  // read at least least_read bytes past its header line without finding the next, and at least a sixteenth of the
   // rest of the file from there (the header line found) on. Were the
   // printouts alike, n of them in the rest, the second would begin 1/n of
   // it on, and n is at most the rest over what the scan has read. The
@@ -173,13 +144,13 @@ class PrintoutScanner {
   static constexpr std::uint64_t least_read = 4 << 20;
   bool guess_second(std::uint64_t& start, long long& line) {
     const std::optional<std::uint64_t> here = in_.next_record_offset();
-    if (tried_second_ || heading_.offset == 0 || !here || *here - last_.offset < least_read) return false;
+    if (tried_second_ || !here || *here - last_.offset < least_read) return false;
     const std::uint64_t read = *here - last_.offset, rest = file_size_ - last_.offset;
     if (rest / read > 16) return false;
     tried_second_ = true;
-    std::optional<TableHeading> earliest;
+    std::optional<PrintoutStart> earliest;
     for (std::uint64_t n = 2; rest / n > read; ++n) {
-      TableHeading found{last_.offset + rest / n, 0};
+      PrintoutStart found{last_.offset + rest / n, 0};
       if (line_near(found, rest / n / 16, is_header_candidate) && found.offset >= *here &&
           (!earliest || found.offset < earliest->offset))
         earliest = found;
@@ -194,28 +165,19 @@ class PrintoutScanner {
     return true;
   }
   // Goes on after a guessed printout's values line.
-  void take_guess(const TableHeading& found, const TwoLines& lines, std::uint64_t& start, long long& line) {
+  void take_guess(const PrintoutStart& found, const TwoLines& lines, std::uint64_t& start, long long& line) {
     in_.seek(lines.after_second, found.line + 1);
     start = found.offset;
     line = found.line;
     found_printout(found);
   }
   std::uint64_t spacing() const { return last_.offset - before_last_.offset; }
-  // The last printout's heading, as far after its header line as the
-  // heading of one before (or nearest there), when the scan has not met it.
-  void guess_heading() {
-    if (heading_.offset != 0 || heading_after_.line == 0) return;
-    TableHeading h{last_.offset + heading_after_.offset, last_.line + heading_after_.line};
-    const auto is_heading = [&](std::string_view r) { return is_connection_heading(r, scratch_); };
-    const std::optional<TwoLines> lines = two_lines_at(in_.descriptor(), h.offset, buffer_);
-    if ((lines && is_heading(lines->first)) || line_near(h, spacing() / 16, is_heading)) heading_ = h;
-  }
   // The line that begins nearest the guess, within `reach` bytes either
   // side (at most near_size / 2), for which wanted(record) holds, with a
   // line after it; its line number counted from the guess's. False when
   // there is none.
   template <class Wanted>
-  bool line_near(TableHeading& guess, std::uint64_t reach, Wanted&& wanted) {
+  bool line_near(PrintoutStart& guess, std::uint64_t reach, Wanted&& wanted) {
     reach = std::min<std::uint64_t>(reach, near_size / 2);
     const std::uint64_t from = guess.offset > reach ? guess.offset - reach : 0;
     if (!near_) near_ = std::make_unique_for_overwrite<char[]>(near_size);
@@ -243,11 +205,8 @@ class PrintoutScanner {
 
   LineReader& in_;
   const std::atomic<bool>* stop_;
-  TableHeading heading_;
-  ScanLine scratch_;
   const std::uint64_t file_size_;
-  TableHeading before_last_, last_;            // the last two printouts found (line 0: none)
-  TableHeading heading_after_;                 // a heading's distance from its printout's header line
+  PrintoutStart before_last_, last_;            // the last two printouts found (line 0: none)
   bool ended_at_guess_ = false;
   bool tried_second_ = false;  // the guess after one printout found was tried
   std::array<char, 4096> buffer_;

@@ -597,7 +597,7 @@ TableKind table_kind(const ScanLine& line) {
 }
 
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
-                        PrintoutData& data, TableWatch* watch) {
+                        PrintoutData& data) {
   const Line& lower = line.lower;
   const Positions& pos = line.pos;
   // A heading line met while no slot is in use starts the printout's names
@@ -656,7 +656,6 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     }
     if (t.column_count != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, data)
                                              : element_row(t, row, line, settings, in, mesh, data))) {
-      if (!t.witness.named_element && watch != nullptr) watch->columns_fixed();
       t.witness.named_element = true;
       continue;
     }

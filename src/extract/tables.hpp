@@ -119,16 +119,8 @@ struct ScanLine {
 // Warnings (standard error) name a table none of whose rows names an
 // element of the mesh, and a table ended without its terminator. The end
 // of the file inside a table is failure 24, unless settings.partial.
-//
-// A watch, when given, is told once the table's columns and value slots
-// can no longer change: when its first row that names an element is read.
-class TableWatch {
- public:
-  virtual ~TableWatch() = default;
-  virtual void columns_fixed() = 0;
-};
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
-                        PrintoutData& data, TableWatch* watch = nullptr);
+                        PrintoutData& data);
 
 // What a line heads: an element table (its first word begins with "elem",
 // its second is the index word), a connection table (its second word is

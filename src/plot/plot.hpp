@@ -65,9 +65,8 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
 class PrintoutPlot {
  public:
   virtual ~PrintoutPlot() = default;
-  // Writes and closes the files; in halves, where the format can, on two
-  // threads (for a printout that would otherwise leave a core idle).
-  virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh, bool halves) = 0;
+  // Writes and closes the files.
+  virtual void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) = 0;
   // Moves the files into place.
   virtual void commit() = 0;
 

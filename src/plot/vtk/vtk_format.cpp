@@ -178,7 +178,7 @@ class VtkPlot : public PrintoutPlot {
     listed_name = file_name_part(plot_name + (zones ? ".vtm" : ".vtu"));
   }
 
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh, bool) override {
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) override {
     time = data.time;
     if (!zones_) {
       write_vtu(file_.out(), data, mesh, zones.zones.front());

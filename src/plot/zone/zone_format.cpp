@@ -1,14 +1,10 @@
 #include "plot/zone/zone_format.hpp"
 
-#include <algorithm>
-#include <exception>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "plot/plot_file.hpp"
-#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 #include "records/layouts.hpp"
 
@@ -70,14 +66,12 @@ int point_values(const PrintoutData& data) {
   return values;
 }
 
-// The point records of points first..last-1 (from 0) in point order:
-// coordinates, then every value slot. Every record of a plot has the same
-// length.
-void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, std::size_t first,
-                  std::size_t last) {
+// The point records in point order: coordinates, then every value slot.
+// Every record of a plot has the same length.
+void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
   const int values = point_values(data);
-  for (std::size_t p = first; p < last; ++p) {
+  for (std::size_t p = 0; p < zone.elements.size(); ++p) {
     RealRecord record(out, values);
     record.add_laid_out(std::string_view(text.coordinates.data() + p * point_width, point_width),
                         data.coordinate_count);
@@ -91,53 +85,11 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   }
 }
 
-// The point records, then the cell records in cell order. In halves, a thread of its own writes the later points and the
-// cells, in place, while this one writes the earlier points, as many bytes
-// as that.
-void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text, bool halves) {
-  const std::string_view cells(text.cells.data(), text.cells.size());
-  const std::size_t n = zone.elements.size();
-  const std::size_t record_length = RealRecord::length(point_values(data));
-  const std::size_t bytes = n * record_length + cells.size();
-  const std::size_t half = std::min(n, bytes / (2 * record_length));
-  out.expect(bytes);
-  if (halves && half >= 2) {
-    OutFile second;
-    second.attach_at(out, out.position() + half * record_length);
-    std::exception_ptr failed;
-    HelperThread writer;
-    try {
-      writer = HelperThread(sharing_cpus([&] {
-        try {
-          write_points(second, data, zone, text, half, n);
-          second.put(cells);
-          second.close();
-        } catch (...) {
-          failed = std::current_exception();
-        }
-      }));
-    } catch (const std::system_error&) {
-      // No thread to be had: the rest in turn, below.
-    }
-    if (writer.joinable()) {
-      try {
-        write_points(out, data, zone, text, 0, half);
-        out.flush();
-        hand_over_this_cpu();
-      } catch (...) {
-        writer.join();  // the first half's failure comes first, as in the file
-        throw;
-      }
-      writer.join();
-      if (failed) std::rethrow_exception(failed);
-      // (out's own writes end where the second half begins: nothing may
-      // follow through it, which is why only a plot of one zone is written
-      // in halves)
-      return;
-    }
-  }
-  write_points(out, data, zone, text, 0, n);
-  out.put(cells);
+// The point records of every point, then the cell records in cell order.
+void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
+  out.expect(zone.elements.size() * RealRecord::length(point_values(data)) + text.cells.size());
+  write_points(out, data, zone, text);
+  out.put(std::string_view(text.cells.data(), text.cells.size()));
 }
 
 void write_zone_header(OutFile& out, const PlotZones& zones, const Zone& zone) {
@@ -145,12 +97,11 @@ void write_zone_header(OutFile& out, const PlotZones& zones, const Zone& zone) {
   else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
 }
 
-void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
-                bool halves = false) {
+void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts) {
   write_header(out, data);
   for (std::size_t z = 0; z < zones.zones.size(); ++z) {
     write_zone_header(out, zones, zones.zones[z]);
-    write_zone_body(out, data, zones.zones[z], texts[z], halves && zones.zones.size() == 1);
+    write_zone_body(out, data, zones.zones[z], texts[z]);
   }
 }
 
@@ -159,9 +110,9 @@ class ZoneFormatPlot : public PrintoutPlot {
  public:
   ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
 
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&, bool halves) override {
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
     time = data.time;
-    write_plot(file_.out(), data, zones, texts_, halves);
+    write_plot(file_.out(), data, zones, texts_);
     finished_.emplace(file_.finish());
   }
 
