@@ -46,7 +46,6 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
       break;
     }
     if (!line.is_heading()) continue;
-    if (table_kind(line) != TableKind::element) await_mesh();  // (which other tables read)
     const TableOutcome outcome = read_table(in, line, tables, mesh, data);
     // A header line that ended a table is the scan's current line.
     if (outcome == TableOutcome::header) end = PrintoutEnd::header_line;
@@ -56,7 +55,6 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
       break;
   }
   data.time = printout_time(values_line.view(), number);
-  await_plot();
   // The messages of the zone file's unknown names come with every plot.
   write_console(zones.messages, false);
   plot->write(data, zones, mesh);

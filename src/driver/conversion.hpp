@@ -10,20 +10,14 @@
 // whose first word begins with "elem" may head tables.
 #pragma once
 
-#include <chrono>
-#include <cstdint>
-#include <future>
 #include <memory>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "driver/settings.hpp"
 #include "extract/printout_data.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/plot.hpp"
-#include "records/cpu_sharing.hpp"
 
 namespace pz {
 
@@ -47,39 +41,6 @@ struct Conversion {
   const PlotWriter& writer;
   TableSettings tables;
   std::string base_name;
-  // Valid when the first printouts begin while the mesh's connections are
-  // still being read: a printout's element tables may be read meanwhile, its
-  // other tables only once the mesh is read; and the zones are prepared from
-  // then on (plot_ready, valid once the mesh is read).
-  std::shared_future<void> mesh_read;
-  // Valid when the zones and what the writer lays out once are still being
-  // prepared beside the first printouts: a printout's tables may be read
-  // meanwhile, its plot written only once they are ready.
-  const std::shared_future<void>* plot_ready = nullptr;
-  // Told when a printout is about to wait for the mesh (its core would
-  // idle), where one is set.
-  struct MeshWait {
-    virtual void begins() = 0;
-
-   protected:
-    ~MeshWait() = default;
-  };
-  MeshWait* mesh_wait = nullptr;
-
-  // Waits until the mesh is read; its failure or stop ends the printout
-  // here (the run ends with it, and the printout is dropped).
-  void await_mesh() const {
-    if (!mesh_read.valid()) return;
-    if (mesh_wait != nullptr && mesh_read.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-      mesh_wait->begins();
-    await_handing_over(mesh_read);
-  }
-  // Waits until the zones and the writer's texts are ready; the failure or
-  // stop that ended their preparation comes out here.
-  void await_plot() const {
-    await_mesh();
-    if (plot_ready != nullptr && plot_ready->valid()) await_handing_over(*plot_ready);
-  }
 
   // Converts printout `number`, whose header and values lines have been
   // read: announces it, reads its tables up to the next header line (left

@@ -1,7 +1,6 @@
 #include "driver/parallel.hpp"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -15,6 +14,7 @@
 
 #include <sys/stat.h>
 
+#include "driver/printout_scan.hpp"
 #include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
@@ -34,7 +34,6 @@ struct Job {
   std::uint64_t end = 0;     // offset of the header line after it, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
-  bool submitted = false;  // to the workers
   // What its line numbers are short of the true ones, once the printout
   // before it has ended (its start was guessed, and its line number too).
   long long line_shift = 0;
@@ -64,15 +63,12 @@ class Workers {
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
 
-  void submit(Job& job) { submit(std::span<Job* const>(std::array{&job})); }
-  // Several at once: a worker taking the first finds the others waiting.
-  void submit(std::span<Job* const> jobs) {
+  void submit(Job& job) {
     {
       const std::lock_guard lock(mutex_);
-      queue_.insert(queue_.end(), jobs.begin(), jobs.end());
+      queue_.push_back(&job);
     }
-    if (jobs.size() == 1) wanted_.notify_one();
-    else wanted_.notify_all();
+    wanted_.notify_one();
   }
 
   bool running() const { return !threads_.empty(); }
@@ -186,84 +182,26 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
   }
 }
 
-}  // namespace
-
-EarlyScan::EarlyScan(std::string path, int wanted) {
-  try {
-    thread_ = std::thread(sharing_cpus([this, path = std::move(path), wanted] { scan(path, wanted); }));
-  } catch (const std::system_error&) {
-    // No thread to be had: the file is read as usual, once the mesh is.
-  }
-}
-
-EarlyScan::~EarlyScan() { finish(); }
-
-void EarlyScan::scan(const std::string& path, int wanted) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return;
-  try {
-    reader_ = std::make_unique<LineReader>();
-    reader_->open(path, Source{unit::printout, path}, Routine::main_program);
-    PrintoutScanner scanner(*reader_, static_cast<std::uint64_t>(st.st_size), &stop_);
-    PrintoutStart start;
-    while (found_.size() < static_cast<std::size_t>(wanted) && scanner.next(start.offset, start.line)) {
-      found_.push_back(start);
-      found_count_.store(found_.size(), std::memory_order_relaxed);
-    }
-    ended_at_guess_ = scanner.ended_at_guess();
-    scanned_ = true;
-  } catch (...) {
-    found_.clear();
-  }
-}
-
-LineReader* EarlyScan::finish() {
-  stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  return scanned_ ? reader_.get() : nullptr;
-}
-
-namespace {
-
-class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
+class Parallel final : public ParallelPrintouts {
  public:
-  Parallel(Conversion& conversion, LineReader& in, int threads, std::uint64_t file_size,
-           std::span<const PrintoutStart> found, bool found_all, std::size_t now)
+  Parallel(Conversion& conversion, LineReader& in, int threads, std::uint64_t file_size)
       : conversion_(conversion),
         in_(in),
         fd_(in.descriptor()),
         file_size_(file_size),
-        most_in_flight_(static_cast<std::size_t>(printouts_in_flight(threads))),
-        // (not before every printout found is given to the workers)
-        scan_complete_((in.at_end_of_file() || found_all) && now >= found.size()),
-        mesh_wait_(conversion),
+        most_in_flight_(static_cast<std::size_t>(2 * threads)),
         workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
         scanner_(in, file_size) {
     for (int i = 0; i < threads; ++i) {
       data_.emplace_back();  // (made by the worker, when it first converts)
       readers_.push_back(std::make_unique<LineReader>());
     }
-    if (!workers_.running()) return;
     in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
-    scanner_.continue_after(found, found_all);
-    // The printouts found before go to the workers together, so that none
-    // is taken for the last one (and its table read beside it); those after
-    // the first `now` when commit_all() begins, or one by one before then
-    // as workers are about to wait for the mesh (see begins()).
-    for (const PrintoutStart& s : found) add_job(s.offset, s.line);
-    mesh_wait_.set(this);
-    submit_waiting(now);
   }
 
   bool running() const { return workers_.running(); }
 
   void commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
-    {
-      const std::lock_guard lock(early_mutex_);
-      committing_ = true;
-    }
-    submit_waiting(in_flight_.size());  // (the scan's end, met below, completes the scan)
-    bool plot_ready = false;
     for (;;) {
       std::uint64_t start;
       long long line;
@@ -273,17 +211,9 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
           at_end = true;
           break;
         }
-        Job& job = add_job(start, line);
-        job.submitted = true;
-        workers_.submit(job);
+        workers_.submit(add_job(start, line));
       }
       if (at_end) scan_complete_ = true;
-      if (!plot_ready) {
-        // What comes out of the zones' preparation comes before anything of
-        // the printouts.
-        conversion_.await_plot();
-        plot_ready = true;
-      }
       if (in_flight_.empty()) {
         if (cut_short(in_, file_size_)) fail_cut_short(in_, file_size_);
         return;
@@ -325,26 +255,6 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
   }
 
  private:
-  // A worker is about to wait for the mesh's connections (see
-  // Conversion::mesh_read): the next printout found that no worker has
-  // taken goes to another, whose core would idle otherwise. Only until
-  // commit_all() begins: the printouts in flight are then its own to
-  // change, and it gives the workers those left.
-  void begins() override {
-    Job* next = nullptr;
-    {
-      const std::lock_guard lock(early_mutex_);
-      if (committing_) return;
-      for (const std::unique_ptr<Job>& job : in_flight_) {
-        if (!std::exchange(job->submitted, true)) {
-          next = job.get();
-          break;
-        }
-      }
-    }
-    if (next != nullptr) workers_.submit(*next);
-  }
-
   void convert_job(Job& job, int worker) {
     std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
     try {
@@ -367,15 +277,7 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
     return scan_complete_.load(std::memory_order_acquire) && workers_.none_waiting();
   }
 
-  // The jobs in flight not yet submitted, up to the first `most` in flight.
-  void submit_waiting(std::size_t most) {
-    std::vector<Job*> jobs;
-    for (std::size_t i = 0; i < std::min(most, in_flight_.size()); ++i) {
-      if (!std::exchange(in_flight_[i]->submitted, true)) jobs.push_back(in_flight_[i].get());
-    }
-    if (!jobs.empty()) workers_.submit(jobs);
-  }
-  // A job for the printout at start, in flight but not yet submitted.
+  // A job for the printout at start, in flight.
   Job& add_job(std::uint64_t start, long long line) {
     auto job = std::make_unique<Job>();
     job->number = next_number_++;
@@ -404,20 +306,7 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
   std::vector<std::unique_ptr<PrintoutData>> data_;
   std::vector<std::unique_ptr<LineReader>> readers_;
   std::deque<std::unique_ptr<Job>> in_flight_;  // in printout order
-  std::atomic<bool> scan_complete_;
-  // The workers' jobs are given out under it until commit_all() begins.
-  std::mutex early_mutex_;
-  bool committing_ = false;
-  // Tells the conversion whom to tell of a wait for the mesh, and stops
-  // telling once the workers are gone (declared before them, it is undone
-  // after they have stopped).
-  struct MeshWaitSetting {
-    Conversion& conversion;
-    explicit MeshWaitSetting(Conversion& c) : conversion(c) {}
-    void set(Conversion::MeshWait* told) { conversion.mesh_wait = told; }
-    ~MeshWaitSetting() { conversion.mesh_wait = nullptr; }
-  };
-  MeshWaitSetting mesh_wait_;
+  std::atomic<bool> scan_complete_{false};
   // (after the jobs and what the workers read, so that the workers stop first)
   Workers workers_;
   PrintoutScanner scanner_;
@@ -426,14 +315,11 @@ class Parallel final : public ParallelPrintouts, Conversion::MeshWait {
 
 }  // namespace
 
-std::unique_ptr<ParallelPrintouts> begin_in_parallel(Conversion& conversion, LineReader& in, int threads,
-                                                     std::span<const PrintoutStart> found, bool found_all,
-                                                     std::size_t now) {
+std::unique_ptr<ParallelPrintouts> begin_in_parallel(Conversion& conversion, LineReader& in, int threads) {
   const int fd = in.descriptor();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
-  auto parallel = std::make_unique<Parallel>(conversion, in, threads, static_cast<std::uint64_t>(st.st_size), found,
-                                             found_all, now);
+  auto parallel = std::make_unique<Parallel>(conversion, in, threads, static_cast<std::uint64_t>(st.st_size));
   if (!parallel->running()) return nullptr;  // no thread to be had: one printout after another
   return parallel;
 }

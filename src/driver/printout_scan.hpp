@@ -3,11 +3,9 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string_view>
 #include <utility>
 
@@ -41,17 +39,8 @@ struct PrintoutStart {
 // after it, a wrong line number those whose messages name lines.
 class PrintoutScanner {
  public:
-  // A scan of a regular file of file_size bytes that stops, between lines,
-  // once `stop` is set.
-  PrintoutScanner(LineReader& in, std::uint64_t file_size, const std::atomic<bool>* stop = nullptr)
-      : in_(in), stop_(stop), file_size_(file_size) {}
-
-  // Goes on after the printouts an earlier scan found (in order), with the
-  // reader where that scan left it; `ended` when it ended at a guess.
-  void continue_after(std::span<const PrintoutStart> found, bool ended) {
-    for (const PrintoutStart& s : found) found_printout({s.offset, s.line});
-    ended_at_guess_ = ended;
-  }
+  // A scan of a regular file of file_size bytes.
+  PrintoutScanner(LineReader& in, std::uint64_t file_size) : in_(in), file_size_(file_size) {}
 
   // Goes on from the line that begins at offset `at`, numbered `line`.
   void restart(std::uint64_t at, long long line) {
@@ -64,14 +53,12 @@ class PrintoutScanner {
   // Whether the scan ended at a guess that no printout follows the last.
   bool ended_at_guess() const { return ended_at_guess_; }
 
-  // The next printout's header line; false when there is none (or the
-  // scan was stopped before a header line: it may go on from there).
+  // The next printout's header line; false when there is none.
   bool next(std::uint64_t& start, long long& line) {
     if (guess(start, line)) return true;
     if (ended_at_guess_) return false;
     std::string_view text;
     for (;;) {
-      if (stopped()) return false;
       // (with one printout found)
       if (before_last_.line == 0 && last_.line != 0 && guess_second(start, line)) return true;
       if (!in_.next_wanted(text, may_begin_printout)) return false;
@@ -102,7 +89,6 @@ class PrintoutScanner {
   };
   static std::optional<TwoLines> two_lines_at(int fd, std::uint64_t at, std::array<char, 4096>& buffer);
 
-  bool stopped() const { return stop_ != nullptr && stop_->load(std::memory_order_relaxed); }
   void found_printout(PrintoutStart printout) {
     before_last_ = last_;
     last_ = printout;
@@ -114,7 +100,7 @@ class PrintoutScanner {
 
   // The guess after the last two printouts found, taken where it holds.
   bool guess(std::uint64_t& start, long long& line) {
-    if (ended_at_guess_ || before_last_.line == 0 || stopped()) return false;
+    if (ended_at_guess_ || before_last_.line == 0) return false;
     const std::uint64_t at = 2 * last_.offset - before_last_.offset;
     const long long at_line = 2 * last_.line - before_last_.line;
     if (at >= file_size_) {
@@ -204,7 +190,6 @@ class PrintoutScanner {
   }
 
   LineReader& in_;
-  const std::atomic<bool>* stop_;
   const std::uint64_t file_size_;
   PrintoutStart before_last_, last_;            // the last two printouts found (line 0: none)
   bool ended_at_guess_ = false;

@@ -1,15 +1,12 @@
-// The run sequence: settings, the mesh (and the cells) once, then one pass
-// through the printout file, printout after printout, or with -j several
-// printouts at once (see parallel.hpp).
+// The run sequence: settings, the mesh (and the cells) once, the zones of
+// the plot, then one pass through the printout file, printout after
+// printout, or with -j several printouts at once (see parallel.hpp).
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <future>
 #include <memory>
 #include <new>
 #include <optional>
-#include <span>
-#include <system_error>
 #include <thread>
 
 #include "cells/cells.hpp"
@@ -25,7 +22,6 @@
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/vtk/xml.hpp"
 #include "plot/zone/zone_format.hpp"
-#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -40,29 +36,12 @@ struct Run {
   std::unique_ptr<PrintoutData> data;
   std::unique_ptr<PlotWriter> writer;
   std::optional<Conversion> conversion;
-  // Valid while the zones are prepared on a thread of their own
-  // (preparing, last, so that it is joined before the rest goes), which
-  // tells through `prepared` that they are ready or why they are not.
-  std::promise<void> prepared;
-  std::shared_future<void> plot_ready;
-  HelperThread preparing;
 
   void prepare_plot(Projection asked);
-  // Once the mesh's elements are read, and the scan has found a printout by
-  // then, starts the printouts' conversion on worker threads (see
-  // Conversion::mesh_read); otherwise, or where the printouts are read
-  // otherwise, nothing.
-  std::unique_ptr<ParallelPrintouts> begin_printouts(int threads, EarlyScan* early,
-                                                     std::shared_future<void> mesh_read);
-  void printouts(int threads, EarlyScan* early, ParallelPrintouts* begun);
-
- private:
-  void make_conversion(std::shared_future<void> mesh_read = {});
-  void convert_printouts(int threads, EarlyScan* early, ParallelPrintouts* begun);
+  void printouts(int threads);
 };
 
-// The plot writer and what every printout's conversion reads.
-void Run::make_conversion(std::shared_future<void> mesh_read) {
+void Run::printouts(int threads) {
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   writer = settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
   conversion.emplace(Conversion{settings,
@@ -71,63 +50,22 @@ void Run::make_conversion(std::shared_future<void> mesh_read) {
                                 *writer,
                                 TableSettings{settings.projection, settings.wanted ? &*settings.wanted : nullptr,
                                               settings.partial},
-                                base_name,
-                                std::move(mesh_read),
-                                &plot_ready});
-}
-
-std::unique_ptr<ParallelPrintouts> Run::begin_printouts(int threads, EarlyScan* early,
-                                                        std::shared_future<void> mesh_read) {
-  // Once the scan has found a printout (it goes on after the mesh is read):
-  // a worker fewer than threads begins, beside the thread that reads the
-  // connections.
-  if (early == nullptr || early->found_count() == 0) return nullptr;
-  LineReader* scanned = early->finish();
-  if (scanned == nullptr) return nullptr;
-  make_conversion(std::move(mesh_read));
-  return begin_in_parallel(*conversion, *scanned, threads, early->found(), early->found_all(),
-                           static_cast<std::size_t>(threads) - 1);
-}
-
-void Run::printouts(int threads, EarlyScan* early, ParallelPrintouts* begun) {
-  try {
-    convert_printouts(threads, early, begun);
-  } catch (...) {
-    // A failure or stop in preparing the zones comes first, as in a run
-    // that prepares them before it opens the printout file.
-    if (plot_ready.valid()) plot_ready.get();
-    throw;
-  }
-}
-
-void Run::convert_printouts(int threads, EarlyScan* early, ParallelPrintouts* begun) {
+                                base_name});
   std::error_code no_size;
   const std::uint64_t bytes = std::filesystem::file_size(settings.printout_file, no_size);
   std::optional<Progress> progress;
   if (!settings.quiet && !no_size && Progress::wanted(bytes)) progress.emplace(bytes);
-  if (begun != nullptr) {
-    begun->commit_all(*writer, progress);
-    return;
-  }
-  LineReader opened;
-  LineReader* scanned = early != nullptr ? early->finish() : nullptr;
-  LineReader& in = scanned != nullptr ? *scanned : opened;
-  if (scanned == nullptr)
-    opened.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
-  if (!conversion) make_conversion();
+  LineReader in;
+  in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
   if (threads > 1) {
-    const std::span<const PrintoutStart> found =
-        scanned != nullptr ? early->found() : std::span<const PrintoutStart>();
-    if (const std::unique_ptr<ParallelPrintouts> parallel =
-            begin_in_parallel(*conversion, in, threads, found, scanned != nullptr && early->found_all())) {
+    if (const std::unique_ptr<ParallelPrintouts> parallel = begin_in_parallel(*conversion, in, threads)) {
       parallel->commit_all(*writer, progress);
       return;
     }
-    if (scanned != nullptr) in.rewind();  // read line by line, from the start
   }
   if (progress) in.watch(&*progress);
-  conversion->await_plot();
 
+  // One printout after another, on this thread.
   ScanLine line;
   Line values_line;
   long number = 0;
@@ -224,42 +162,11 @@ int main_program(int argc, char** argv) {
     const int threads = settings.threads > 0
                             ? settings.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    // With threads, the first printouts are looked for while the mesh is
-    // read, their element tables read while its connections are (when the
-    // scan has found them by then), and the zones are prepared while their
-    // tables are read.
-    std::optional<EarlyScan> early;
-    if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
-    std::unique_ptr<ParallelPrintouts> begun;
-    // (after begun: a failure before the mesh is read breaks the promise,
-    // which ends the printouts begun, before their workers are waited for)
-    std::promise<void> mesh_read;
-    MeshReading reading{.threads = threads};
-    if (threads > 1)
-      reading.elements_read = [&] {
-        begun = run->begin_printouts(threads, early ? &*early : nullptr, mesh_read.get_future().share());
-      };
-    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
-    try {
-      if (threads > 1) {
-        run->plot_ready = run->prepared.get_future().share();
-        run->preparing = HelperThread(sharing_cpus([&run = *run, asked] {
-          try {
-            run.prepare_plot(asked);
-            run.prepared.set_value();
-          } catch (...) {
-            run.prepared.set_exception(std::current_exception());
-          }
-        }));
-      }
-    } catch (const std::system_error&) {
-      run->plot_ready = {};  // no thread to be had: prepared here, first
-    }
-    if (!run->plot_ready.valid()) run->prepare_plot(asked);
-    mesh_read.set_value();
+    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
+    run->prepare_plot(asked);
     run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
-    run->printouts(threads, early ? &*early : nullptr, begun.get());
+    run->printouts(threads);
     flush_console();
     return 0;
   } catch (const RunEnd& end) {

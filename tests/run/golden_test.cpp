@@ -262,45 +262,6 @@ TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
       {.args = {"-xy", "p.out"}, .printout = first + second + third + big(4, 1000, fourth_lines, true)});
 }
 
-// The first printouts' element tables are read while the mesh's connection
-// block is (here, 30 000 elements give the scan time to find them, and
-// 60 000 connections before the one the tables name keep the block being
-// read while they are): a connection table waits for the block, and the
-// next printout begins meanwhile; a block that stops or fails the run ends
-// it as it ends a run of one thread, before or after a printout fails (the
-// first, or one begun meanwhile); so does a printout that fails once the
-// mesh is read.
-TEST(Threads, PrintoutsBegunBeforeTheConnectionsAreReadEndAsOneThreadDoes) {
-  std::string elements = "ELEME\n" + element("A1  1", 0, 0) + "\n" + element("A1  2", 2, 0) + "\n", joins;
-  const auto name = [](int i) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%05d", i);
-    return std::string(text);
-  };
-  for (int i = 0; i < 30000; ++i) {
-    elements += element(name(i), i % 200, 3 + i / 200) + "\n";
-    if (i > 0) joins += connection(name(i - 1), name(i)) + "\n" + connection(name(i), name(i - 1)) + "\n";
-  }
-  const std::string good = elements + "\nCONNE\n" + joins + connection("A1  1", "A1  2", 2) + "\n+++\n";
-  const std::string no_conne = elements + "\n\nCONNE\n+++\n",
-                    bad_area = elements + "\nCONNE\n" + connection("A1  1", "A1  2", 2).substr(0, 50) + "   2.0x\n+++\n";
-  const auto both_tables = [](int n, const std::string& row) {
-    return lines({" TOTAL TIME", " " + std::to_string(n) + ".0", " ELEM.  INDEX  P", row, terminator,
-                  " ELEM1 ELEM2 INDEX  FLOH", " A1  1 A1  2     1  4.0", terminator});
-  };
-  // (six printouts: at -j 4, three begin at once, and the fourth once one
-  // of them waits for the block)
-  const auto printouts = [&](int failing) {
-    std::string file;
-    for (int n = 1; n <= 6; ++n)
-      file += both_tables(n, " A1  " + std::to_string(n % 2 + 1) + "     1  " + std::to_string(n) + ".5" +
-                                 (n == failing ? "x" : ""));
-    return file;
-  };
-  for (const std::string& mesh : {good, no_conne, bad_area})
-    for (const int failing : {0, 1, 4}) expect_same_with_threads({.printout = printouts(failing), .mesh = mesh});
-}
-
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
 // A system that grants no thread (here, no room for a thread's stack of
 // 512 MiB under 256 MiB of address space) gets the run of one thread.
