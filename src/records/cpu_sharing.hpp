@@ -54,37 +54,6 @@ inline void await_handing_over(const std::shared_future<void>& result) {
   result.get();
 }
 
-// A thread for a stretch of the run's work beside the thread that asks for
-// it, like std::thread, but taken from the threads parked after earlier
-// stretches where one is: a parked thread, woken, runs at once, where a new
-// one waits for the kernel to give it a CPU (on a loaded machine, a
-// millisecond or more: new threads are placed behind those running). A
-// thread parks as its work ends, and stays parked until the next stretch or
-// the end of the run.
-class HelperThread {
- public:
-  HelperThread() noexcept = default;
-  // Starts work (which must not throw) on a helper thread; std::system_error
-  // when no thread can be had.
-  explicit HelperThread(std::function<void()> work);
-  HelperThread(HelperThread&& other) noexcept
-      : helper_(std::exchange(other.helper_, nullptr)), work_number_(other.work_number_) {}
-  HelperThread& operator=(HelperThread&& other) noexcept;
-  ~HelperThread() { join(); }
-  HelperThread(const HelperThread&) = delete;
-  HelperThread& operator=(const HelperThread&) = delete;
-
-  bool joinable() const noexcept { return helper_ != nullptr; }
-  // Waits for the work to end (nothing when there is none).
-  void join() noexcept;
-
-  struct Helper;
-
- private:
-  Helper* helper_ = nullptr;
-  std::uint64_t work_number_ = 0;  // which of the helper's works is this one's
-};
-
 // The state letter and the CPU last run on, read from the text the kernel
 // gives for a thread ("/proc/<pid>/task/<tid>/stat": the thread number, its
 // name in parentheses, then space-separated fields, the state first and the

@@ -562,29 +562,6 @@ TEST(Heap, LargeBlocksComeFromTheOneHeap) {
   }
 }
 
-// A helper thread's work is done when it is joined, and the thread, parked
-// then, is the one the next work runs on (the kernel's thread numbers, which
-// a new thread does not take over); works at once run on threads of their
-// own.
-TEST(HelperThreads, JoinedWorkIsDoneAndItsThreadTakesTheNext) {
-  const auto thread_number = [] { return static_cast<long>(::syscall(SYS_gettid)); };
-  long first = 0, second = 0, beside = 0;
-  int done = 0;
-  HelperThread(std::function<void()>([&] { first = thread_number(), ++done; })).join();
-  EXPECT_EQ(done, 1);
-  std::atomic<bool> release{false};
-  HelperThread a([&] {
-    second = thread_number();
-    while (!release) std::this_thread::yield();
-  });
-  HelperThread b([&] { beside = thread_number(); });
-  b.join();
-  release = true;
-  a.join();
-  EXPECT_NE(second, beside);
-  EXPECT_TRUE(first == second || first == beside) << "the parked thread was not taken";
-  EXPECT_NE(first, thread_number());
-}
 #endif
 
 }  // namespace
