@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 
 #include "driver/printout_scan.hpp"
-#include "records/cpu_sharing.hpp"
 #include "records/failure.hpp"
 
 namespace pz {
@@ -81,7 +80,6 @@ class Workers {
 
   void wait(Job& job) {
     std::unique_lock lock(mutex_);
-    if (!job.done) hand_over_unlocked(lock);
     finished_.wait(lock, [&] { return job.done; });
   }
 
@@ -97,25 +95,16 @@ class Workers {
   }
 
  private:
-  // About to wait: the CPU goes to a thread waiting for one (looked for
-  // without holding the lock).
-  static void hand_over_unlocked(std::unique_lock<std::mutex>& lock) {
-    lock.unlock();
-    hand_over_this_cpu();
-    lock.lock();
-  }
   void serve(int worker) {
     for (;;) {
       Job* job;
       {
         std::unique_lock lock(mutex_);
-        if (!stopping_ && queue_.empty()) hand_over_unlocked(lock);
         wanted_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
         if (stopping_) return;
         job = queue_.front();
         queue_.pop_front();
       }
-      move_to_a_free_cpu();
       work_(*job, worker);
       {
         const std::lock_guard lock(mutex_);

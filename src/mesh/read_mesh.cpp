@@ -38,7 +38,6 @@
 #include <thread>
 
 #include "mesh/mesh.hpp"
-#include "records/cpu_sharing.hpp"
 
 namespace pz {
 
@@ -199,7 +198,7 @@ class SecondHalf {
     ends_.reserve(expected);
     areas_.reserve(expected);
     reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread(sharing_cpus([this] { run(); }));
+    thread_ = std::thread([this] { run(); });
   }
   ~SecondHalf() {
     stop_ = true;
@@ -210,7 +209,6 @@ class SecondHalf {
 
   // Waits for the reading; true when it read up to the end of the block.
   bool finish() {
-    hand_over_this_cpu();
     thread_.join();
     return ended_;
   }

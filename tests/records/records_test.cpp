@@ -27,7 +27,6 @@
 #include <unistd.h>
 #endif
 
-#include "records/cpu_sharing.hpp"
 #include "records/field_shape.hpp"
 #include "records/layouts.hpp"
 #include "records/memory.hpp"
@@ -458,77 +457,7 @@ TEST(LineReader, RecordsAndLineNumbers) {
   EXPECT_GT(handed_out, static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), wanted)));  // and some after a refill
 }
 
-// A thread's state and CPU, as the kernel tells them: the state follows the
-// name (which may hold spaces and parentheses), the CPU comes 36 fields
-// after the state.
-TEST(CpuSharing, StateAndCpuOfAThread) {
-  std::string fields;  // fields 4..38, each its own number
-  for (int f = 4; f <= 38; ++f) fields += " " + std::to_string(f);
-  const auto place = thread_place("12 (a) b) c) R" + fields + " 7 0 0 0\n");
-  ASSERT_TRUE(place);
-  EXPECT_EQ(place->state, 'R');
-  EXPECT_EQ(place->cpu, 7);
-  EXPECT_FALSE(thread_place("12 (worker) R 1 2 3"));  // cut short
-  EXPECT_FALSE(thread_place("12 worker R" + fields + " 7"));
 #if defined(__linux__)
-  // This thread's own text, held on one CPU.
-  cpu_set_t allowed, one;
-  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
-  const int cpu = sched_getcpu();
-  CPU_ZERO(&one);
-  CPU_SET(cpu, &one);
-  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
-  const std::string own = test::slurp("/proc/thread-self/stat");
-  sched_setaffinity(0, sizeof allowed, &allowed);
-  const auto own_place = thread_place(own);
-  ASSERT_TRUE(own_place) << own;
-  EXPECT_EQ(own_place->state, 'R');
-  EXPECT_EQ(own_place->cpu, cpu);
-#endif
-}
-
-#if defined(__linux__)
-// A thread that shares its CPU with another thread of the run moves to one
-// where none runs; alone on its CPU, it stays.
-TEST(CpuSharing, AThreadSharingACpuMovesToAFreeOne) {
-  cpu_set_t allowed;
-  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
-  std::vector<int> cpus;
-  for (int c = 0; c < CPU_SETSIZE && cpus.size() < 2; ++c)
-    if (CPU_ISSET(c, &allowed)) cpus.push_back(c);
-  if (cpus.size() < 2) GTEST_SKIP() << "one CPU";
-  const auto hold = [](int cpu) {
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(cpu, &one);
-    return sched_setaffinity(0, sizeof one, &one) == 0;
-  };
-  cpu_set_t both;
-  CPU_ZERO(&both);
-  CPU_SET(cpus[0], &both);
-  CPU_SET(cpus[1], &both);
-
-  std::atomic<bool> stop{false}, held{false};
-  std::thread busy([&] {
-    held = hold(cpus[0]);
-    while (!stop.load(std::memory_order_relaxed)) {
-    }
-  });
-  while (!held) std::this_thread::yield();
-  ASSERT_TRUE(hold(cpus[0]));
-  ASSERT_EQ(sched_setaffinity(0, sizeof both, &both), 0);  // (widened: it stays where it runs)
-  move_to_a_free_cpu();
-  const int moved_to = sched_getcpu();
-  stop = true;
-  busy.join();
-  ASSERT_TRUE(hold(cpus[1]));
-  move_to_a_free_cpu();
-  const int alone_on = sched_getcpu();
-  sched_setaffinity(0, sizeof allowed, &allowed);
-  EXPECT_EQ(moved_to, cpus[1]);
-  EXPECT_EQ(alone_on, cpus[1]);
-}
-
 // The flags of the mapping that holds address a, as /proc/self/smaps lists
 // them ("rd wr mr mw me ac hg"; "hg": huge pages asked for, "nh": refused).
 std::string mapping_flags(const void* a) {
