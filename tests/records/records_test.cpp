@@ -2,7 +2,7 @@
 // writing iW and (1p,e14.6), against tables and against reference
 // conversions), the fixed-column input records and the line reader. (Files
 // that are missing, folders or end too soon are whole-run failures in
-// tests/run.) Also where the run's threads run.
+// tests/run.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,16 +20,8 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <sched.h>
-#include <sys/mman.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
 #include "records/field_shape.hpp"
 #include "records/layouts.hpp"
-#include "records/memory.hpp"
 #include "records/numbers.hpp"
 #include "support/run.hpp"
 
@@ -456,42 +448,6 @@ TEST(LineReader, RecordsAndLineNumbers) {
   EXPECT_EQ(in.line_number(), static_cast<long long>(lines.size()));
   EXPECT_GT(handed_out, static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), wanted)));  // and some after a refill
 }
-
-#if defined(__linux__)
-// The flags of the mapping that holds address a, as /proc/self/smaps lists
-// them ("rd wr mr mw me ac hg"; "hg": huge pages asked for, "nh": refused).
-std::string mapping_flags(const void* a) {
-  const std::string smaps = test::slurp("/proc/self/smaps");
-  const auto at = reinterpret_cast<std::uintptr_t>(a);
-  bool inside = false;
-  std::string flags;
-  for (std::size_t from = 0, end; from < smaps.size(); from = end + 1) {
-    end = std::min(smaps.find('\n', from), smaps.size());
-    const std::string line = smaps.substr(from, end - from);
-    unsigned long first = 0, last = 0;
-    if (std::sscanf(line.c_str(), "%lx-%lx ", &first, &last) == 2 && line.find('-') < line.find(' '))
-      inside = first <= at && at < last;
-    else if (inside && line.starts_with("VmFlags:")) flags = line.substr(8);
-  }
-  return flags;
-}
-
-// After prepare_heap, a block far above malloc's usual threshold for a
-// mapping of its own comes from the heap (below its end), and lies on
-// memory asked for as 2 MiB pages where the trial found them to pay.
-TEST(Heap, LargeBlocksComeFromTheOneHeap) {
-  const HeapPages pages = prepare_heap();
-  if (pages == HeapPages::as_given) GTEST_SKIP() << "malloc is not the C library's here";
-  std::vector<char> block(std::size_t{8} << 20, 1);
-  EXPECT_LT(static_cast<const void*>(block.data() + block.size()), sbrk(0));
-  if (pages == HeapPages::huge) {
-    // (its first bytes may lie on the ordinary page before the reserve)
-    EXPECT_NE(mapping_flags(block.data() + block.size() / 2).find(" hg"), std::string::npos);
-    EXPECT_NE(mapping_flags(block.data() + block.size() - 1).find(" hg"), std::string::npos);
-  }
-}
-
-#endif
 
 }  // namespace
 }  // namespace pz
