@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -44,10 +45,11 @@ class Workers {
   // As many threads as the system grants, up to count: a system out of
   // threads or of room for their stacks gives fewer, or none.
   Workers(int count, std::function<void(Job&, int worker)> work) : work_(std::move(work)) {
-    threads_.reserve(static_cast<std::size_t>(count));
     try {
+      threads_.reserve(static_cast<std::size_t>(count));
       for (int i = 0; i < count; ++i) threads_.emplace_back([this, i] { serve(i); });
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
   }
   ~Workers() {

@@ -3,11 +3,13 @@
 // printout, or with -j several printouts at once (see parallel.hpp).
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
-#include <thread>
+
+#include <sched.h>
 
 #include "cells/cells.hpp"
 #include "driver/conversion.hpp"
@@ -82,6 +84,23 @@ void Run::printouts(int threads) {
     writer->commit(*plot);
     if (end == PrintoutEnd::end_of_file) return;
   }
+}
+
+// The number of CPUs this process may run on (its affinity mask, which a
+// container or taskset narrows), at most the -j limit; 1 where the system
+// does not tell.
+int usable_cpus() {
+  for (int cpus = CPU_SETSIZE; cpus <= 1 << 16; cpus *= 2) {
+    cpu_set_t* set = CPU_ALLOC(cpus);
+    if (set == nullptr) return 1;
+    const std::size_t size = CPU_ALLOC_SIZE(cpus);
+    const bool told = ::sched_getaffinity(0, size, set) == 0;
+    const int count = told ? CPU_COUNT_S(size, set) : 0;
+    CPU_FREE(set);
+    if (told) return std::clamp(count, 1, most_threads);
+    if (errno != EINVAL) return 1;  // (EINVAL: a mask of more CPUs than this one)
+  }
+  return 1;
 }
 
 // The number of distinct places of the located elements' centres in the
@@ -159,9 +178,7 @@ int main_program(int argc, char** argv) {
       stop("the printout file name is not UTF-8 text without control characters, as -vtk needs",
            "rename the printout file, or write zone-format plot files (without -vtk)");
     if (!settings.output_folder.empty()) make_output_folder(settings.output_folder);
-    const int threads = settings.threads > 0
-                            ? settings.threads
-                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads = settings.threads > 0 ? settings.threads : usable_cpus();
     const Projection asked = settings.projection;
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
     run->prepare_plot(asked);

@@ -19,8 +19,6 @@ std::string argument(std::string_view a) {
   return std::string(a);
 }
 
-constexpr int most_threads = 256;
-
 // The number of a -j option: 1 to most_threads.
 bool thread_count(std::string_view text, int& threads) {
   int n = 0;
@@ -86,8 +84,9 @@ compared exactly, stand before the printout file name, in any order:
   -m meshfile    read the mesh from that file instead of MESH in the working
                  directory, and locat, when needed, from the same folder
   -q             leave out the " Found printout" lines and the progress line
-  -j threads     convert that many printouts at once (default: one per core;
-                 -j 1 converts one after another); the output is the same
+  -j threads     convert that many printouts at once (default: one per CPU
+                 the program may use; -j 1 converts one after another); the
+                 output is the same
   -h, --help     print this help and end
   --version      print the version and end
 Without a printout file name the program asks for it and for the plane.

@@ -20,6 +20,9 @@
 
 namespace pz {
 
+// The most printouts -j converts at once.
+inline constexpr int most_threads = 256;
+
 struct Settings {
   std::string printout_file;  // trailing blanks cut
   Projection projection = Projection::automatic;
@@ -31,7 +34,7 @@ struct Settings {
   std::string output_folder;                // -o: the plot files go there (made when missing)
   std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
   bool quiet = false;  // -q: no catalogue lines, no progress line
-  int threads = 0;     // -j: printouts converted at once (0: one per core)
+  int threads = 0;     // -j: printouts converted at once (0: one per CPU the process may use)
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.
