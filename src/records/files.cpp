@@ -266,27 +266,10 @@ int OutFile::open_file(const std::string& path, int flags) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666);
   if (fd < 0) return errno;
   fd_ = fd;
-  owned_ = true;
-  positional_ = false;
-  offset_ = 0;
   used_ = 0;
   flushed_ = 0;
-  front_ = place_of(buf_, file_offset());
+  front_ = place_of(buf_, position());
   return 0;
-}
-
-void OutFile::attach_at(const OutFile& whole, std::uint64_t offset) {
-  abandon();
-  fd_ = whole.fd_;
-  owned_ = false;
-  positional_ = true;
-  offset_ = offset;
-  flushed_ = 0;
-  name_ = whole.name_;
-  unit_ = whole.unit_;
-  routine_ = whole.routine_;
-  if (!buf_) buf_ = block_buffer(block);
-  front_ = place_of(buf_, file_offset());
 }
 
 void OutFile::set_source(const Source& source, Routine routine) {
@@ -308,8 +291,7 @@ void OutFile::put(std::string_view s) {
 void OutFile::flush() {
   std::size_t done = 0;
   while (done < used_) {
-    ssize_t w = positional_ ? ::pwrite(fd_, front_ + done, used_ - done, static_cast<off_t>(offset_ + flushed_))
-                            : ::write(fd_, front_ + done, used_ - done);
+    ssize_t w = ::write(fd_, front_ + done, used_ - done);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       const int error = w < 0 ? errno : ENOSPC;
@@ -320,24 +302,16 @@ void OutFile::flush() {
     flushed_ += static_cast<std::uint64_t>(w);
   }
   used_ = 0;
-  front_ = place_of(buf_, file_offset());
+  front_ = place_of(buf_, position());
 }
 
 void OutFile::expect(std::uint64_t bytes) {
 #if defined(FALLOC_FL_KEEP_SIZE)
   if (fd_ >= 0 && bytes > 0)
-    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(file_offset()), static_cast<off_t>(bytes));
+    (void)::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(position()), static_cast<off_t>(bytes));
 #else
   (void)bytes;
 #endif
-}
-
-void OutFile::rewind() {
-  used_ = 0;
-  flushed_ = 0;
-  if (fd_ >= 0 && (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0))
-    fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
-  front_ = place_of(buf_, file_offset());
 }
 
 void OutFile::close() {
@@ -348,7 +322,7 @@ void OutFile::close() {
   // A finished plot file may wait for the printouts before it: its buffer
   // goes now, for the next file's.
   buf_.reset();
-  if (owned_ && ::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
+  if (::close(fd) != 0) fail(failure::write, Source{unit_, name_}, routine_, file_error(name_, errno));
 }
 
 int OutFile::release() {
@@ -359,7 +333,7 @@ int OutFile::release() {
 }
 
 void OutFile::abandon() {
-  if (fd_ >= 0 && owned_) ::close(fd_);
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   used_ = 0;
 }

@@ -236,8 +236,6 @@ class OutFile {
   // before and meet any failure themselves. Asking for more than is then
   // written would leave blocks beyond the file's end.
   void expect(std::uint64_t bytes);
-  // Starts the file again, empty: what was put is dropped, written or not.
-  void rewind();
   // Flushes and closes; a failure is failure 38 against the source.
   void close();
   // Closes without flushing or reporting (on a failure path).
@@ -246,21 +244,12 @@ class OutFile {
   int release();
   bool is_open() const { return fd_ >= 0; }
 
-  // The bytes put so far (since the file was created, or attached).
+  // The bytes put so far, since the file was created.
   std::uint64_t position() const { return flushed_ + used_; }
-  // Writes a part of the file `whole` writes, from byte offset on, by
-  // position, on the same descriptor (not taken over): two threads may
-  // each write their own part of one file. Failures are reported as whole's.
-  void attach_at(const OutFile& whole, std::uint64_t offset);
 
  private:
   int open_file(const std::string& path, int flags);
-  // The file offset of the next byte put.
-  std::uint64_t file_offset() const { return offset_ + position(); }
   int fd_ = -1;
-  bool owned_ = true;
-  bool positional_ = false;
-  std::uint64_t offset_ = 0;   // where a positional part begins (0 for a whole file)
   std::uint64_t flushed_ = 0;  // bytes written so far
   BlockBuffer buf_;
   char* front_ = nullptr;  // where in it the bytes not yet written begin
