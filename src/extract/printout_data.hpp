@@ -2,7 +2,7 @@
 // element, the arrays that group the slots by table column and name them,
 // and the printout's number and time. The plot writers read it. An
 // element-table value of at most 7 significant digits stays in its slot as
-// written (a short decimal or a compact value, see records/numbers.hpp):
+// written (a short decimal or a compact value, see records/short_decimals.hpp):
 // writers of binary values take binary_value() of a slot's value().
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "mesh/mesh.hpp"
-#include "records/numbers.hpp"
+#include "records/short_decimals.hpp"
 
 namespace pz {
 
@@ -63,7 +63,7 @@ struct PrintoutData {
   // and never moves the values of the tables before it; the blocks' memory
   // is kept for later printouts.
   //
-  // An element table's block holds compact values (see records/numbers.hpp),
+  // An element table's block holds compact values (see records/short_decimals.hpp),
   // in half the memory, as long as every value has a code: the first that
   // has none turns the block into doubles, the values so far with it, for
   // this and every later printout.

@@ -7,6 +7,7 @@
 
 #include "records/failure.hpp"
 #include "records/field_shape.hpp"
+#include "records/number_writing.hpp"
 
 namespace pz {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "records/numbers.hpp"
+#include "records/short_decimals.hpp"
 
 namespace pz::field_shape {
 
@@ -143,7 +143,7 @@ inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexce
   return true;
 }
 
-// A compact value's code (see CompactValue in records/numbers.hpp) from a
+// A compact value's code (see CompactValue in records/short_decimals.hpp) from a
 // short decimal's sign, digits (none for zero) and exponent; false for an
 // exponent beyond -64..63.
 inline bool compact_from_parts(bool negative, std::uint32_t nibbles, int exponent, CompactValue& code) noexcept {

@@ -1,8 +1,8 @@
-// Every record layout of the system, in one place.
+// The record layouts of the input files and of the console.
 //
 // Input records are text lines; a record shorter than a layout's columns
 // reads as blanks there. Character fields of the layouts below are 5-column
-// element names. Number fields follow the rules of numbers.hpp; a field that
+// element names. Number fields follow the rules of number_reading.hpp; a field that
 // is not a number is failure 64 against the file it came from.
 //
 //   layout             file / stream          fields
@@ -14,11 +14,9 @@
 //   (a)                wanted-column list     a line of 599 columns
 //   (i1)               standard input         the option answer, column 1
 //   (f40.0)            a table cell           at most 40 columns, right-aligned
-//   (a)                plot file              the variables header
-//   "Zone F=POINT I=" i5                       point zone header
-//   a " F=FEPOINT I=" i5 " J=" i5              cell zone header
-//   (1p,100e14.6)      plot file              point record, 100 numbers a line
-//   (4i6)              plot file              cell record
+//
+// The plot files' record layouts are the zone format's own
+// (plot/zone/zone_records.hpp).
 #pragma once
 
 #include <array>
@@ -29,7 +27,7 @@
 
 #include "records/failure.hpp"
 #include "records/files.hpp"
-#include "records/numbers.hpp"
+#include "records/number_reading.hpp"
 
 namespace pz {
 
@@ -122,8 +120,6 @@ using Line = FixedText<line_width>;
 // The 26 ASCII capitals in lower case; every other byte unchanged.
 inline char lower_case(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-// ---- input layouts -------------------------------------------------------
-
 // "(a)" into a 5-character keyword: the first 5 columns.
 inline Name read_keyword(std::string_view record) { return make_name(record); }
 
@@ -160,85 +156,5 @@ inline bool read_table_cell(std::string_view cell, double& value) { return read_
 inline bool read_table_value(std::string_view cell, double& value) {
   return read_real_as_written(cell.substr(0, 40), 0, value);
 }
-
-// ---- output layouts ------------------------------------------------------
-
-// A count written in "i5", or in full where it does not fit (a zone can
-// hold up to 140000 cells): five asterisks would leave the file unreadable.
-// Returns the end.
-char* write_count(char* out, std::int64_t value, int width);
-
-// "Zone F=POINT I=" i5
-void write_point_zone_header(OutFile& out, std::int64_t points);
-// title " F=FEPOINT I=" i5 " J=" i5 ("Zone" as title without a zone file)
-void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells);
-
-// "(1p,100e14.6)": numbers are added one by one; after 100 numbers the
-// record ends and the layout starts again on a new record. A record of a
-// known count of numbers is laid out in room reserved for all of it at
-// once: a number then costs its digits, and no bookkeeping of the file's
-// buffer.
-class RealRecord {
- public:
-  static constexpr int per_record = 100;
-  // The characters of a record of `values` numbers, with its line ends.
-  static constexpr std::size_t length(int values) {
-    const int line_ends = values > 0 ? (values - 1) / per_record + 1 : 1;
-    return static_cast<std::size_t>(values) * e14_width + static_cast<std::size_t>(line_ends);
-  }
-  // A record of exactly `values` numbers (at most a buffer's worth).
-  RealRecord(OutFile& out, int values) : out_(out), at_(out.reserve(length(values))) {}
-  // Adds a number: a double, or a compact value's code.
-  template <class Value>
-  void add(Value value) {
-    if (count_ == per_record) {
-      *at_++ = '\n';
-      count_ = 0;
-    }
-    at_ = write_field(at_, value);
-    ++count_;
-  }
-  // Adds count numbers, in one run while they stay on the record's line.
-  template <class Value>
-  void add_all(const Value* values, int count) {
-    if (count_ + count > per_record) {
-      for (int k = 0; k < count; ++k) add(values[k]);
-      return;
-    }
-    at_ = write_fields(at_, values, count);
-    count_ += count;
-  }
-  // Adds count numbers already laid out (count fields of e14_width
-  // characters), as many as the record still has room for at most.
-  void add_laid_out(std::string_view fields, int count) {
-    std::memcpy(at_, fields.data(), fields.size());
-    at_ += fields.size();
-    count_ += count;
-  }
-  // Ends the record (a record without numbers is an empty line).
-  void end() {
-    *at_++ = '\n';
-    out_.commit_to(at_);
-  }
-
- private:
-  static char* write_field(char* out, double value) { return write_e14_6(out, value); }
-  static char* write_field(char* out, CompactValue code) { return write_compact_e14_6(out, code); }
-  static char* write_fields(char* out, const double* values, int count) {
-    return write_e14_6_run(out, values, count);
-  }
-  static char* write_fields(char* out, const CompactValue* codes, int count) {
-    return write_compact_e14_6_run(out, codes, count);
-  }
-
-  OutFile& out_;
-  char* at_;
-  int count_ = 0;
-};
-
-// "(4i6)", with its line end: cell_record_width characters from out;
-// returns the end.
-inline constexpr int cell_record_width = 25;
-char* write_cell_record(char* out, const std::array<int, 4>& corners);
 
 }  // namespace pz

@@ -1,4 +1,6 @@
-#include "records/numbers.hpp"
+#include "records/number_reading.hpp"
+#include "records/number_writing.hpp"
+#include "records/short_decimals.hpp"
 
 #include <algorithm>
 #include <array>

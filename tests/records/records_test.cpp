@@ -22,7 +22,8 @@
 
 #include "records/field_shape.hpp"
 #include "records/layouts.hpp"
-#include "records/numbers.hpp"
+#include "records/number_reading.hpp"
+#include "records/number_writing.hpp"
 #include "support/run.hpp"
 
 namespace pz {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "records/files.hpp"
-#include "records/numbers.hpp"
+#include "records/number_writing.hpp"
 
 namespace pz {
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "plot/plot_file.hpp"
+#include "plot/zone/zone_records.hpp"
 #include "records/failure.hpp"
 #include "records/layouts.hpp"
 

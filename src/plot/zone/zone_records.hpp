@@ -1,0 +1,100 @@
+// The record layouts of a zone-format plot file (see zone_format.hpp):
+//
+//   layout                          record
+//   (a)                             the variables header
+//   "Zone F=POINT I=" i5            point zone header
+//   a " F=FEPOINT I=" i5 " J=" i5   cell zone header
+//   (1p,100e14.6)                   point record, 100 numbers a line
+//   (4i6)                           cell record
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "records/files.hpp"
+#include "records/number_writing.hpp"
+
+namespace pz {
+
+// A count written in "i5", or in full where it does not fit (a zone can
+// hold up to 140000 cells): five asterisks would leave the file unreadable.
+// Returns the end.
+char* write_count(char* out, std::int64_t value, int width);
+
+// "Zone F=POINT I=" i5
+void write_point_zone_header(OutFile& out, std::int64_t points);
+// title " F=FEPOINT I=" i5 " J=" i5 ("Zone" as title without a zone file)
+void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells);
+
+// "(1p,100e14.6)": numbers are added one by one; after 100 numbers the
+// record ends and the layout starts again on a new record. A record of a
+// known count of numbers is laid out in room reserved for all of it at
+// once: a number then costs its digits, and no bookkeeping of the file's
+// buffer.
+class RealRecord {
+ public:
+  static constexpr int per_record = 100;
+  // The characters of a record of `values` numbers, with its line ends.
+  static constexpr std::size_t length(int values) {
+    const int line_ends = values > 0 ? (values - 1) / per_record + 1 : 1;
+    return static_cast<std::size_t>(values) * e14_width + static_cast<std::size_t>(line_ends);
+  }
+  // A record of exactly `values` numbers (at most a buffer's worth).
+  RealRecord(OutFile& out, int values) : out_(out), at_(out.reserve(length(values))) {}
+  // Adds a number: a double, or a compact value's code.
+  template <class Value>
+  void add(Value value) {
+    if (count_ == per_record) {
+      *at_++ = '\n';
+      count_ = 0;
+    }
+    at_ = write_field(at_, value);
+    ++count_;
+  }
+  // Adds count numbers, in one run while they stay on the record's line.
+  template <class Value>
+  void add_all(const Value* values, int count) {
+    if (count_ + count > per_record) {
+      for (int k = 0; k < count; ++k) add(values[k]);
+      return;
+    }
+    at_ = write_fields(at_, values, count);
+    count_ += count;
+  }
+  // Adds count numbers already laid out (count fields of e14_width
+  // characters), as many as the record still has room for at most.
+  void add_laid_out(std::string_view fields, int count) {
+    std::memcpy(at_, fields.data(), fields.size());
+    at_ += fields.size();
+    count_ += count;
+  }
+  // Ends the record (a record without numbers is an empty line).
+  void end() {
+    *at_++ = '\n';
+    out_.commit_to(at_);
+  }
+
+ private:
+  static char* write_field(char* out, double value) { return write_e14_6(out, value); }
+  static char* write_field(char* out, CompactValue code) { return write_compact_e14_6(out, code); }
+  static char* write_fields(char* out, const double* values, int count) {
+    return write_e14_6_run(out, values, count);
+  }
+  static char* write_fields(char* out, const CompactValue* codes, int count) {
+    return write_compact_e14_6_run(out, codes, count);
+  }
+
+  OutFile& out_;
+  char* at_;
+  int count_ = 0;
+};
+
+// "(4i6)", with its line end: cell_record_width characters from out;
+// returns the end.
+inline constexpr int cell_record_width = 25;
+char* write_cell_record(char* out, const std::array<int, 4>& corners);
+
+}  // namespace pz
