@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "records/numbers.hpp"
+#include "records/number_reading.hpp"
+#include "records/number_writing.hpp"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/zone/zone_format.hpp"
-#include "records/numbers.hpp"
+#include "records/number_writing.hpp"
 
 namespace {
 

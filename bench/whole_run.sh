@@ -16,15 +16,16 @@
 # and the wall and CPU time per table line at a tenth of the grid and at the
 # full grid. GiB 0 leaves the big file out.
 #
-# Then the older cases: the 99 999-element 2-D grid with 5
+# Then a listing in the layout simulators print (2 600 elements, 40
+# printouts of paged tables between iteration lines, about 71 MB) at the
+# same thread counts. Then the older cases: the 99 999-element 2-D grid with 5
 # printouts (element table of 12
 # columns, connection table of 4 columns, page breaks); the dense 3-D block
 # with 1 199 636 connections as 3-D points, 2 printouts of both tables, and 2
 # printouts of its connection table alone for the time per connection row;
 # then three adversarial shapes (below).
 #
-# printzone is built as a Release build builds it: by profile, with g++ 12
-# or later (see README.md).
+# printzone is built as a Release build builds it (see README.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/printzone-bench}
@@ -92,12 +93,12 @@ timed_run() {
 
 # Wall time at -j 1, -j 2 and one thread per core, beside cat over the
 # input and a copy of the plot files' bytes.
-threads_table() {  # name printouts rounds [machine]
-  local name=$1 printouts=$2 rounds=$3 cores
+threads_table() {  # name printouts rounds [machine] [mesh-kind layout option]
+  local name=$1 printouts=$2 rounds=$3 kind=${5:-2d} layout=${6:-} option=${7:-} cores
   cores=$(nproc)
   rm -rf "$name" && mkdir "$name" && cd "$name"
-  "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
-  "$build/bench/gen_printout" MESH "$printouts" case.out
+  "$build/bench/gen_mesh" "$kind" 1 MESH >/dev/null
+  "$build/bench/gen_printout" MESH "$printouts" case.out $layout
   cat case.out MESH >/dev/null  # warm the page cache
   # Fresh memory, and what threads can gain on this machine, over this file.
   [ -z "${4:-}" ] || "$build/bench/machine_scaling" case.out
@@ -111,7 +112,7 @@ threads_table() {  # name printouts rounds [machine]
   threads=$(printf '%s\n' 1 2 "$cores" | awk '!seen[$0]++')
   for k in $(seq "$rounds"); do
     for j in $threads; do
-      rows+=("$j $(timed_run -j "$j" case.out)")
+      rows+=("$j $(timed_run -j "$j" $option case.out)")
     done
     rm -f copy.*
     sync
@@ -124,7 +125,7 @@ threads_table() {  # name printouts rounds [machine]
   done
   for j in $threads; do
     rm -f case.out.[0-9]*
-    /usr/bin/time -f "%M" -o rss.txt "$build/printzone" -j "$j" case.out >/dev/null
+    /usr/bin/time -f "%M" -o rss.txt "$build/printzone" -j "$j" $option case.out >/dev/null
     peaks+=("$j $(cat rss.txt)")
   done
   python3 - "$name" "$cores" "$rounds" "$(cat case.out MESH | wc -c)" "$(cat case.out.[0-9]* | wc -c)" "${cats[@]}" -- "${rows[@]}" -- "${peaks[@]}" <<'PY'
@@ -158,6 +159,10 @@ PY
 }
 
 threads_table largest-grid 3 5 machine
+# A listing in the layout simulators print, of the size of the runs users
+# have: 2 600 elements, 5 098 connections, 40 printouts of 71 MB in pages
+# of 50 rows (see gen_printout.cpp), as 3-D points (69 MB out).
+threads_table simulator-layout 40 5 "" section simulator -xyz
 [ "$gib" = 0 ] || threads_table "printout-of-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")" 3
 
 # Time per table line at a tenth of the grid and at the full grid, at -j 1:
