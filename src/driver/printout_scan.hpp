@@ -37,6 +37,12 @@ struct PrintoutStart {
 // where a printout ends, the next must begin, and the last must end with
 // the file (see Parallel::commit_all); a wrong guess costs the printouts
 // after it, a wrong line number those whose messages name lines.
+//
+// What guessing buys, measured (15 alternating runs with and without it,
+// medians, on a shared 2-core machine): on the largest grid (99 999
+// elements, 3 printouts alike, 98 MB) at -j 2, a run without it takes 1.12
+// of the wall time (1.11 of the CPU time); on 40 printouts of 2 600
+// elements in the layout simulators print, 1.10 (within the noise).
 class PrintoutScanner {
  public:
   // A scan of a regular file of file_size bytes.
