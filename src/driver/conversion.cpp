@@ -26,22 +26,39 @@ bool next_line(LineReader& in, ScanLine& line) {
 
 }  // namespace
 
-bool skip_to_header_line(LineReader& in, ScanLine& line) {
-  while (!line.is_header()) {
+bool skip_to_printout(LineReader& in, ScanLine& line, PrintoutLayout& layout, std::string_view current_steps) {
+  for (;;) {
+    if (layout == PrintoutLayout::unknown) {
+      layout = layout_begun_by(line.text.view());
+      if (layout != PrintoutLayout::unknown) return true;
+    } else if (begins_printout(line.text.view(), layout, current_steps)) {
+      return true;
+    }
     if (!next_line(in, line)) return false;
   }
+}
+
+bool read_label(LineReader& in, const ScanLine& line, PrintoutLayout layout, long number, PrintoutLabel& label) {
+  if (layout == PrintoutLayout::output_after) {
+    label = output_after_label(*read_output_after(line.text.view()), number);
+    return true;
+  }
+  std::string_view record;
+  if (!in.next(record)) return false;
+  label = values_line_label(record, number);
   return true;
 }
 
-std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, const Line& values_line,
-                                                   long number, PrintoutData& data, PrintoutEnd& end) const {
-  if (!settings.quiet) catalogue(number, values_line.cols(3, 20));
+std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& line, PrintoutLayout layout,
+                                                   const PrintoutLabel& label, long number, PrintoutData& data,
+                                                   PrintoutEnd& end) const {
+  if (!settings.quiet) catalogue(number, label.shown);
   std::unique_ptr<PrintoutPlot> plot = writer.begin(plot_file_name(base_name, number));
   data.number = number;
   data.start(settings.projection, true);
   end = PrintoutEnd::end_of_file;
   while (next_line(in, line)) {
-    if (line.is_header()) {
+    if (begins_printout(line.text.view(), layout, label.steps)) {
       end = PrintoutEnd::header_line;
       break;
     }
@@ -54,7 +71,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
         outcome == TableOutcome::end_of_file)
       break;
   }
-  data.time = printout_time(values_line.view(), number);
+  data.time = label.time;
   // The messages of the zone file's unknown names come with every plot.
   write_console(zones.messages, false);
   plot->write(data, zones, mesh);

@@ -25,13 +25,14 @@ namespace {
 // One printout in flight: where it begins, and what its conversion gave.
 struct Job {
   long number = 0;
-  std::uint64_t start = 0;  // offset of its header line
+  std::uint64_t start = 0;  // offset of its first line
   long long line = 0;       // and that line's number
+  PrintoutLayout layout = PrintoutLayout::header_lines;  // the file's
 
   ConsoleCapture console;  // its console output, in order
   std::unique_ptr<PrintoutPlot> plot;
   std::exception_ptr error;  // the failure or stop that ended it
-  std::uint64_t end = 0;     // offset of the header line after it, or the file's size
+  std::uint64_t end = 0;     // offset of the next printout's first line, or the file's size
   long long end_line = 0;    // and that line's number
   bool done = false;
   // What its line numbers are short of the true ones, once the printout
@@ -147,15 +148,15 @@ void convert(const Conversion& conversion, int fd, std::uint64_t file_size, Job&
     in.attach_at(fd, job.start, job.line - 1, Source{unit::printout, conversion.settings.printout_file},
                  Routine::main_program);
     ScanLine line;
-    Line values_line;
     std::string_view record;
-    in.next(record);  // the header line
-    in.next(record);
-    values_line.assign(record);
+    in.next(record);  // the printout's first line
+    line.assign(record);
+    PrintoutLabel label;
+    read_label(in, line, job.layout, job.number, label);  // (the scan has seen that it can)
     PrintoutEnd end;
-    job.plot = conversion.printout(in, line, values_line, job.number, data, end);
-    const bool at_header =
-        end == PrintoutEnd::header_line || (end == PrintoutEnd::skip_rest && skip_to_header_line(in, line));
+    job.plot = conversion.printout(in, line, job.layout, label, job.number, data, end);
+    const bool at_header = end == PrintoutEnd::header_line ||
+                           (end == PrintoutEnd::skip_rest && skip_to_printout(in, line, job.layout, label.steps));
     job.end = at_header ? in.last_record_offset() : file_size;
     job.end_line = in.line_number();
   } catch (...) {
@@ -192,7 +193,8 @@ class Parallel final : public ParallelPrintouts {
 
   bool running() const { return workers_.running(); }
 
-  void commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
+  long commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
+    long committed = 0;
     for (;;) {
       std::uint64_t start;
       long long line;
@@ -207,7 +209,7 @@ class Parallel final : public ParallelPrintouts {
       if (at_end) scan_complete_ = true;
       if (in_flight_.empty()) {
         if (cut_short(in_, file_size_)) fail_cut_short(in_, file_size_);
-        return;
+        return committed;
       }
 
       Job& job = *in_flight_.front();
@@ -230,6 +232,7 @@ class Parallel final : public ParallelPrintouts {
         std::rethrow_exception(job.error);
       }
       writer.commit(*job.plot);
+      ++committed;
       const bool next_where_it_ended = in_flight_.size() > 1 ? in_flight_[1]->start == job.end
                                                              : !scanner_.ended_at_guess() || job.end == file_size_;
       if (next_where_it_ended && in_flight_.size() > 1)
@@ -274,6 +277,7 @@ class Parallel final : public ParallelPrintouts {
     job->number = next_number_++;
     job->start = start;
     job->line = line;
+    job->layout = scanner_.layout();
     in_flight_.push_back(std::move(job));
     return *in_flight_.back();
   }

@@ -49,7 +49,8 @@ class ParallelPrintouts {
   // plot files through writer in printout order, telling progress; the
   // first failure or stop in printout order ends the run as it would a run
   // of one printout after another.
-  virtual void commit_all(PlotWriter& writer, std::optional<Progress>& progress) = 0;
+  // Returns how many printouts were committed.
+  virtual long commit_all(PlotWriter& writer, std::optional<Progress>& progress) = 0;
 };
 
 // Starts `threads` workers (or as many as the system grants, at least

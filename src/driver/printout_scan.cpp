@@ -6,7 +6,15 @@
 
 namespace pz {
 
-bool PrintoutScanner::may_begin_printout(std::string_view record) { return text_initial(record) == header_marker[0]; }
+bool PrintoutScanner::may_begin_printout(std::string_view record, PrintoutLayout layout) {
+  const char initial = text_initial(record);
+  switch (layout) {
+    case PrintoutLayout::header_lines: return initial == 't';
+    case PrintoutLayout::output_after: return initial == 'o';
+    case PrintoutLayout::unknown: break;
+  }
+  return initial == 't' || initial == 'o';
+}
 
 std::string_view PrintoutScanner::read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size) {
   ssize_t got;

@@ -6,15 +6,17 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
 #include "driver/conversion.hpp"
+#include "extract/printout_start.hpp"
 #include "records/files.hpp"
 
 namespace pz {
 
-// Where a printout begins: the offset of its header line, and that line's
+// Where a printout begins: the offset of its first line, and that line's
 // number.
 struct PrintoutStart {
   std::uint64_t offset = 0;
@@ -22,14 +24,16 @@ struct PrintoutStart {
 };
 
 // Where printouts begin: each at a header line that has a line after it
-// (its values line); the next is looked for after that values line.
+// (its values line), the next looked for after that values line; or, in a
+// file whose first such line is an OUTPUT AFTER line, at each OUTPUT AFTER
+// line of a new step count (see extract/printout_start.hpp).
 //
 // The printouts of one run are often alike, to the byte or nearly. Once two
 // are found, the next is first looked for as far after the last as the last
 // is after the one before, on as many lines, and taken without reading what
 // lies between when a header line and a values line begin there, or else
 // nearest there within a sixteenth of that distance (its line number then
-// counted from the guess). A guess at or past the end of the file ends the
+// counted from the guess); in files of header lines only. A guess at or past the end of the file ends the
 // scan without reading the last printout through. With one found, and much
 // of a large file read without finding the next, the next is looked for
 // where the rest of the file would have its second printout, were its
@@ -52,6 +56,7 @@ class PrintoutScanner {
   void restart(std::uint64_t at, long long line) {
     in_.seek(at, line);
     before_last_ = last_ = {};
+    steps_.clear();  // (the scan goes on from a printout's first line)
     ended_at_guess_ = false;
     tried_second_ = true;  // (a restart follows a wrong guess: read on)
   }
@@ -59,27 +64,43 @@ class PrintoutScanner {
   // Whether the scan ended at a guess that no printout follows the last.
   bool ended_at_guess() const { return ended_at_guess_; }
 
-  // The next printout's header line; false when there is none.
+  // The layout of the file, once a printout is found.
+  PrintoutLayout layout() const { return layout_; }
+
+  // The next printout's first line; false when there is none.
   bool next(std::uint64_t& start, long long& line) {
-    if (guess(start, line)) return true;
+    if (layout_ == PrintoutLayout::header_lines && guess(start, line)) return true;
     if (ended_at_guess_) return false;
     std::string_view text;
+    const auto wanted = [this](std::string_view record) { return may_begin_printout(record, layout_); };
     for (;;) {
       // (with one printout found)
-      if (before_last_.line == 0 && last_.line != 0 && guess_second(start, line)) return true;
-      if (!in_.next_wanted(text, may_begin_printout)) return false;
-      if (!is_header_record(text)) continue;
+      if (layout_ == PrintoutLayout::header_lines && before_last_.line == 0 && last_.line != 0 &&
+          guess_second(start, line))
+        return true;
+      if (!in_.next_wanted(text, wanted)) return false;
+      const std::string_view record = text.substr(0, std::min(text.size(), line_width));
+      if (layout_ == PrintoutLayout::unknown) {
+        layout_ = layout_begun_by(record);
+        if (layout_ == PrintoutLayout::unknown) continue;
+      } else if (!begins_printout(record, layout_, steps_)) {
+        continue;
+      }
       start = in_.last_record_offset();
       line = in_.line_number();
-      if (!in_.next(text)) return false;  // the values line: a header line ending the file starts no printout
+      if (layout_ == PrintoutLayout::output_after) {
+        steps_ = read_output_after(record)->steps;
+      } else if (!in_.next(text)) {
+        return false;  // the values line: a header line ending the file starts no printout
+      }
       found_printout({start, line});
       return true;
     }
   }
 
  private:
-  // Whether a line may be a header line.
-  static bool may_begin_printout(std::string_view record);
+  // Whether a line may begin a printout of a file in layout.
+  static bool may_begin_printout(std::string_view record, PrintoutLayout layout);
   // Up to `size` bytes of a file from byte offset on, read by position into
   // buffer: those read (none at the end of the file or on an error).
   static std::string_view read_at(int fd, std::uint64_t offset, char* buffer, std::size_t size);
@@ -101,7 +122,7 @@ class PrintoutScanner {
   }
 
   static bool is_header_candidate(std::string_view record) {
-    return may_begin_printout(record) && is_header_record(record);
+    return may_begin_printout(record, PrintoutLayout::header_lines) && is_header_record(record);
   }
 
   // The guess after the last two printouts found, taken where it holds.
@@ -197,6 +218,8 @@ class PrintoutScanner {
 
   LineReader& in_;
   const std::uint64_t file_size_;
+  PrintoutLayout layout_ = PrintoutLayout::unknown;
+  std::string steps_;  // the OUTPUT AFTER layout: the last printout's step count
   PrintoutStart before_last_, last_;            // the last two printouts found (line 0: none)
   bool ended_at_guess_ = false;
   bool tried_second_ = false;  // the guess after one printout found was tried

@@ -40,10 +40,11 @@ struct Run {
   std::optional<Conversion> conversion;
 
   void prepare_plot(Projection asked);
-  void printouts(int threads);
+  // Converts the printouts; returns how many there were.
+  long printouts(int threads);
 };
 
-void Run::printouts(int threads) {
+long Run::printouts(int threads) {
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   writer = settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
   conversion.emplace(Conversion{settings,
@@ -60,30 +61,28 @@ void Run::printouts(int threads) {
   LineReader in;
   in.open(settings.printout_file, Source{unit::printout, settings.printout_file}, Routine::main_program);
   if (threads > 1) {
-    if (const std::unique_ptr<ParallelPrintouts> parallel = begin_in_parallel(*conversion, in, threads)) {
-      parallel->commit_all(*writer, progress);
-      return;
-    }
+    if (const std::unique_ptr<ParallelPrintouts> parallel = begin_in_parallel(*conversion, in, threads))
+      return parallel->commit_all(*writer, progress);
   }
   if (progress) in.watch(&*progress);
 
   // One printout after another, on this thread.
   ScanLine line;
-  Line values_line;
+  PrintoutLayout layout = PrintoutLayout::unknown;
+  PrintoutLabel label;
   long number = 0;
   for (;;) {
     // After a table left out, the rest of its printout is passed over here.
-    if (!skip_to_header_line(in, line)) return;
-    std::string_view record;
-    if (!in.next(record)) return;  // a header line ending the file starts no printout
-    values_line.assign(record);
+    if (!skip_to_printout(in, line, layout, label.steps)) break;
+    if (!read_label(in, line, layout, number + 1, label)) break;  // a header line ending the file starts no printout
     ++number;
     if (progress) progress->printout_started(number);
     PrintoutEnd end;
-    const std::unique_ptr<PrintoutPlot> plot = conversion->printout(in, line, values_line, number, *data, end);
+    const std::unique_ptr<PrintoutPlot> plot = conversion->printout(in, line, layout, label, number, *data, end);
     writer->commit(*plot);
-    if (end == PrintoutEnd::end_of_file) return;
+    if (end == PrintoutEnd::end_of_file) break;
   }
+  return number;
 }
 
 // The number of CPUs this process may run on (its affinity mask, which a
@@ -129,6 +128,14 @@ void warn_of_empty_view(Projection plane, const Mesh& mesh, const Cells& traced)
     warn(in_plane + " the " + std::to_string(elements.located) + " elements fall on " + std::to_string(places) +
          " places: try another plane, or none for the plane across the smallest extent");
   }
+}
+
+// A printout file in which no printout begins converts to nothing: most
+// likely not the file meant, or one of a layout not read.
+void warn_of_no_printout(const std::string& file) {
+  warn("no printout found in " + file +
+       ": a printout begins at a header line, whose first words are \"TOTAL TIME\" (in any case, after "
+       "column 1), followed by its values line, or at a line \"OUTPUT AFTER n TIME STEPS t SECONDS\"");
 }
 
 // The -o folder, with its parents, when missing.
@@ -183,7 +190,7 @@ int main_program(int argc, char** argv) {
     read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
     run->prepare_plot(asked);
     run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
-    run->printouts(threads);
+    if (run->printouts(threads) == 0) warn_of_no_printout(settings.printout_file);
     flush_console();
     return 0;
   } catch (const RunEnd& end) {

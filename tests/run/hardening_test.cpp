@@ -209,7 +209,12 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
        {{"p.out.1", one_table_plot}}},
       {{.printout = second + " ELEM1 ELEM2 INDEX  FLOH\n"}, 24, eof, {{"p.out.1", one_table_plot}}},
       {{.printout = second + " ELEM.  INDEX  P"}, 24, eof, {{"p.out.1", one_table_plot}}},
-      {{.printout = lines({" nothing here", " ELEM.  INDEX  P"})}, 0, "", {{"stdout", ""}}},  // no printout
+      // No printout: a warning says what begins one.
+      {{.printout = lines({" nothing here", " ELEM.  INDEX  P"})}, 0,
+       "printzone: warning: no printout found in p.out: a printout begins at a header line, whose first words are "
+       "\"TOTAL TIME\" (in any case, after column 1), followed by its values line, or at a line \"OUTPUT AFTER n TIME "
+       "STEPS t SECONDS\"",
+       {{"stdout", ""}}},
   });
 }
 
