@@ -79,7 +79,8 @@ std::string write_hub_mesh(int side) {
   if (f == nullptr) return path;
   auto name = [](int k) {
     std::string n = "C0000";
-    for (int i = 4; i >= 1; --i, k /= 36) n[static_cast<std::size_t>(i)] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[k % 36];
+    for (int i = 4; i >= 1; --i, k /= 36)
+      n[static_cast<std::size_t>(i)] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[k % 36];
     return n;
   };
   auto element = [f](const std::string& n, double x, double y, double z) {
