@@ -1,7 +1,7 @@
 // Writes MESH and a printout file case.out of a shape that once cost
 // quadratic time, for timing whole runs on them:
 //
-//   gen_adversarial names|star|printouts <dir>
+//   gen_adversarial names|star|hub|printouts <dir> [cells]
 //
 // names      99 999 element names whose slots in the name index's old
 //            table (a fixed multiplicative hash, 2^18 slots) all fall in its
@@ -10,11 +10,18 @@
 // star       an element at the first end of 80 000 connections (to
 //            elements around it on a circle), and one printout with a
 //            connection table over them;
+// hub        a square grid of surface cells (40 000, or the number given,
+//            rounded down to a square) at unit spacing in x and y, z = 0,
+//            each connected to its right and upper neighbours, and a
+//            boundary element above the middle of the surface (z = 10)
+//            connected to every one of them; one printout with an element
+//            table over them all;
 // printouts  a 2 x 2 grid and 16 000 printouts of one small element
 //            table each (for the -vtk collection file).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -99,6 +106,39 @@ void star(const std::string& dir) {
   std::fclose(out);
 }
 
+void hub(const std::string& dir, int cells) {
+  int side = 1;
+  while ((side + 1) * (side + 1) <= cells) ++side;
+  FILE* mesh = open_file(dir + "/MESH");
+  FILE* out = open_file(dir + "/case.out");
+  auto name = [](int k, char* buf) {  // "C" and k in four base-36 digits
+    const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    buf[0] = 'C';
+    for (int i = 4; i >= 1; --i, k /= 36) buf[i] = digits[k % 36];
+    buf[5] = '\0';
+  };
+  char a[8], b[8];
+  std::fprintf(mesh, "ELEME\n");
+  std::fprintf(out, " TOTAL TIME\n 1.0\n ELEM.  INDEX  P\n");
+  for (int k = 0; k < side * side; ++k) {
+    name(k, a);
+    element(mesh, a, k % side, k / side);
+    std::fprintf(out, " %s %5d  %d.5\n", a, k + 1, k % 10);
+  }
+  std::fprintf(mesh, "%-5.5s%45s%10.4f%10.4f%10.4f\n", "ATM 0", "", (side - 1) / 2.0, (side - 1) / 2.0, 10.0);
+  std::fprintf(mesh, "\nCONNE\n");
+  for (int k = 0; k < side * side; ++k) {
+    name(k, a);
+    if (k % side + 1 < side) name(k + 1, b), connection(mesh, a, b);
+    if (k + side < side * side) name(k + side, b), connection(mesh, a, b);
+    connection(mesh, a, "ATM 0");
+  }
+  std::fprintf(mesh, "+++\n");
+  std::fprintf(out, " @@@@@@@@@@@@@@@@@@@@\n");
+  std::fclose(mesh);
+  std::fclose(out);
+}
+
 void printouts(const std::string& dir) {
   FILE* mesh = open_file(dir + "/MESH");
   std::fprintf(mesh, "ELEME\n");
@@ -122,13 +162,14 @@ void printouts(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: gen_adversarial names|star|printouts <dir>\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: gen_adversarial names|star|hub|printouts <dir> [cells]\n");
     return 2;
   }
   const std::string shape = argv[1], dir = argv[2];
   if (shape == "names") names(dir);
   else if (shape == "star") star(dir);
+  else if (shape == "hub") hub(dir, argc == 4 ? std::atoi(argv[3]) : 40000);
   else if (shape == "printouts") printouts(dir);
   else return 2;
   return 0;

@@ -33,6 +33,11 @@ struct ConnectionGraph {
 // cells 1..count: a face of K vertices gives one cell for K = 3 or 4 (three
 // vertices repeat the third) and a fan of 1 + ceil((K-4)/2) cells for K > 4.
 // A walk that needs a cell beyond capacity stops the run. Returns the count.
-int trace_cells(Cells& cells, const ConnectionGraph& graph, int capacity = cell_capacity);
+// The next step at an element whose list is longer than long_list is found
+// by the direction of its connections rather than a look at all of them
+// (the cells are the same; the time stays linear in the connections).
+inline constexpr int long_connection_list = 32;
+int trace_cells(Cells& cells, const ConnectionGraph& graph, int capacity = cell_capacity,
+                int long_list = long_connection_list);
 
 }  // namespace pz

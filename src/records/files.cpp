@@ -86,6 +86,7 @@ void LineReader::open(const std::string& path, const Source& source, Routine rou
   }
   attach(fd, Source{source.unit, path}, routine);
   owned_ = true;
+  at_file_start_ = true;
 }
 
 void LineReader::attach(int fd, const Source& source, Routine routine) {
@@ -97,6 +98,7 @@ void LineReader::attach(int fd, const Source& source, Routine routine) {
   owned_ = false;
   eof_ = false;
   skipping_ = false;
+  at_file_start_ = false;
   begin_ = end_ = 0;
   line_number_ = 0;
   bytes_read_ = 0;
@@ -111,6 +113,7 @@ void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before,
   positional_block_ = std::size_t{1} << 14;
   bytes_read_ = offset;
   line_number_ = lines_before;
+  at_file_start_ = offset == 0;
 }
 
 std::optional<std::uint64_t> LineReader::line_start_from(std::uint64_t offset, std::size_t reach) const {
@@ -139,11 +142,40 @@ void LineReader::seek(std::uint64_t offset, long long lines_before) {
   begin_ = end_ = 0;
   line_number_ = lines_before;
   bytes_read_ = offset;
+  at_file_start_ = offset == 0 && (owned_ || positional_);
+}
+
+namespace {
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// Whether the bytes at the front of a file may still turn out to be a
+// byte-order mark when more are read.
+bool may_begin_mark(const char* bytes, std::size_t n) {
+  return n < byte_order_mark.size() && std::string_view(bytes, n) == byte_order_mark.substr(0, n);
+}
+}  // namespace
+
+void LineReader::pass_over_mark() {
+  at_file_start_ = false;
+  if (std::string_view(data_ + begin_, end_ - begin_).starts_with(byte_order_mark)) begin_ += byte_order_mark.size();
 }
 
 // Moves the unread rest to the front (each byte at its file offset's place
-// in a cache line) and reads another block behind it.
+// in a cache line) and reads another block behind it. At the file's start
+// it reads on until the first bytes tell whether a byte-order mark stands
+// there (a pipe may hand them out one by one), and passes over one.
 bool LineReader::fill() {
+  if (eof_) return false;
+  if (at_file_start_) {
+    bool read = false;
+    while (may_begin_mark(data_ + begin_, end_ - begin_) && fill_once()) read = true;
+    pass_over_mark();
+    return read;
+  }
+  return fill_once();
+}
+
+bool LineReader::fill_once() {
   if (eof_) return false;
   const std::size_t rest = end_ - begin_;
   char* const front = place_of(buf_, bytes_read_ - rest);

@@ -7,7 +7,10 @@
 // (files: 1024, beyond every column a layout reads; the console: 64 KiB,
 // beyond the longest path the system takes), so memory does not grow with
 // the length of a line or the size of the file. A failed read is the
-// run-time failure "error during read" of the file.
+// run-time failure "error during read" of the file. A file that begins with
+// a UTF-8 byte-order mark (EF BB BF, which some editors write) is read as if
+// it began after it: the first record starts behind the mark, whose bytes
+// still count in the file's offsets.
 //
 // OutFile collects one file's output in a buffer and writes it in large
 // blocks; a failed write or close is the run-time failure "error during
@@ -162,6 +165,11 @@ class LineReader {
 
  private:
   bool fill();
+  // fill() without the look for a byte-order mark.
+  bool fill_once();
+  // Passes over a byte-order mark at the front of the block, the file's
+  // first bytes.
+  void pass_over_mark();
   // next() where the line does not stand whole in the block.
   bool next_across(std::string_view& record);
   // The record of the line that ends at the line end nl, in the block:
@@ -182,6 +190,7 @@ class LineReader {
   bool eof_ = false;
   bool skipping_ = false;
   bool positional_ = false;      // reading by position (attach_at)
+  bool at_file_start_ = false;   // the next read begins the file: a byte-order mark may stand there
   std::size_t positional_block_ = 0;  // bytes the next read by position asks for
   BlockBuffer buf_;              // the block buffer of a file
   char* data_ = nullptr;         // where in it the bytes read begin

@@ -1,6 +1,8 @@
 // The cell tracer on worked examples and on grids read in any order.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -16,7 +18,7 @@ using Conns = std::vector<std::pair<int, int>>;
 
 // Points 1..n and connections in reading order, each new connection linked
 // at the head of both ends' lists, as the mesh reader links them.
-Cells trace(const Pts& pts, const Conns& conns) {
+Cells trace(const Pts& pts, const Conns& conns, int long_list = pz::long_connection_list) {
   std::vector<std::array<double, 3>> centres{{}};
   for (auto [u, v] : pts) centres.push_back({u, v, 7.0});
   std::vector<int> first(pts.size() + 1, 0);
@@ -27,7 +29,8 @@ Cells trace(const Pts& pts, const Conns& conns) {
     first[a] = first[b] = k++;
   }
   pz::Cells out;
-  const int n = pz::trace_cells(out, {centres, first, ends, next, static_cast<int>(pts.size())});
+  const int n = pz::trace_cells(out, {centres, first, ends, next, static_cast<int>(pts.size())}, pz::cell_capacity,
+                                long_list);
   return Cells(out.corners.begin() + 1, out.corners.begin() + 1 + n);
 }
 
@@ -56,7 +59,69 @@ TEST(TraceCells, WorkedExamples) {
       {"self-connections", square, {{1, 1}, {1, 2}, {2, 3}, {3, 3}, {3, 4}, {4, 1}, {4, 4}}, {{1, 2, 3, 4}}},
       {"coincident centres", {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 1}},
        {{1, 2}, {2, 3}, {4, 5}, {3, 4}, {4, 1}, {5, 4}}, {{1, 2, 3, 4}}}};
-  for (const auto& c : cases) EXPECT_EQ(trace(c.pts, c.conns), c.cells) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_EQ(trace(c.pts, c.conns), c.cells) << c.name;
+    EXPECT_EQ(trace(c.pts, c.conns, 0), c.cells) << c.name << ", every list searched by direction";
+  }
+}
+
+// A side x side surface at unit spacing, each point connected to its right
+// and upper neighbours and to a hub (point side * side + 1) at `hub`.
+std::pair<Pts, Conns> hub_shape(int side, std::pair<double, double> hub) {
+  std::pair<Pts, Conns> h;
+  for (int k = 0; k < side * side; ++k) {
+    h.first.emplace_back(k % side, k / side);
+    if (k % side + 1 < side) h.second.emplace_back(k + 1, k + 2);
+    if (k + side < side * side) h.second.emplace_back(k + 1, k + side + 1);
+    h.second.emplace_back(k + 1, side * side + 1);
+  }
+  h.first.push_back(hub);
+  return h;
+}
+
+// The next step found by direction (every list taken as long) against the
+// look at every connection: the same cells, ties and all, on hubs placed
+// between points, on one, at a corner, outside and far away; on points of
+// a small lattice joined at random (straight lines, repeated and coincident
+// points, repeated and self-connections), also moved by less than 1e-12,
+// where keys nearly tie, or at tenths, where rounding bends straight
+// lines; and where coordinates too large for the direction
+// search make it fall back on the look at all.
+TEST(TraceCells, SearchByDirectionFindsWhatTheListScanFinds) {
+  for (auto at : {std::pair{9.5, 9.5}, {10.0, 10.0}, {0.0, 0.0}, {-5.0, 30.0}, {1e6, 1e6}, {9.5, 1e-13}}) {
+    auto [pts, conns] = hub_shape(20, at);
+    EXPECT_EQ(trace(pts, conns, 0), trace(pts, conns, INT_MAX)) << "hub at " << at.first << ", " << at.second;
+    std::shuffle(conns.begin(), conns.end(), std::mt19937(7));
+    EXPECT_EQ(trace(pts, conns, 0), trace(pts, conns, INT_MAX)) << "shuffled, hub at " << at.first;
+  }
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    const int n = 10 + trial % 50, side = 2 + trial % 5;
+    std::uniform_int_distribution<int> coordinate(0, side), point(1, n);
+    std::uniform_real_distribution<double> nudge(-1e-12, 1e-12);
+    Pts pts;
+    for (int i = 0; i < n; ++i) {
+      double u = coordinate(rng), v = coordinate(rng);
+      if (trial % 3 == 1) u += nudge(rng), v += nudge(rng);
+      if (trial % 3 == 2) u = u * 0.1 + 0.7, v = v * 0.3 - 0.1;  // straight lines that rounding bends
+      pts.emplace_back(u, v);
+    }
+    if (trial % 10 == 9) pts[0].first = 1e200;
+    Conns conns;
+    for (int c = 0; c < 6 * n; ++c) conns.emplace_back(point(rng), trial % 2 ? point(rng) : 1 + c % 3);
+    ASSERT_EQ(trace(pts, conns, 0), trace(pts, conns, INT_MAX)) << "trial " << trial;
+  }
+}
+
+// A boundary element tied to every cell of a surface of 80 089: a walk
+// arrives at it once along each of its connections, and looking at all of
+// them each time took half a minute. 50 537 cells, as that look finds.
+TEST(TraceCells, AHubOfEightyThousandConnectionsTakesLinearTime) {
+  const auto [pts, conns] = hub_shape(283, {141, 141});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(trace(pts, conns).size(), 50537u);
+  // (0.1 s in a release build, 1.5 s under ThreadSanitizer)
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 10.0);
 }
 
 // Grids of unit spacing numbered at random, points moved by up to `jitter`

@@ -218,6 +218,38 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   });
 }
 
+// A UTF-8 byte-order mark that an editor put at the start of an input file
+// is passed over, in every kind of input (the zone file read again for
+// each printout): the run gives what it gives without it. A mark cut short
+// is text like any other.
+TEST(InputFiles, AByteOrderMarkAtTheStartIsPassedOver) {
+  const std::string mark = "\xEF\xBB\xBF";
+  Inputs plain = all_inputs({});
+  *plain.printout += *plain.printout;
+  ScratchDir reference;
+  prepare(plain, reference);
+  const RunResult expected = run_in(plain, reference);
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  const std::vector<std::pair<std::string, std::string>> left = {
+      {"stdout", expected.out}, {"p.out.1", reference.read("p.out.1")}, {"p.out.2", reference.read("p.out.2")}};
+  auto marked = [&](std::vector<std::string> files) {
+    Inputs run = plain;
+    run.prepare = [files, mark](const fs::path& d) {
+      for (const std::string& f : files) {
+        const std::string text = slurp(d / f);
+        std::ofstream(d / f, std::ios::binary) << mark << text;
+      }
+    };
+    return run;
+  };
+  std::vector<Case> cases;
+  for (const char* file : {"MESH", "locat", "zones", "list", "p.out"}) cases.push_back({marked({file}), 0, "", left});
+  cases.push_back({marked({"MESH", "locat", "zones", "list", "p.out"}), 0, "", left});
+  cases.push_back({{.mesh = mark}, 1, "Premature EOF on MESH"});
+  cases.push_back({{.mesh = mark.substr(0, 2) + square_mesh()}, 1, "no eleme in MESH"});
+  for (const Case& k : cases) check(k);
+}
+
 TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
   // 700 points along x; plot files may not pass 128 kB. Printout 1 writes
   // 20 kB, printout 2 600 kB (it fails when the file is closed) or 1.2 MB
