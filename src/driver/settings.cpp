@@ -148,6 +148,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (arg == "-xz") s.projection = Projection::xz;
     else if (arg == "-xy") s.projection = Projection::xy;
     else if (arg == "-xyz") s.projection = Projection::xyz;
+    else if (arg == "-fe") s.fe = true;
     else if (arg == "-vtk") s.vtk = true;
     else if (arg == "-partial") s.partial = true;
     else if (arg == "-q") s.quiet = true;
