@@ -19,10 +19,12 @@
 #include "driver/settings.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
+#include "plot/fe/fe_format.hpp"
 #include "plot/plot.hpp"
 #include "plot/plot_file.hpp"
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/vtk/xml.hpp"
+#include "plot/writer_list.hpp"
 #include "plot/zone/zone_format.hpp"
 #include "records/failure.hpp"
 
@@ -34,7 +36,7 @@ struct Run {
   Settings settings;
   Mesh mesh;
   PlotZones zones;
-  ZoneTexts texts;  // of the zone format, laid out once for the run
+  ZoneTexts texts;  // of the zone format and its finite-element form, laid out once for the run
   std::unique_ptr<PrintoutData> data;
   std::unique_ptr<PlotWriter> writer;
   std::optional<Conversion> conversion;
@@ -46,7 +48,11 @@ struct Run {
 
 long Run::printouts(int threads) {
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
-  writer = settings.vtk ? make_vtk_writer(base_name, settings.use_zone_file) : make_zone_format_writer(texts);
+  std::vector<std::unique_ptr<PlotWriter>> formats;
+  if (settings.fe) formats.push_back(make_fe_writer(texts, file_name_part(settings.printout_file)));
+  else if (!settings.vtk) formats.push_back(make_zone_format_writer(texts));
+  if (settings.vtk) formats.push_back(make_vtk_writer(base_name, settings.use_zone_file));
+  writer = make_writer_list(std::move(formats));
   conversion.emplace(Conversion{settings,
                                 mesh,
                                 zones,
@@ -161,7 +167,7 @@ void Run::prepare_plot(Projection asked) {
     }
     zones = traced_zone(mesh, std::move(traced));
   }
-  if (!settings.vtk) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
+  if (settings.fe || !settings.vtk) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
 }
 
 }  // namespace

@@ -62,8 +62,8 @@ void dialogue(Settings& s) {
   write_console(" \n");
 }
 
-constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-vtk]
-                 [-partial] [-o folder] [-m meshfile] [-q] [-j threads]
+constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-fe]
+                 [-vtk] [-partial] [-o folder] [-m meshfile] [-q] [-j threads]
                  printoutfile
        printzone -h | --help
        printzone --version
@@ -75,7 +75,11 @@ compared exactly, stand before the printout file name, in any order:
                  (none of these: the plane across the smallest extent)
   -z zonefile    take the cells and zones from the zone file
   -w listfile    extract only the table columns named on its first line
-  -vtk           write VTK files instead of zone-format plot files
+  -fe            write the zone format's finite-element form (run.out.1.dat),
+                 which VTK, ParaView and meshio read, instead of the plot files
+                 (zones without cells, such as -xyz points: use -vtk)
+  -vtk           write VTK files instead of zone-format plot files (with -fe,
+                 both); each point also carries its element's place in MESH
   -partial       a printout file that ends inside a table (a run still going,
                  a cut file): write that printout from the rows read, with a
                  warning, instead of ending with failure 24
@@ -97,7 +101,8 @@ zone and list files named above.
 
 Files written, named after the printout file with its name lower-cased
 (run.out for Run.Out), beside it or in the -o folder:
-  run.out.1, run.out.2, ...  one zone-format plot file per printout; with -vtk:
+  run.out.1, run.out.2, ...  one zone-format plot file per printout; with -fe:
+  run.out.1.dat, ...         one finite-element zone file per printout; with -vtk:
   run.out.1.vtu, ...         one VTK unstructured grid per printout; with -z,
                              run.out.1.vtm, a block per zone (run.out.1_1.vtu)
   run.out.pvd                with -vtk, the time series of them all
@@ -147,6 +152,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (arg == "-xz") s.projection = Projection::xz;
     else if (arg == "-xy") s.projection = Projection::xy;
     else if (arg == "-xyz") s.projection = Projection::xyz;
+    else if (arg == "-fe") s.fe = true;
     else if (arg == "-vtk") s.vtk = true;
     else if (arg == "-partial") s.partial = true;
     else if (arg == "-q") s.quiet = true;

@@ -1,7 +1,7 @@
 // Run settings, from the command line or, when it names no printout file,
 // from the console dialogue.
 //
-//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-vtk] [-partial]
+//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-fe] [-vtk] [-partial]
 //             [-o folder] [-m meshfile] [-q] [-j threads] printoutfile
 //   printzone -h | --help
 //   printzone --version
@@ -29,6 +29,7 @@ struct Settings {
   bool use_zone_file = false;
   LineReader zone_file;                // open when use_zone_file
   std::optional<WantedList> wanted;    // -w: only the columns it names
+  bool fe = false;       // -fe: the zone format's finite-element form instead of its plot files
   bool vtk = false;      // -vtk: VTK files and a collection instead of zone-format plot files
   bool partial = false;  // -partial: the end of the file inside a table ends the printout
   std::string output_folder;                // -o: the plot files go there (made when missing)

@@ -84,6 +84,11 @@ struct Elements {
   std::vector<int> first_connection;
   int count = 0;
   int located = 0;  // elements 1..located have a position and are plotted
+  // The place of each element in the ELEME block (from 1), where gathering
+  // the located elements at the front moved some; empty where none moved,
+  // every element then standing where it was read.
+  std::vector<int> places_read;
+  int place_read(int e) const { return places_read.empty() ? e : places_read[static_cast<std::size_t>(e)]; }
 };
 
 // The connection table: entries 1..count, in record order.

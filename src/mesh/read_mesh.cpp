@@ -134,9 +134,12 @@ bool read_elements(MeshInput& in, Elements& elements, int limit) {
 // Moves the located elements to the front: a front position i and a back
 // position j walk towards each other; an unlocated element at i is exchanged
 // with the element at j when that one is located, otherwise j steps back.
-// Nothing else moves. Returns the located count and the box of the located
-// elements' coordinates; moved tells whether any exchange was made.
+// Nothing else moves, but the places the elements were read at are kept
+// (places_read) once an exchange is made. Returns the located count and the
+// box of the located elements' coordinates; moved tells whether any
+// exchange was made.
 int gather(Elements& elements, std::array<double, 3>& lo, std::array<double, 3>& hi, bool& moved) {
+  elements.places_read.clear();
   int i = 1, j = elements.count;
   while (i <= j) {
     const auto& x = elements.centres[i];
@@ -149,6 +152,11 @@ int gather(Elements& elements, std::array<double, 3>& lo, std::array<double, 3>&
     } else if (is_located(elements.centres[j])) {
       std::swap(elements.names[i], elements.names[j]);
       std::swap(elements.centres[i], elements.centres[j]);
+      if (!moved) {
+        elements.places_read.resize(static_cast<std::size_t>(elements.count) + 1);
+        std::iota(elements.places_read.begin(), elements.places_read.end(), 0);
+      }
+      std::swap(elements.places_read[i], elements.places_read[j]);
       moved = true;
     } else {
       --j;

@@ -32,6 +32,19 @@ char* write_e14_6(char* out, double value) noexcept;
 // write_e14_6 of values[0..count-1] in turn. Returns the end.
 char* write_e14_6_run(char* out, const double* values, int count) noexcept;
 
+// The same field with the exponent's letter always, for readers that need
+// it ("1.010000E-105"): a three-digit exponent takes its "E" and the field
+// 15 columns (lettered_width); not-a-number and infinities, 14 asterisks
+// above, are "nan", "inf" and "-inf", right-aligned in 14 columns, as C's
+// strtod and most readers read them. Returns the end of the field.
+inline constexpr int lettered_width = 15;
+char* write_e14_6_lettered(char* out, double value) noexcept;
+// write_e14_6_lettered of values[0..count-1] in turn. Returns the end.
+char* write_e14_6_lettered_run(char* out, const double* values, int count) noexcept;
+// Adds the exponent's letter to a field write_e14_6 wrote at `field` (of a
+// finite value) where it has none; returns the end of the field.
+char* add_exponent_letter(char* field) noexcept;
+
 // Reference conversion for value, by an exact decimal conversion; used as
 // the fallback of write_e14_6 where rounding is close, and by the tests.
 char* write_e14_6_exact(char* out, double value) noexcept;

@@ -852,6 +852,30 @@ char* write_e14_6_run(char* out, const double* values, int count) noexcept {
   return out;
 }
 
+char* add_exponent_letter(char* field) noexcept {
+  // " -1.010000-105": the exponent's sign and digits move one column on.
+  if (field[10] == 'E') return field + e14_width;
+  std::memmove(field + 11, field + 10, 4);
+  field[10] = 'E';
+  return field + lettered_width;
+}
+
+char* write_e14_6_lettered(char* out, double value) noexcept {
+  char* end = write_field_e14_6(out, value);
+  if (out[10] == 'E') [[likely]]
+    return end;
+  if (out[0] == '*') {
+    std::memcpy(out, std::isnan(value) ? "           nan" : value < 0 ? "          -inf" : "           inf", e14_width);
+    return end;
+  }
+  return add_exponent_letter(out);
+}
+
+char* write_e14_6_lettered_run(char* out, const double* values, int count) noexcept {
+  for (int k = 0; k < count; ++k) out = write_e14_6_lettered(out, values[k]);
+  return out;
+}
+
 bool compact_code(double value, CompactValue& code) noexcept {
   if (!is_short_decimal(value)) return value == 0 && compact_from_parts(std::signbit(value), 0, 0, code);
   const ShortDecimal d = short_decimal_parts(value);

@@ -68,12 +68,13 @@ TEST(ArrayNames, WholeNamesFirstAndRepeatsGetTheFirstFreeSuffix) {
   const std::string long_name = std::string(63, 'a') + "\xc2\xb0" + "C";
   const std::tuple<const char*, int, std::string> arrays[] = {
       {"P", 1, ""}, {"T", 1, ""}, {"P_2", 1, ""}, {"P", 1, ""}, {"FGAS", 2, ""}, {"FGAS", 1, ""}, {"", 1, ""},
-      {"P", 1, ""}, {"XAIR(", 1, "XAIR(L)"}, {"XAIR(", 1, "XAIR(G)"}, {"V12", 1, "XAIR(L)"}, {"aaaaa", 1, long_name}};
+      {"P", 1, ""}, {"XAIR(", 1, "XAIR(L)"}, {"XAIR(", 1, "XAIR(G)"}, {"V12", 1, "XAIR(L)"}, {"aaaaa", 1, long_name},
+      {"eleme", 1, "element"}};  // (the name of the grid's own array)
   for (int slot = 1; const auto& [name, components, whole] : arrays)
     ASSERT_TRUE(data.add_array(name, std::exchange(slot, slot + components), components, whole));
   EXPECT_EQ(unique_array_names(data),
             (std::vector<std::string>{"P", "T", "P_2", "P_3", "FGAS", "FGAS_2", "slot8", "P_4", "XAIR(L)", "XAIR(G)",
-                                      "XAIR(L)_2", std::string(63, 'a')}));
+                                      "XAIR(L)_2", std::string(63, 'a'), "element_2"}));
   EXPECT_TRUE((data.start(Projection::xy, true), unique_array_names(data).empty()));  // a new printout: afresh
 }
 

@@ -137,6 +137,22 @@ TEST(WriteE14, DocumentedForms) {
       {-2.2250738585072014e-308, " -2.225074-308"}, {123456789012345678.0, "  1.234568E+17"}};
   for (const auto& [v, text] : cases) EXPECT_TRUE(e14(v) == text && e14(v, true) == text) << v << ' ' << e14(v);
   EXPECT_TRUE(e14(std::nan("")) == "**************" && e14(-INFINITY) == "**************");
+  // With the letter always: the fields above but those of three-digit
+  // exponents, and words for what has no digits; a short decimal alike.
+  const auto lettered = [](double v) {
+    char buf[2 * lettered_width];
+    return std::string(buf, write_e14_6_lettered_run(buf, &v, 1));
+  };
+  for (const auto& [v, text] : cases) {
+    std::string want = text;
+    if (want[10] != 'E') want.insert(10, "E");
+    EXPECT_EQ(lettered(v), want);
+  }
+  double kept;
+  ASSERT_TRUE(read_real_as_written("-1.01E-105", 0, kept));
+  EXPECT_EQ(lettered(kept), " -1.010000E-105");
+  EXPECT_TRUE(lettered(std::nan("")) == "           nan" && lettered(INFINITY) == "           inf" &&
+              lettered(-INFINITY) == "          -inf");
 }
 
 // The fast writer against the exact one over about 10 million values (a

@@ -1,5 +1,5 @@
 // Whole runs: the console dialogue, the usage help and version, the output,
-// mesh and zone-file paths and the -vtk option word, file names of any
+// mesh and zone-file paths and the -fe and -vtk option words, file names of any
 // length, and the progress line on a terminal.
 // What the VTK files hold is read back with real readers by tests/vtk.
 #include <pty.h>
@@ -61,6 +61,12 @@ TEST(CommandLine, PathsOfPlotFilesMeshAndZoneFileHelpAndVersion) {
            // -vtk takes the place of the plot file anywhere among the options.
            Case{{.args = {"-w", "list", "-vtk", "-o", "out", "-xy", "p.out"}, .printout = timed, .files = {{"list", "p\n"}}},
                 0, "", {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
+           // -fe, alone or with -vtk, takes the place of the plot file too.
+           Case{{.args = {"-fe", "-j", "2", "-o", "out", "-vtk", "-xy", "p.out"}, .printout = timed}, 0, "",
+                {{"out/p.out.1.dat", lines({R"(TITLE = "p.out, printout 1")", R"(VARIABLES = "X" "Y" "P")",
+                                            R"(ZONE T="t=25", N=4, E=1, DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL)"}) +
+                                         "[...]     1     2     4     3\n"},
+                 {"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
            // A file where the folder should be, and a mesh file that is not there.
            Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30, "forrtl: severe (30): open failure, unit 2, file p.out"},
            Case{{.args = {"-m", "case/MESH", "-xy", "p.out"}}, 29,

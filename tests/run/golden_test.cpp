@@ -160,7 +160,7 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
     }
     expect_same_with_threads({.printout = numbers});
     expect_same_with_threads({.printout = pairs});
-    expect_same_with_threads({.args = {"-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
+    expect_same_with_threads({.args = {"-fe", "-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
                               .files = {{"zones", cell_line + "Zone T=\"two\"\n" + cell_line}}});
   }
   // An element named "total" makes a row that reads as a header line part

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Reads the -vtk output of runs over the bundled example with VTK's XML
-readers and meshio, against the zone-format plot files of the same runs.
+readers and meshio, against the zone-format plot files of the same runs;
+and the -fe output of the same runs, written beside it, with VTK's and
+meshio's readers of that form, against the -vtk output.
 
     /usr/bin/python3 check_readers.py PRINTZONE EXAMPLES_DIR
 """
-import os, re, shutil, subprocess, sys, tempfile, unittest
+import contextlib, io, os, re, shutil, subprocess, sys, tempfile, unittest
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
@@ -13,6 +15,7 @@ import numpy as np
 from vtkmodules.util.numpy_support import vtk_to_numpy
 from vtkmodules.vtkCommonCore import vtkOutputWindow, vtkStringOutputWindow
 from vtkmodules.vtkCommonDataModel import vtkCompositeDataSet
+from vtkmodules.vtkIOGeometry import vtkTecplotReader
 from vtkmodules.vtkIOXML import vtkXMLMultiBlockDataReader, vtkXMLUnstructuredGridReader
 
 CELL_TYPE = {1: (1, "vertex"), 2: (3, "line"), 3: (5, "triangle"), 4: (9, "quad")}  # by distinct corners
@@ -24,6 +27,21 @@ def edit(change):
 
 
 cut = edit(lambda t: "".join(t.splitlines(True)[:121]))  # ends inside printout 3's first table
+# An element without a position read first: the last located one takes its
+# place in the tables, and element 1 of the plot is the mesh's 13th.
+UNLOCATED = "B1  1" + " " * 45 + "-0.999E+03-0.999E+03 0.000E+00\n"
+unlocated_first = lambda d: Path(d, "MESH").write_text(Path(d, "MESH").read_text().replace("ELEME\n", "ELEME\n" + UNLOCATED))
+
+
+def names_and_tiny_value(d):
+    # Whole names, repeats, a name VTK's zone-format reader takes for a
+    # coordinate (K(L)), a value of three exponent digits, and a printout without tables.
+    edit(lambda t: t.replace(" SG ", " P  ").replace("SL         X(WAT1)", "XAIR(G)    XAIR(L)")
+         .replace("PER.MOD.", "Perm Mod").replace(" T   ", " K(L)").replace("0.10100E+06", "0.10100-104", 1)
+         + " TOTAL TIME     KCYC\n -0.25E-02     90\n")(d)
+    unlocated_first(d)
+
+
 RUNS = [  # what, printout file, options, change to the example, times, exit status (zone format, -vtk)
     ("collinear points: vertex cells", "example.out", ["-xz"], None, TIMES, (0, 0)),
     ("wanted columns, 3-D points, no cells", "example.out", ["-w", "wanted", "-xyz"], None, TIMES, (0, 0)),
@@ -33,10 +51,10 @@ RUNS = [  # what, printout file, options, change to the example, times, exit sta
          " A3  3 A3  3 A3  3 A3  3\nzone empty\nzone last\n A1  1 A3  4 A1  4 A1  1\n"), TIMES, (0, 0)),
     ("plane of the smallest extent, printout file elsewhere, name lower-cased", "Out/Example.OUT", [],
      lambda d: os.renames(Path(d, "example.out"), Path(d, "Out/Example.OUT")), TIMES, (0, 0)),
-    ("whole column names, repeated ones, printout without tables", "example.out", ["-xy"],
-     edit(lambda t: t.replace(" SG ", " P  ").replace("SL         X(WAT1)", "XAIR(G)    XAIR(L)")
-          .replace("PER.MOD.", "Perm Mod") + " TOTAL TIME     KCYC\n -0.25E-02     90\n"),
+    ("whole column names, repeated ones, printout without tables", "example.out", ["-xy"], names_and_tiny_value,
      TIMES + [-0.0025], (0, 0)),
+    ("an element without a position read first, zone file", "example.out", ["-z", "zones"], unlocated_first,
+     TIMES, (0, 0)),
     ("cut file, -partial", "example.out", ["-partial"], cut, TIMES, (0, 0)),
     ("zone file, a zone grid that cannot be created", "example.out", ["-z", "zones"],
      lambda d: os.mkdir(Path(d, "example.out.2_2.vtu")), TIMES[:1], (0, 30)),
@@ -45,8 +63,17 @@ RUNS = [  # what, printout file, options, change to the example, times, exit sta
 # The arrays of printout 1 of a run: element-table columns by their whole
 # names, vectors by their shortened ones.
 ARRAYS = {"whole column names, repeated ones, printout without tables":
-          ["P", "T", "P_2", "XAIR(G)", "XAIR(L)", "Perm Mod", "FLOH", "FGAS", "FAQ.", "VGAS"]}
+          ["P", "K(L)", "P_2", "XAIR(G)", "XAIR(L)", "Perm Mod", "FLOH", "FGAS", "FAQ.", "VGAS", "element"]}
+# The variables of the -fe files of printout 1, as written.
+FE_NAMES = {"whole column names, repeated ones, printout without tables":
+            ["X", "Y", "P", "_K(L)", "P_2", "XAIR(G)", "XAIR(L)", "Perm_Mod", "FLOH_x", "FLOH_y", "FGAS_x", "FGAS_y",
+             "FAQ._x", "FAQ._y", "VGAS_x", "VGAS_y"]}
 BLOCKS = {"zones": ["lower row", "upper row"], "shapes": ["Zone", "a <point> & more", "zone last"]}  # by zone file
+
+
+def number(field):
+    """A field of the zone format, whose three-digit exponents have no letter."""
+    return float(re.sub(r"(?<=\d)([+-]\d{3})$", r"E\1", field))
 
 
 def read_zone_plot(path):
@@ -58,7 +85,7 @@ def read_zone_plot(path):
     while i < len(lines) and lines[i]:  # (the example's points take a line each)
         m = re.fullmatch(r"(.*?) F=(?:FE)?POINT I=\s*(\d+)(?: J=\s*(\d+))?", lines[i])
         npts, ncells, i = int(m[2]), int(m[3] or 0), i + 1
-        zones.append((m[1], np.array([[float(f) for f in line.split()] for line in lines[i:i + npts]]),
+        zones.append((m[1], np.array([[number(f) for f in line.split()] for line in lines[i:i + npts]]),
                       [[int(k) for k in line.split()] for line in lines[i + npts:i + npts + ncells]]))
         i += npts + ncells
     return names[:nc], names[nc:], zones
@@ -88,10 +115,12 @@ class Runs(unittest.TestCase):
     def test_runs_over_the_example(self):
         for what, *run in RUNS:
             with self.subTest(what), tempfile.TemporaryDirectory(prefix="printzone-vtk-") as d:
-                self.check_run(d, *run, arrays=ARRAYS.get(what))
+                self.check_run(d, *run, arrays=ARRAYS.get(what), fe_names=FE_NAMES.get(what))
 
-    def check_run(self, d, printout, options, change, times, status, arrays):
-        """Both formats end and print alike; -vtk leaves just what the .pvd lists."""
+    def check_run(self, d, printout, options, change, times, status, arrays, fe_names):
+        """The formats end and print alike; -fe -vtk leaves just what the .pvd
+        lists and a .dat file beside each of its entries, -fe alone the same
+        .dat files, and the zone-format plot files stay as they were."""
         shutil.copytree(EXAMPLES, d, dirs_exist_ok=True)
         if change:
             change(d)
@@ -100,7 +129,8 @@ class Runs(unittest.TestCase):
         folder, stem, zones = Path(d, printout).parent, Path(printout).name.lower(), "-z" in options
         plain = run([])
         before = set(os.listdir(folder))
-        vtk = run(["-vtk"])
+        plots = {f: (folder / f).read_bytes() for f in before if re.fullmatch(re.escape(stem) + r"\.\d+", f)}
+        vtk = run(["-fe", "-vtk"])
         self.assertEqual((plain.returncode, vtk.returncode), status, vtk.stderr)
         if status[0] == status[1]:
             self.assertEqual((vtk.stdout, vtk.stderr), (plain.stdout, plain.stderr))
@@ -110,6 +140,8 @@ class Runs(unittest.TestCase):
         self.assertEqual(entries, [("%s.%d.%s" % (stem, n, "vtm" if zones else "vtu"), t)
                                    for n, t in enumerate(times, 1)])
         written = {stem + ".pvd"} | {file for file, _ in entries}
+        mesh = [(0.0, 0.0, 0.0)] + [tuple(float(r[k:k + 10]) for k in (50, 60, 70)) for r in
+                                    Path(d, "MESH").read_text().split("\n\n")[0].splitlines()[1:]]
         for n, (file, t) in enumerate(entries, 1):
             coords, names, zone_list = read_zone_plot(folder / ("%s.%d" % (stem, n)))
             if zones:  # a block per zone, named by its title alone
@@ -124,16 +156,35 @@ class Runs(unittest.TestCase):
                 grids = [(read_with(vtkXMLUnstructuredGridReader, folder / file), folder / file)]
             self.assertEqual(len(grids), len(zone_list))
             for (g, path), (_, values, cells) in zip(grids, zone_list):
-                got = self.compare(g, path, t, coords, names, values, cells)
+                got = self.compare(g, path, t, coords, names, values, cells, mesh)
                 if n == 1 and arrays:
                     self.assertEqual(got, arrays)
+            fe = "%s.%d.dat" % (stem, n)
+            got = self.compare_fe(folder / fe, "%s, printout %d" % (Path(printout).name, n), t, coords,
+                                  [g for g, _ in grids], zone_list,
+                                  BLOCKS[options[options.index("-z") + 1]] if zones else None)
+            if n == 1 and fe_names:
+                self.assertEqual(got, fe_names)
+            written.add(fe)
         self.assertEqual(set(os.listdir(folder)) - before, written)  # no temporary or stray file
+        self.assertEqual({f: (folder / f).read_bytes() for f in plots}, plots)
+        if status == (0, 0):
+            fe_files = {f: (folder / f).read_bytes() for f in written if f.endswith(".dat")}
+            self.assertEqual((run(["-fe"]).returncode, set(os.listdir(folder)) - before), (0, written))
+            self.assertEqual({f: (folder / f).read_bytes() for f in fe_files}, fe_files)
 
-    def compare(self, g, path, time, coords, names, values, cells):
+    def compare(self, g, path, time, coords, names, values, cells, mesh):
         """A grid against a zone: its arrays hold the value columns in order, a
-        vector NAME (_2, _3, ... when repeated) the columns NAMEx, NAMEy, (NAMEz).
+        vector NAME (_2, _3, ... when repeated) the columns NAMEx, NAMEy, (NAMEz),
+        and last "element", each point's element by its place in MESH (from 1).
         Returns the array names."""
         pts, got_cells, types, arrays = grid_contents(g)
+        self.assertEqual(arrays[-1][0], "element")
+        places = arrays[-1][1]
+        self.assertEqual((places.dtype, len(set(places))), (np.int32, len(places)))
+        axes = ["xyz".index(c.lower()) for c in coords]
+        self.assertEqual(pts[:, :len(axes)].tolist(), [[mesh[p][a] for a in axes] for p in places])
+        all_arrays, arrays = arrays, arrays[:-1]
         self.assertEqual(g.GetFieldData().GetArray("TimeValue").GetValue(0), time)
         nc, header, columns = len(coords), list(coords), [pts]
         for name, a in arrays:
@@ -150,11 +201,73 @@ class Runs(unittest.TestCase):
         want = [list(dict.fromkeys(k - 1 for k in c)) for c in cells] or [[k] for k in range(len(values))]
         self.assertEqual((got_cells, types), (want, [CELL_TYPE[len(c)][0] for c in want]))
         m = meshio.read(path)  # and meshio reads the same
-        self.assertTrue(np.array_equal(m.points, pts) and list(m.point_data) == [n for n, _ in arrays]
-                        and all(np.array_equal(m.point_data[n], a) for n, a in arrays), path)
+        self.assertTrue(np.array_equal(m.points, pts) and list(m.point_data) == [n for n, _ in all_arrays]
+                        and all(np.array_equal(m.point_data[n], a) for n, a in all_arrays), path)
         self.assertEqual(sorted((b.type, row.tolist()) for b in m.cells for row in b.data),
                          sorted((CELL_TYPE[len(c)][1], c) for c in want))
-        return [n for n, _ in arrays]
+        return [n for n, _ in all_arrays]
+
+    def compare_fe(self, path, title, time, coords, grids, zone_list, blocks):
+        """A -fe file against the grids of -vtk: every number has its exponent's
+        letter and equals the grid's to 7 digits, coordinates in the mesh's
+        frame (0 across the plane); names are quoted and unique; a zone of
+        cells is read so by VTK's reader (in 32-bit floats) and, the first,
+        by meshio, while one of points alone is ordered, which neither reads.
+        Returns the variable names."""
+        lines = path.read_text().splitlines()
+        self.assertEqual(lines[0], 'TITLE = "%s"' % title)
+        names = re.findall(r'"([^"]*)"', lines[1])
+        self.assertEqual((lines[1], len(set(names))), ("VARIABLES = " + " ".join('"%s"' % n for n in names), len(names)))
+        nfe = 2 if [c.lower() for c in coords] == ["x", "y"] else 3
+        self.assertEqual(names[:nfe], ["X", "Y", "Z"][:nfe])
+        field = re.compile(r"-?\d\.\d{6}E[+-]\d{2,3}")
+        fe_zones, i = [], 2
+        for g, (_, _, cells) in zip(grids, zone_list):
+            m = re.fullmatch(r'ZONE T="([^"]*)", (?:N=(\d+), E=(\d+), DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL'
+                             r'|I=(\d+), DATAPACKING=POINT)', lines[i])
+            zone_title, n, ncells = m[1], int(m[2] or m[4]), int(m[3] or 0)
+            self.assertEqual((ncells, m[4] is None), (len(cells), bool(cells)))
+            fields = [line.split() for line in lines[i + 1:i + 1 + n]]
+            self.assertTrue(all(field.fullmatch(f) for row in fields for f in row), path)
+            table = np.array([[float(f) for f in row] for row in fields])
+            self.assertEqual([[int(k) for k in line.split()] for line in lines[i + 1 + n:i + 1 + n + ncells]], cells)
+            i += 1 + n + ncells
+            # The grid's table: points in the mesh's frame, then each array's
+            # values, a vector's in the plane's coordinates.
+            pts, _, _, arrays = grid_contents(g)
+            frame = [pts[:, [c.lower() for c in coords].index(a)] if a in "".join(coords).lower()
+                     else np.zeros(len(pts)) for a in "xyz"[:nfe]]
+            columns = frame + [c for _, a in arrays[:-1] for c in (a.T[:len(coords)] if a.ndim == 2 else [a])]
+            want = np.column_stack(columns) if len(pts) else np.zeros((0, len(columns)))
+            self.assertEqual(table.shape, want.shape)
+            self.assertEqual(table.tolist(), [[float("%.6E" % v) for v in row] for row in want])
+            title_name, _, t = zone_title.rpartition("t=")
+            self.assertEqual((title_name, float(t)), (blocks[len(fe_zones)] + ", " if blocks else "", time))
+            fe_zones.append((zone_title, table, cells))
+        self.assertEqual(i, len(lines))
+        read = read_with(vtkTecplotReader, path)
+        with_cells = [z for z in fe_zones if z[2]]
+        self.assertEqual(read.GetNumberOfBlocks(), len(with_cells))
+        vtk_names = [n.replace("(", "[").replace(")", "]") for n in names[nfe:]]  # (as that reader has them)
+        for k, (zone_title, table, cells) in enumerate(with_cells):
+            g = read.GetBlock(k)
+            pts, got_cells, _, arrays = grid_contents(g)
+            self.assertEqual(read.GetMetaData(k).Get(vtkCompositeDataSet.NAME()), zone_title)
+            self.assertEqual((len(pts), [n for n, _ in arrays]), (len(table), vtk_names))
+            got = np.column_stack([pts[:, c] for c in range(nfe)] + [a for _, a in arrays])
+            self.assertTrue(np.array_equal(got, table.astype(np.float32)), path)
+            self.assertEqual(got_cells, [[k - 1 for k in c] for c in cells])
+        if fe_zones and fe_zones[0][2]:  # meshio: the first zone alone
+            m = meshio.read(path, file_format="tecplot")
+            self.assertEqual((list(m.point_data), m.points.tolist()), (names[nfe:], fe_zones[0][1][:, :nfe].tolist()))
+            self.assertTrue(all(np.array_equal(m.point_data[n], fe_zones[0][1][:, nfe + k])
+                                for k, n in enumerate(names[nfe:])))
+            self.assertEqual([(b.type, b.data.tolist()) for b in m.cells], [("quad", [[k - 1 for k in c] for c in fe_zones[0][2]])])
+        elif fe_zones:
+            with self.assertRaises((Exception, SystemExit)), contextlib.redirect_stdout(io.StringIO()), \
+                    contextlib.redirect_stderr(io.StringIO()):  # (meshio says why and ends the program)
+                meshio.read(path, file_format="tecplot")
+        return names
 
 
 if __name__ == "__main__":

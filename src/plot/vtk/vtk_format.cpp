@@ -273,7 +273,7 @@ void Base64Writer::finish() {
 
 std::vector<std::string> unique_array_names(const PrintoutData& data) {
   std::vector<std::string> names;
-  std::unordered_set<std::string> taken;
+  std::unordered_set<std::string> taken{std::string(element_array_name)};
   for (int i = 0; i < data.array_count; ++i) {
     const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
     const std::string_view given = a.whole_length > 0 ? a.whole_name() : a.view();
@@ -348,6 +348,12 @@ void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Z
         }
       });
     }
+    data_array(xml, "Int32", element_array_name, 1, static_cast<std::uint64_t>(n) * 4, [&](Base64Writer& b64) {
+      for (int p = 1; p <= n; ++p) {
+        const std::int32_t place = mesh.elements.place_read(static_cast<int>(element(p)));
+        b64.put(&place, sizeof place);
+      }
+    });
   }
   {
     auto points = xml.open("Points");

@@ -2,8 +2,11 @@
 // meshio) open directly:
 //
 //   run.out.12.vtu    one unstructured grid per printout: the plot points as
-//                     3-D points ((u, v, 0) in a plane), the cells, and one
-//                     point-data array per taken table column
+//                     3-D points ((u, v, 0) in a plane), the cells, one
+//                     point-data array per taken table column, and the
+//                     Int32 point array "element": each point's element by
+//                     its place in the mesh's ELEME block (from 1), the
+//                     same in every printout
 //   run.out.12.vtm    with a zone file: a multiblock of one block per zone,
 //                     named by the zone's title alone ("lower row" from the
 //                     title line 'Zone T="lower row"'), each zone in its own
@@ -67,9 +70,10 @@ class Base64Writer {
 
 // The point-data array names of a printout: each array's whole name
 // ("XAIR(L)"), or its shaped name where it has none (a connection-table
-// vector, "FGAS"), and where a name repeats an earlier one, the name with
-// "_2", "_3", ... appended (the first suffix not taken yet). An empty name
-// is "slotN", N its first slot.
+// vector, "FGAS"), and where a name repeats an earlier one or is
+// element_array_name, the name with "_2", "_3", ... appended (the first
+// suffix not taken yet). An empty name is "slotN", N its first slot.
+inline constexpr std::string_view element_array_name = "element";
 std::vector<std::string> unique_array_names(const PrintoutData& data);
 
 // VTK cell type codes.

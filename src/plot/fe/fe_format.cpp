@@ -1,0 +1,205 @@
+#include "plot/fe/fe_format.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <unordered_set>
+
+#include "plot/plot_file.hpp"
+#include "plot/vtk/vtk_format.hpp"
+#include "records/layouts.hpp"
+#include "records/number_writing.hpp"
+
+namespace pz {
+
+namespace {
+
+// Whether VTK's reader or meshio would take a variable of this name for a
+// coordinate (and then lose the values around it).
+bool read_as_coordinate(std::string_view name) {
+  constexpr std::string_view coordinates[] = {"X", "Y", "Z", "x", "y", "z", "I", "J", "K",
+                                              "CoordinateX", "CoordinateY", "CoordinateZ"};
+  if (std::find(std::begin(coordinates), std::end(coordinates), name) != std::end(coordinates)) return true;
+  const auto is_ascii_alnum = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  };
+  return name.size() >= 3 && (name[0] == 'Z' || name[0] == 'z' || name[0] == 'K') && !is_ascii_alnum(name[1]);
+}
+
+// A name with what meshio would split it at, or end it at, made "_".
+std::string plain_name(std::string_view name) {
+  std::string plain(name);
+  for (char& c : plain) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == ' ' || c == ',' || c == '=' || c == '"' || u < 0x20 || u == 0x7f) c = '_';
+  }
+  return plain;
+}
+
+// A title between double quotes: its own double quotes become single ones.
+void put_quoted(OutFile& out, std::string_view text) {
+  out.put('"');
+  for (char c : text) out.put(c == '"' ? '\'' : c);
+  out.put('"');
+}
+
+// The planes' coordinates, by the fields of the zone format's point
+// record: X Y Z, where -1 stands for the coordinate across the plane (0).
+struct CoordinateColumns {
+  int count;
+  std::array<int, 3> field;
+};
+CoordinateColumns coordinate_columns(Projection projection) {
+  switch (projection) {
+    case Projection::yz: return {3, {-1, 0, 1}};
+    case Projection::xz: return {3, {0, -1, 1}};
+    case Projection::xy: return {2, {0, 1, 0}};
+    default: return {3, {0, 1, 2}};
+  }
+}
+
+void write_header(OutFile& out, const PrintoutData& data, std::string_view printout_name) {
+  out.put("TITLE = ");
+  put_quoted(out, std::string(printout_name) + ", printout " + std::to_string(data.number));
+  out.put("\nVARIABLES =");
+  for (const std::string& name : unique_fe_names(data)) {
+    out.put(' ');
+    put_quoted(out, name);
+  }
+  out.newline();
+}
+
+void write_zone_header(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Zone& zone) {
+  std::string title;
+  if (zones.from_zone_file) {
+    title = zone_title_name(zone.title);
+    title += ", ";
+  }
+  title += "t=" + number_text(data.time);
+  out.put("ZONE T=");
+  put_quoted(out, title);
+  char* p = out.reserve(64);
+  if (zone.cells.count == 0) {
+    std::memcpy(p, ", I=", 4);
+    p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
+    out.commit_to(p);
+    out.put(", DATAPACKING=POINT\n");
+    return;
+  }
+  std::memcpy(p, ", N=", 4);
+  p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
+  std::memcpy(p, ", E=", 4);
+  p = write_integer(p + 4, zone.cells.count, integer_length(zone.cells.count));
+  out.commit_to(p);
+  out.put(", DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL\n");
+}
+
+// A line per point, in point order: its coordinates (from the zone
+// format's fields), then every value slot.
+void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
+  const CoordinateColumns columns = coordinate_columns(data.projection);
+  const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
+  const std::size_t line_room = static_cast<std::size_t>(columns.count + data.slot_count) * lettered_width + 1;
+  for (std::size_t p = 0; p < zone.elements.size(); ++p) {
+    char* at = out.reserve(line_room);
+    const char* fields = text.coordinates.data() + p * point_width;
+    for (int c = 0; c < columns.count; ++c) {
+      const int f = columns.field[static_cast<std::size_t>(c)];
+      std::memcpy(at, f < 0 ? "  0.000000E+00" : fields + f * e14_width, e14_width);
+      at = add_exponent_letter(at);
+    }
+    const int element = zone.elements[p];
+    for (int b = 0; b < data.block_count; ++b) {
+      const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
+      // (a compact value's exponent has two digits)
+      at = block.compact ? write_compact_e14_6_run(at, block.code_row(element), block.width)
+                         : write_e14_6_lettered_run(at, block.row(element), block.width);
+    }
+    *at++ = '\n';
+    out.commit_to(at);
+  }
+}
+
+class FeFormatPlot : public PrintoutPlot {
+ public:
+  FeFormatPlot(const std::string& plot_name, const ZoneTexts& texts, const std::string& printout_name)
+      : file_(plot_name + ".dat"), texts_(texts), printout_name_(printout_name) {}
+
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
+    time = data.time;
+    write_fe_format(file_.out(), data, zones, texts_, printout_name_);
+    finished_.emplace(file_.finish());
+  }
+
+  void commit() override { finished_->commit(); }
+
+ private:
+  PlotFile file_;
+  const ZoneTexts& texts_;
+  const std::string& printout_name_;
+  std::optional<FinishedFile> finished_;
+};
+
+class FeFormatWriter : public PlotWriter {
+ public:
+  FeFormatWriter(const ZoneTexts& texts, std::string printout_name)
+      : texts_(texts), printout_name_(std::move(printout_name)) {}
+
+  std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
+    return std::make_unique<FeFormatPlot>(plot_name, texts_, printout_name_);
+  }
+
+ private:
+  const ZoneTexts& texts_;
+  std::string printout_name_;
+};
+
+}  // namespace
+
+std::vector<std::string> unique_fe_names(const PrintoutData& data) {
+  std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(3 + data.slot_count));
+  std::unordered_set<std::string> taken;
+  const auto add = [&](std::string base) {
+    if (read_as_coordinate(base + "_2")) base.insert(base.begin(), '_');
+    std::string name = base;
+    for (int k = 2; taken.count(name) != 0 || read_as_coordinate(name); ++k) name = base + "_" + std::to_string(k);
+    taken.insert(name);
+    names.push_back(std::move(name));
+  };
+  for (const char* coordinate : {"X", "Y", "Z"}) {
+    if (names.size() == static_cast<std::size_t>(coordinate_columns(data.projection).count)) break;
+    taken.insert(coordinate);
+    names.emplace_back(coordinate);
+  }
+  const std::string_view letters = coordinate_letters(data.projection);
+  const std::vector<std::string> arrays = unique_array_names(data);
+  for (int i = 0; i < data.array_count; ++i) {
+    const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
+    const std::string name = plain_name(arrays[static_cast<std::size_t>(i)]);
+    if (!a.is_vector()) {
+      add(name);
+      continue;
+    }
+    for (int k = 0; k < a.components; ++k) add(name + "_" + letters[static_cast<std::size_t>(k)]);
+  }
+  return names;
+}
+
+void write_fe_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
+                     std::string_view printout_name) {
+  write_header(out, data, printout_name);
+  for (std::size_t z = 0; z < zones.zones.size(); ++z) {
+    const Zone& zone = zones.zones[z];
+    write_zone_header(out, data, zones, zone);
+    write_points(out, data, zone, texts[z]);
+    out.put(std::string_view(texts[z].cells.data(), texts[z].cells.size()));
+  }
+}
+
+std::unique_ptr<PlotWriter> make_fe_writer(const ZoneTexts& texts, std::string printout_name) {
+  return std::make_unique<FeFormatWriter>(texts, std::move(printout_name));
+}
+
+}  // namespace pz
