@@ -457,19 +457,20 @@ bool windows_hold_numbers(const Table& t, const Row& row, const ScanLine& headin
 // The names of columns fixed by the first row's values: for each value,
 // the heading's text from just after the window before (after the index
 // word, for the first) to the value's end, or to the heading's end for the
-// last, without the blanks around it.
+// last, without the blanks around it. A heading word that runs on past a
+// value's end ("Liquid mass flow" one column past its value) stays whole
+// in that value's name.
 void names_over_values(const Table& t, const ScanLine& heading, int index_end, const Span* numbers, int count,
                        Word* names) {
   int from = std::max(index_end, t.index.last) + 1;
   for (int k = 0; k < count; ++k) {
-    int last = numbers[k].last;
-    if (k + 1 == count) last = std::max(last, heading.pos.last);
-    last = std::min(last, line_columns);
-    int first = from;
+    int end = std::min(k + 1 == count ? std::max(numbers[k].last, heading.pos.last) : numbers[k].last, line_columns);
+    while (end >= from && end < line_columns && heading.text.at(end) != ' ' && heading.text.at(end + 1) != ' ') ++end;
+    int first = from, last = end;
     while (first <= last && heading.text.at(first) == ' ') ++first;
     while (last >= first && heading.text.at(last) == ' ') --last;
     names[k] = first <= last ? Word{first, last} : Word{from, from - 1};
-    from = numbers[k].last + 1;
+    from = std::max(end, numbers[k].last) + 1;
   }
 }
 
