@@ -344,11 +344,9 @@ struct Span {
 // word is one number when it reads as one, otherwise it may be a run of
 // numbers printed with no blank between them, split by their form; a word
 // that is neither stays one span (to be read, and fail, as it stands).
-// Returns how many spans there are; all_numbers, when given, tells whether
-// every word was numbers.
-int split_numbers(const Row& row, int first, int last, Span* spans, bool* all_numbers = nullptr) {
+// Returns how many spans there are.
+int split_numbers(const Row& row, int first, int last, Span* spans) {
   int count = 0;
-  bool numbers = true;
   int i = first;
   while (i <= last) {
     if (row.at(i) == ' ') {
@@ -364,7 +362,6 @@ int split_numbers(const Row& row, int first, int last, Span* spans, bool* all_nu
         const std::size_t n = glued_number_length(row.cols(p, word_last));
         if (n == 0) {
           count = before;
-          numbers = false;
           break;
         }
         spans[count++] = {p, p + static_cast<int>(n) - 1};
@@ -374,7 +371,6 @@ int split_numbers(const Row& row, int first, int last, Span* spans, bool* all_nu
     if (count == before) spans[count++] = {i, word_last};
     i = word_last + 1;
   }
-  if (all_numbers != nullptr) *all_numbers = numbers;
   return count;
 }
 
@@ -385,16 +381,34 @@ int row_end_from(const Row& row, int from) {
   return row.at(from - 1 + r.last) == ' ' ? from - 1 : from - 1 + r.last;
 }
 
-// Whether a row holds, from column `from` on, one number or more and
-// nothing else: the index and the values of a row.
+// Whether a text holds one number or more and nothing else, each word a
+// number or numbers glued together: the index and the values of a row.
+// Other lines fail at their first word that is none.
+bool holds_numbers(std::string_view text) {
+  bool any = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
+    }
+    const std::size_t end = std::min(text.find(' ', i), text.size());
+    const std::string_view word = text.substr(i, end - i);
+    double ignored;
+    if (!read_real(word, 0, ignored)) {
+      for (std::size_t p = 0; p < word.size();) {
+        const std::size_t n = glued_number_length(word.substr(p));
+        if (n == 0) return false;
+        p += n;
+      }
+    }
+    any = true;
+    i = end;
+  }
+  return any;
+}
+// The same for a row from column `from` on.
 bool holds_numbers(const Row& row, int from) {
-  if (from > row_width) return false;
-  const int end = row_end_from(row, from);
-  if (end < from) return false;
-  Span spans[row_width];
-  bool all = false;
-  split_numbers(row, from, end, spans, &all);
-  return all;
+  return from <= row_width && holds_numbers(row.cols(from, std::max(from, row_end_from(row, from))));
 }
 
 // The value windows of today's heading names (the columns' spans): each
@@ -480,8 +494,9 @@ void names_over_values(const Table& t, const ScanLine& heading, int index_end, c
 // name; where the heading's names cannot be the row's columns, the row's
 // values are. False when columns so laid out exceed a limit (t.exceeded):
 // the table is then left out.
-bool fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
-                 PrintoutData& data) {
+// (Once a table: kept out of the row readers, whose frames stay small.)
+[[gnu::cold, gnu::noinline]] bool fix_windows(Table& t, const Row& row, const ScanLine& heading,
+                                              const TableSettings& settings, PrintoutData& data) {
   const Positions r = inspect(row.cols(t.index.first, row_width));
   const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
   const int index_last = index_end(row, t.index);
@@ -793,11 +808,12 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
 // Counts a row passed over that is a row of the table all the same: its
 // name fields are not blank and its values are numbers, so that it names
 // an element (or two) the mesh lacks. Keeps the first one's missing name.
-void witness_unknown_row(TableWitness& w, const Table& t, const Row& row, const Mesh& mesh, long long line) {
+void witness_unknown_row(TableWitness& w, const Table& t, const Row& row, std::string_view record, const Mesh& mesh,
+                         long long line) {
   const Word& last_field = t.connection ? t.name2 : t.name1;
-  if (blank_between(row, t.name1.first, t.name1.last, row_width) ||
-      blank_between(row, last_field.first, last_field.last, row_width) ||
-      !holds_numbers(row, last_field.last + 1))
+  const std::size_t values = static_cast<std::size_t>(last_field.last);
+  if (values >= record.size() || blank_between(row, t.name1.first, t.name1.last, row_width) ||
+      blank_between(row, last_field.first, last_field.last, row_width) || !holds_numbers(record.substr(values)))
     return;
   if (w.unknown_rows++ != 0) return;
   const Word& missing =
@@ -983,7 +999,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     }
     if (settings.letter_lines && is_letter_line(record)) return ended(TableOutcome::read);
     witness_row(t.witness, t, row);
-    if (t.column_count != 0) witness_unknown_row(t.witness, t, row, mesh, in.line_number());
+    if (t.column_count != 0) witness_unknown_row(t.witness, t, row, record, mesh, in.line_number());
   }
 }
 

@@ -147,8 +147,11 @@ struct ScanLine {
 // a header line ends the table instead, `line` holds it on return.
 //
 // Warnings (standard error) name a table none of whose rows names an
-// element of the mesh, and a table ended without its terminator. The end
-// of the file inside a table is failure 24, unless settings.partial.
+// element of the mesh, or else how many of its rows (a name that is not
+// blank, values that are numbers) name elements the mesh lacks, and a
+// table ended without its terminator. The end of the file inside a table
+// is failure 24, unless settings.partial. A heading of more than 20 words
+// is left out (overflow) only when no row shows fewer columns in them.
 //
 // A watch, when given, is told once the table's columns and value slots
 // can no longer change: when its first row that names an element is read;
