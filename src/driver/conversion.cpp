@@ -57,13 +57,17 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
   data.number = number;
   data.start(settings.projection, true);
   end = PrintoutEnd::end_of_file;
+  // Letter lines end tables, and ELEM1 ELEM1 heads one, in the layout of
+  // OUTPUT AFTER lines only.
+  TableSettings table_settings = tables;
+  table_settings.letter_lines = layout == PrintoutLayout::output_after;
   while (next_line(in, line)) {
     if (begins_printout(line.text.view(), layout, label.steps)) {
       end = PrintoutEnd::header_line;
       break;
     }
     if (!line.is_heading()) continue;
-    const TableOutcome outcome = read_table(in, line, tables, mesh, data);
+    const TableOutcome outcome = read_table(in, line, table_settings, mesh, data);
     // A header line that ended a table is the scan's current line.
     if (outcome == TableOutcome::header) end = PrintoutEnd::header_line;
     if (outcome == TableOutcome::overflow) end = PrintoutEnd::skip_rest;

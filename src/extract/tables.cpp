@@ -14,6 +14,8 @@ namespace pz {
 namespace {
 
 constexpr int max_columns = 20;  // column names per heading line
+constexpr int line_columns = static_cast<int>(line_width);
+constexpr int max_words = line_columns / 2;  // words of a heading line
 constexpr Routine routine = Routine::table_reader;
 // A row as read: the whole record (the reader's limit), blank-padded, with
 // blanks beyond, so that a value window reads what stands in its columns,
@@ -27,6 +29,13 @@ constexpr int row_width = static_cast<int>(Row::width);
 // still being stored would wait for the stores.
 bool is_terminator(std::string_view record) {
   return record.size() >= 21 && record.substr(1, 20) == "@@@@@@@@@@@@@@@@@@@@";
+}
+
+// A line of one capital letter repeated in columns 2 to 21, which ends a
+// table in the letter-line layout.
+bool is_letter_line(std::string_view record) {
+  if (record.size() < 21 || record[1] < 'A' || record[1] > 'Z') return false;
+  return record.substr(1, 20).find_first_not_of(record[1]) == std::string_view::npos;
 }
 
 struct Word {
@@ -53,6 +62,36 @@ bool is_index_word(const Line& lower, const Word& w) {
   return word_is(lower, w, "index") || word_is(lower, w, "ind.") || word_is(lower, w, "ind");
 }
 
+// A heading's first words, and what it heads.
+struct HeadingWords {
+  TableKind kind = TableKind::none;
+  Word first, second, index;  // second: the second name word of a connection table
+};
+
+HeadingWords classify(const Line& lower, const Positions& pos, bool letter_lines) {
+  HeadingWords h;
+  if (lower.cols(pos.first, pos.first + 3) != "elem") return h;
+  h.first = {pos.first, pos.word_end};
+  h.second = next_word(lower, pos.word_end, pos.last);
+  if (is_index_word(lower, h.second)) {
+    h.kind = TableKind::element;
+    h.index = h.second;
+    return h;
+  }
+  if (!word_is(lower, h.second, "elem2") && !(letter_lines && word_is(lower, h.second, "elem1"))) return h;
+  h.index = next_word(lower, h.second.last, pos.last);
+  if (is_index_word(lower, h.index)) h.kind = TableKind::connection;
+  return h;
+}
+
+// The scan's line as printed: column 1 as the record has it.
+void assign_printed(ScanLine& printed, const ScanLine& line) {
+  printed.text = line.text;
+  printed.text.set(1, line.printed_first);
+  printed.printed_first = line.printed_first;
+  printed.pos = inspect(printed.text.view(), printed.lower.write_all(), line_width);
+}
+
 // The columns of a row's element name under a heading word: the word's own,
 // and never fewer than the 5 characters of a name.
 Word name_field(const Word& heading_word) {
@@ -70,24 +109,39 @@ struct Column {
   ColumnUse use = ColumnUse::take;
 };
 
-// What a table's first lines tell, for the warnings at its end.
+// What a table's lines tell, for the warnings at its end.
 struct TableWitness {
   long long heading_line = 0;
   bool named_element = false;  // a row named an element (both, in a connection table)
   bool first_row_seen = false;
   char first_names[2][line_width + 1] = {};
   int first_lengths[2] = {0, 0};
+  // Rows passed over whose names are not blank and whose values are
+  // numbers: rows of elements the mesh lacks; the first one's missing name.
+  long long unknown_rows = 0;
+  long long first_unknown_line = 0;
+  char first_unknown[line_width + 1] = {};
+  int first_unknown_length = 0;
 };
+
+// Where a table's column names come from: the heading's words after the
+// index word, runs of words one blank apart, or the heading's text over
+// each value of the first row.
+enum class ColumnNames { words, pairs, values };
 
 struct Table {
   bool connection = false;
   Word name1, name2;   // name fields of the rows
   Word index;          // the heading's index word
   // The heading's words after the index word; column names are these, or
-  // pairs of them one blank apart (joined).
-  Word words[max_columns + 1];
+  // pairs of them one blank apart (joined), or the heading's text over
+  // the first row's values.
+  Word words[max_words];
   int word_count = 0;
-  bool joined = false;
+  ColumnNames names = ColumnNames::words;
+  // More words than columns may have: the first row tells whether pairs
+  // of them, or the values, are the columns; none are laid out till then.
+  bool deferred = false;
   int column_count = 0;
   Column col[max_columns + 2];  // 1..column_count, and a sentinel after them
   int taken = 0;                // columns not skipped
@@ -101,6 +155,7 @@ struct Table {
   // shape nearly every table prints them in.
   field_shape::TwelveColumnRow shape;
   TableWitness witness;
+  std::string_view exceeded;  // the limit the columns from the first row's values exceed
 };
 
 // Element-table column name: the word with a "(" in its second place and
@@ -194,15 +249,31 @@ int join_words(const Table& t, bool joined, Word* names) {
   return n;
 }
 
-// Lays out the table's columns from its heading names, adds their arrays
-// to the printout and their slots (zero for every element). When they do
-// not fit, the printout's arrays stand as before the table, and the limit
-// exceeded is returned.
-std::string_view plan_columns(Table& t, bool joined, const ScanLine& heading, const TableSettings& settings,
-                              PrintoutData& data) {
-  Word names[max_columns + 1];
-  const int count = join_words(t, joined, names);
-  t.joined = joined;
+// Whether a column's whole name, in lower case, names a velocity: it
+// begins with "vel" ("VEL(GAS)") or "v(" ("V(GAS)"), or holds "veloc"
+// ("Gas Veloc", "Gas velocity").
+bool is_velocity_name(std::string_view lower) {
+  return lower.starts_with("vel") || lower.starts_with("v(") || lower.find("veloc") != std::string_view::npos;
+}
+
+// Whether the wanted-column list takes a column of this name (lower case):
+// the name framed by a blank on each side must stand on it.
+bool is_wanted(const WantedList& wanted, std::string_view lower) {
+  char framed[line_width + 2];
+  framed[0] = ' ';
+  lower.copy(framed + 1, lower.size());
+  framed[lower.size() + 1] = ' ';
+  return wanted.wants(std::string_view(framed, lower.size() + 2));
+}
+
+// Lays out the table's columns from the names given (spans of the heading
+// line; a span of no column, last < first, names a column of no name), adds
+// their arrays to the printout and their slots (zero for every element).
+// When they do not fit, the printout's arrays stand as before the table,
+// and the limit exceeded is returned.
+std::string_view plan_columns(Table& t, const Word* names, int count, ColumnNames source,
+                              const ScanLine& heading, const TableSettings& settings, PrintoutData& data) {
+  t.names = source;
   t.column_count = 0;
   t.taken = 0;
   std::string_view exceeded = count > max_columns ? too_many_columns : std::string_view();
@@ -212,14 +283,15 @@ std::string_view plan_columns(Table& t, bool joined, const ScanLine& heading, co
     c.first = w.first;
     c.last = w.last;
     c.use = ColumnUse::take;
-    // The word framed by the blanks around it must stand on the list.
-    if (settings.wanted != nullptr && !settings.wanted->wants(heading.lower.cols(w.first - 1, w.last + 1))) {
+    const std::string_view lower = w.last < w.first ? std::string_view() : heading.lower.cols(w.first, w.last);
+    // A column of no name cannot stand on the list.
+    if (settings.wanted != nullptr && (lower.empty() || !is_wanted(*settings.wanted, lower))) {
       c.use = ColumnUse::skip;
       continue;
     }
-    if (heading.lower.cols(w.first, w.first + 2) == "vel") c.use = ColumnUse::take_velocity;
+    if (is_velocity_name(lower)) c.use = ColumnUse::take_velocity;
     ++t.taken;
-    exceeded = append_array(t, heading.text.cols(w.first, w.last), data);
+    exceeded = append_array(t, lower.empty() ? std::string_view() : heading.text.cols(w.first, w.last), data);
   }
   // Capacity: the table is dropped whole when its slots would not fit.
   const int added = t.connection ? t.taken * data.coordinate_count : t.taken;
@@ -263,29 +335,17 @@ int index_end(const Row& row, const Word& heading_index) {
   return std::clamp(heading_index.last, word_first, last_digit);
 }
 
-// The numbers of a word first..last that does not read as one number, when
-// it is a run of numbers printed with no blank between them: their ends are
-// marked in glued_end (all but the last) and their count returned. Returns
-// 1, marking nothing, when the word is something else (then it stays one
-// field, to be read, and fail, as it stands).
-int split_glued(const Row& row, int first, int last, bool* glued_end) {
-  int ends[row_width];
-  int count = 0;
-  for (int p = first; p <= last;) {
-    const std::size_t n = glued_number_length(row.cols(p, last));
-    if (n == 0) return 1;
-    p += static_cast<int>(n);
-    ends[count++] = p - 1;
-  }
-  for (int i = 0; i + 1 < count; ++i) glued_end[ends[i]] = true;
-  return count;
-}
+// A stretch of a row: a number of it, or a word that is none.
+struct Span {
+  int first = 0, last = 0;
+};
 
 // Splits columns first..last of a row into numbers: each blank-separated
 // word is one number when it reads as one, otherwise it may be a run of
-// glued numbers. Marks the columns after which a number ends with no blank
-// following; returns how many numbers there are.
-int split_numbers(const Row& row, int first, int last, bool* glued_end) {
+// numbers printed with no blank between them, split by their form; a word
+// that is neither stays one span (to be read, and fail, as it stands).
+// Returns how many spans there are.
+int split_numbers(const Row& row, int first, int last, Span* spans) {
   int count = 0;
   int i = first;
   while (i <= last) {
@@ -295,36 +355,66 @@ int split_numbers(const Row& row, int first, int last, bool* glued_end) {
     }
     int word_last = i;
     while (word_last < last && row.at(word_last + 1) != ' ') ++word_last;
+    const int before = count;
     double ignored;
-    count += read_real(row.cols(i, word_last), 0, ignored) ? 1 : split_glued(row, i, word_last, glued_end);
+    if (!read_real(row.cols(i, word_last), 0, ignored)) {
+      for (int p = i; p <= word_last;) {
+        const std::size_t n = glued_number_length(row.cols(p, word_last));
+        if (n == 0) {
+          count = before;
+          break;
+        }
+        spans[count++] = {p, p + static_cast<int>(n) - 1};
+        p += static_cast<int>(n);
+      }
+    }
+    if (count == before) spans[count++] = {i, word_last};
     i = word_last + 1;
   }
   return count;
 }
 
-// Fixes the value windows from the table's first accepted row: each
-// column's window ends where the first number after the previous window
-// ends, searching no further than the end of the next column's heading name.
-void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
-                 PrintoutData& data) {
-  const Positions r = inspect(row.cols(t.index.first, row_width));
-  const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
-  int p = index_end(row, t.index);
-  bool glued_end[row_width + 2] = {};
-  const int numbers = split_numbers(row, p + 1, row_end, glued_end);
+// The last non-blank column of a row from column `from` on (from - 1 when
+// there is none).
+int row_end_from(const Row& row, int from) {
+  const Positions r = inspect(row.cols(from, row_width));
+  return row.at(from - 1 + r.last) == ' ' ? from - 1 : from - 1 + r.last;
+}
 
-  // Names of two words: one column per pair when that matches the row.
-  if (numbers < t.column_count && !t.joined) {
-    Word names[max_columns + 1];
-    if (join_words(t, true, names) == numbers) {
-      // No value is stored yet: the names and the slots are laid out anew.
-      data.drop_slots_after(t.slots_before);
-      data.header_length = t.header_before;
-      data.array_count = t.arrays_before;
-      plan_columns(t, true, heading, settings, data);  // fewer columns: always fits
+// Whether a text holds one number or more and nothing else, each word a
+// number or numbers glued together: the index and the values of a row.
+// Other lines fail at their first word that is none.
+bool holds_numbers(std::string_view text) {
+  bool any = false;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
     }
+    const std::size_t end = std::min(text.find(' ', i), text.size());
+    const std::string_view word = text.substr(i, end - i);
+    double ignored;
+    if (!read_real(word, 0, ignored)) {
+      for (std::size_t p = 0; p < word.size();) {
+        const std::size_t n = glued_number_length(word.substr(p));
+        if (n == 0) return false;
+        p += n;
+      }
+    }
+    any = true;
+    i = end;
   }
+  return any;
+}
+// The same for a row from column `from` on.
+bool holds_numbers(const Row& row, int from) {
+  return from <= row_width && holds_numbers(row.cols(from, std::max(from, row_end_from(row, from))));
+}
 
+// The value windows of today's heading names (the columns' spans): each
+// column's window ends where the first number after the previous window
+// ends, searching no further than the end of the next column's name.
+void place_windows(Table& t, const Row& row, int p, int row_end, const bool* glued_end) {
   Column* col = t.col;
   const int n = t.column_count;
   if (col[n].last < row_end) col[n].last = row_end;
@@ -342,12 +432,131 @@ void fix_windows(Table& t, const Row& row, const ScanLine& heading, const TableS
     col[k].first = e - p > 40 ? e - 39 : p + 1;
     p = e;
   }
+}
+
+// Whether a stretch of a text is blank (a text of `width` columns, blank
+// beyond).
+template <class Text>
+bool blank_between(const Text& text, int first, int last, int width) {
+  last = std::min(last, width);
+  return first > last || text.cols(first, last).find_first_not_of(' ') == std::string_view::npos;
+}
+
+// Whether the windows placed from the heading's names read the first row
+// as it stands: no window cuts a number or holds two, a window that holds
+// none has a name over blanks, and a number that no window holds has no
+// heading text over it.
+bool windows_hold_numbers(const Table& t, const Row& row, const ScanLine& heading, const Word* names,
+                          const Span* numbers, int count) {
+  int held = 0;  // the numbers before this window's
+  for (int k = 1; k <= t.column_count; ++k) {
+    const Column& c = t.col[k];
+    int inside = 0;
+    while (held < count && numbers[held].last < c.first) {
+      if (!blank_between(heading.text, numbers[held].first, numbers[held].last, line_columns)) return false;
+      ++held;
+    }
+    for (; held < count && numbers[held].first <= c.last; ++held) {
+      if (numbers[held].first < c.first || numbers[held].last > c.last) return false;
+      ++inside;
+    }
+    if (inside > 1) return false;
+    if (inside == 0 && !blank_between(row, names[k - 1].first, names[k - 1].last, row_width)) return false;
+  }
+  for (; held < count; ++held)
+    if (!blank_between(heading.text, numbers[held].first, numbers[held].last, line_columns)) return false;
+  return true;
+}
+
+// The names of columns fixed by the first row's values: for each value,
+// the heading's text from just after the window before (after the index
+// word, for the first) to the value's end, or to the heading's end for the
+// last, without the blanks around it. A heading word that runs on past a
+// value's end ("Liquid mass flow" one column past its value) stays whole
+// in that value's name.
+void names_over_values(const Table& t, const ScanLine& heading, int index_end, const Span* numbers, int count,
+                       Word* names) {
+  int from = std::max(index_end, t.index.last) + 1;
+  for (int k = 0; k < count; ++k) {
+    int end = std::min(k + 1 == count ? std::max(numbers[k].last, heading.pos.last) : numbers[k].last, line_columns);
+    while (end >= from && end < line_columns && heading.text.at(end) != ' ' && heading.text.at(end + 1) != ' ') ++end;
+    int first = from, last = end;
+    while (first <= last && heading.text.at(first) == ' ') ++first;
+    while (last >= first && heading.text.at(last) == ' ') --last;
+    names[k] = first <= last ? Word{first, last} : Word{from, from - 1};
+    from = std::max(end, numbers[k].last) + 1;
+  }
+}
+
+// Fixes the value windows from the table's first accepted row: each
+// column's window ends where the first number after the previous window
+// ends, searching no further than the end of the next column's heading
+// name; where the heading's names cannot be the row's columns, the row's
+// values are. False when columns so laid out exceed a limit (t.exceeded):
+// the table is then left out.
+// (Once a table: kept out of the row readers, whose frames stay small.)
+[[gnu::cold, gnu::noinline]] bool fix_windows(Table& t, const Row& row, const ScanLine& heading,
+                                              const TableSettings& settings, PrintoutData& data) {
+  const Positions r = inspect(row.cols(t.index.first, row_width));
+  const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
+  const int index_last = index_end(row, t.index);
+  Span numbers[row_width];
+  const int count = split_numbers(row, index_last + 1, row_end, numbers);
+  bool glued_end[row_width + 2] = {};
+  for (int j = 0; j + 1 < count; ++j)
+    if (numbers[j].last + 1 == numbers[j + 1].first) glued_end[numbers[j].last] = true;
+
+  const auto replan = [&](const Word* names, int n, ColumnNames source) {
+    // No value is stored yet: the names and the slots are laid out anew.
+    data.drop_slots_after(t.slots_before);
+    data.header_length = t.header_before;
+    data.array_count = t.arrays_before;
+    t.exceeded = plan_columns(t, names, n, source, heading, settings, data);
+    return t.exceeded.empty();
+  };
+
+  // Names of two words: one column per pair when that matches the row.
+  bool from_values = false;
+  Word names[max_words];
+  if (t.deferred) {
+    t.deferred = false;
+    if (join_words(t, true, names) != count || !replan(names, count, ColumnNames::pairs)) from_values = true;
+  } else if (count < t.column_count && t.names == ColumnNames::words) {
+    if (join_words(t, true, names) == count) replan(names, count, ColumnNames::pairs);  // fewer: always fits
+  }
+
+  if (!from_values) {
+    for (int k = 1; k <= t.column_count; ++k) names[k - 1] = {t.col[k].first, t.col[k].last};
+    place_windows(t, row, index_last, row_end, glued_end);
+    from_values = count != t.column_count && count > 0 && !windows_hold_numbers(t, row, heading, names, numbers, count);
+  }
+  if (from_values) {
+    // Each value of the row is a column, named by the heading's text over it.
+    if (count > max_columns) {
+      t.exceeded = too_many_columns;
+      data.drop_slots_after(t.slots_before);
+      data.header_length = t.header_before;
+      data.array_count = t.arrays_before;
+      return false;
+    }
+    names_over_values(t, heading, index_last, numbers, count, names);
+    if (!replan(names, count, ColumnNames::values)) return false;
+    int p = index_last;
+    for (int k = 1; k <= count; ++k) {
+      const int e = numbers[k - 1].last;
+      t.col[k].last = e;
+      t.col[k].first = e - p > 40 ? e - 39 : p + 1;
+      p = e;
+    }
+  }
+
   t.shape.start(Row::width + Row::slack);
-  for (int k = 1; k <= n; ++k)
-    if (col[k].use != ColumnUse::skip)
-      t.shape.add(static_cast<std::size_t>(col[k].first), static_cast<std::size_t>(col[k].last));
+  for (int k = 1; k <= t.column_count; ++k)
+    if (t.col[k].use != ColumnUse::skip)
+      t.shape.add(static_cast<std::size_t>(t.col[k].first), static_cast<std::size_t>(t.col[k].last));
   t.shape.finish();
   t.fixed = true;
+  return true;
 }
 
 [[noreturn, gnu::cold, gnu::noinline]] void cell_failure(const Row& row, const Column& c, const LineReader& in) {
@@ -414,15 +623,66 @@ void witness_row(TableWitness& w, const Table& t, const Row& row) {
   }
 }
 
+// The element a row names in a name field moved by up to two columns
+// either way, nearest first and left before right (the field itself was
+// tried), with the move; 0 when there is none. Alone: only a name with a
+// blank (or the line's start) before it and a blank after its 5 characters.
+int find_moved(const Mesh& mesh, const Row& row, const Word& field, bool alone, int& move) {
+  for (const int m : {-1, 1, -2, 2}) {
+    const int first = field.first + m;
+    if (first < 1) continue;
+    if (alone && ((first > 1 && row.at(first - 1) != ' ') || row.at(first + 5) != ' ')) continue;
+    if (const int e = find_element(mesh.name_index, row.cols(first, field.last + m), mesh.elements.located)) {
+      move = m;
+      return e;
+    }
+  }
+  return 0;
+}
+
+// Before the windows are fixed: the element of a row whose name stands off
+// the heading's name word, when the row's values are numbers; its name
+// field is the table's from then on. 0 when there is none.
+[[gnu::cold, gnu::noinline]] int element_name_moved(Table& t, const Row& row, const Mesh& mesh) {
+  int m = 0;
+  const int e = find_moved(mesh, row, t.name1, true, m);
+  if (e == 0 || !holds_numbers(row, t.name1.first + m + 5)) return 0;
+  t.name1.first += m;
+  t.name1.last += m;
+  return e;
+}
+
+// Before the windows are fixed: the elements of a connection row whose
+// names stand off the heading's name words (each on its own; a name found
+// in its field stays), when the row's values are numbers and the mesh
+// joins the two elements (either way round); the name fields are the
+// table's from then on. False when there are none.
+[[gnu::cold, gnu::noinline]] bool connection_names_moved(Table& t, const Row& row, const Mesh& mesh, int& e1,
+                                                         int& e2) {
+  int m1 = 0, m2 = 0;
+  const int f1 = e1 != 0 ? e1 : find_moved(mesh, row, t.name1, false, m1);
+  if (f1 == 0) return false;
+  const int f2 = e2 != 0 ? e2 : find_moved(mesh, row, t.name2, false, m2);
+  if (f2 == 0 || !holds_numbers(row, t.name2.last + m2 + 1)) return false;
+  if (find_connection(mesh, f1, f2) == 0 && find_connection(mesh, f2, f1) == 0) return false;
+  t.name1.first += m1;
+  t.name1.last += m1;
+  t.name2.first += m2;
+  t.name2.last += m2;
+  e1 = f1;
+  e2 = f2;
+  return true;
+}
+
 // Reads an element-table row; false when it names no element of the mesh
 // and is passed over.
 bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
                  const LineReader& in, const Mesh& mesh, PrintoutData& data) {
-  const int e = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), mesh.elements.located,
-                                  t.last_element + 1);
-  if (e == 0) return false;
+  int e = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), mesh.elements.located,
+                            t.last_element + 1);
+  if (e == 0 && (t.fixed || (e = element_name_moved(t, row, mesh)) == 0)) return false;
   t.last_element = e;
-  if (!t.fixed) fix_windows(t, row, heading, settings, data);
+  if (!t.fixed && !fix_windows(t, row, heading, settings, data)) return false;
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
   const bool shaped = t.shape.matches(row.cols(1, 1).data());
   if (block.compact) {
@@ -461,20 +721,24 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
       t.next_connection != 0 ? mesh.connections.ends[static_cast<std::size_t>(t.next_connection)] : std::array{0, 0};
   int e1 = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), bound, next_ends[0]);
   int e2 = find_element_from(mesh, row.cols(t.name2.first, t.name2.last), bound, next_ends[1]);
-  if (!t.fixed && e1 == 0 && e2 == 0 && row.at(t.name1.first) == ' ' && row.at(t.name1.first + 1) == ' ') {
-    // The names may stand two columns right of the heading's name words.
-    const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
-    const int s2 = find_element(index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
-    if (s1 == 0 || s2 == 0) return false;
-    t.name1.first += 2;
-    t.name1.last += 2;
-    t.name2.first += 2;
-    t.name2.last += 2;
-    e1 = s1;
-    e2 = s2;
+  if (!t.fixed && (e1 == 0 || e2 == 0)) {
+    if (e1 == 0 && e2 == 0 && row.at(t.name1.first) == ' ' && row.at(t.name1.first + 1) == ' ') {
+      // The names may stand two columns right of the heading's name words.
+      const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
+      const int s2 = find_element(index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
+      if (s1 != 0 && s2 != 0) {
+        t.name1.first += 2;
+        t.name1.last += 2;
+        t.name2.first += 2;
+        t.name2.last += 2;
+        e1 = s1;
+        e2 = s2;
+      }
+    }
+    if ((e1 == 0 || e2 == 0) && !connection_names_moved(t, row, mesh, e1, e2)) return false;
   }
   if (e1 == 0 || e2 == 0) return false;
-  if (!t.fixed) fix_windows(t, row, heading, settings, data);
+  if (!t.fixed && !fix_windows(t, row, heading, settings, data)) return false;
 
   // Half the unit vector from the second element's centre towards the
   // first's, in the plotted coordinates.
@@ -540,11 +804,42 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
   return true;
 }
 
+// Counts a row passed over that is a row of the table all the same: its
+// name fields are not blank and its values are numbers, so that it names
+// an element (or two) the mesh lacks. Keeps the first one's missing name.
+void witness_unknown_row(TableWitness& w, const Table& t, const Row& row, std::string_view record, const Mesh& mesh,
+                         long long line) {
+  const Word& last_field = t.connection ? t.name2 : t.name1;
+  const std::size_t values = static_cast<std::size_t>(last_field.last);
+  if (values >= record.size() || blank_between(row, t.name1.first, t.name1.last, row_width) ||
+      blank_between(row, last_field.first, last_field.last, row_width) || !holds_numbers(record.substr(values)))
+    return;
+  if (w.unknown_rows++ != 0) return;
+  const Word& missing =
+      t.connection && find_element(mesh.name_index, row.cols(t.name1.first, t.name1.last), mesh.elements.located) != 0
+          ? t.name2
+          : t.name1;
+  const std::string_view name = row.cols(missing.first, missing.last);
+  name.copy(w.first_unknown, name.size());
+  w.first_unknown_length = static_cast<int>(name.size());
+  w.first_unknown_line = line;
+}
+
 // At the end of a table that adds values: a warning when none of its rows
-// named an element of the mesh, so that its columns hold zeros.
+// named an element of the mesh, so that its columns hold zeros; or else
+// when some rows name elements the mesh lacks.
 void warn_if_nothing_matched(const Table& t, long printout) {
   const TableWitness& w = t.witness;
-  if (w.named_element || t.taken == 0) return;
+  if (t.taken == 0) return;
+  if (w.named_element) {
+    if (w.unknown_rows == 0) return;
+    const bool one = w.unknown_rows == 1;
+    warn(where(printout, w.heading_line) + ": " + std::to_string(w.unknown_rows) + (one ? " row" : " rows") +
+         " of this table " + (one ? "names an element" : "name elements") + " that the mesh lacks (first: \"" +
+         std::string(w.first_unknown, static_cast<std::size_t>(w.first_unknown_length)) + "\", line " +
+         std::to_string(w.first_unknown_line) + "); " + (one ? "it is" : "they are") + " passed over");
+    return;
+  }
   std::string message = where(printout, w.heading_line) + ": no row of this table names " +
                         (t.connection ? "two elements" : "an element") + " of the mesh";
   if (w.first_row_seen) {
@@ -574,6 +869,7 @@ bool is_header_line(std::string_view line) {
 
 void ScanLine::assign(std::string_view record) {
   text.assign(record);
+  printed_first = record.empty() ? ' ' : record[0];
   text.set(1, ' ');
   pos = inspect(text.view(), lower.write_all(), line_width);
 }
@@ -587,49 +883,74 @@ WantedList::WantedList(std::string_view first_line) {
   inspect(text_.view(), text, text_.width);
 }
 
-TableKind table_kind(const ScanLine& line) {
-  if (!line.is_heading()) return TableKind::none;
-  const Word second = next_word(line.lower, line.pos.word_end, line.pos.last);
-  if (is_index_word(line.lower, second)) return TableKind::element;
-  return word_is(line.lower, second, "elem2") &&
-                 is_index_word(line.lower, next_word(line.lower, second.last, line.pos.last))
-             ? TableKind::connection
-             : TableKind::none;
+bool ScanLine::heads_from_column1() const { return table_kind(*this, true) != TableKind::none; }
+
+TableKind table_kind(const ScanLine& line, bool letter_lines) {
+  const TableKind kind = classify(line.lower, line.pos, letter_lines).kind;
+  if (kind != TableKind::none || !line.begins_in_column1()) return kind;
+  ScanLine printed;
+  assign_printed(printed, line);
+  return classify(printed.lower, printed.pos, letter_lines).kind;
 }
 
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
                         PrintoutData& data) {
-  const Line& lower = line.lower;
-  const Positions& pos = line.pos;
+  HeadingWords h = classify(line.lower, line.pos, settings.letter_lines);
+  // A heading whose first word begins in column 1 is read as printed.
+  const ScanLine* heading = &line;
+  ScanLine printed;
+  if (h.kind == TableKind::none && line.begins_in_column1()) {
+    assign_printed(printed, line);
+    const HeadingWords from_column1 = classify(printed.lower, printed.pos, settings.letter_lines);
+    if (from_column1.kind != TableKind::none) {
+      h = from_column1;
+      heading = &printed;
+    }
+  }
+  const Line& lower = heading->lower;
+  const Positions& pos = heading->pos;
   // A heading line met while no slot is in use starts the printout's names
-  // afresh, whatever the line turns out to head; the letter case of the
-  // coordinates follows its first character.
-  if (data.slot_count == 0) data.start(settings.projection, line.text.at(pos.first) == 'E');
+  // afresh, whatever the line turns out to head (when its first word
+  // begins with "elem" after column 1); the letter case of the coordinates
+  // follows its first character.
+  if (data.slot_count == 0 && (heading != &line || lower.cols(pos.first, pos.first + 3) == "elem"))
+    data.start(settings.projection, heading->text.at(pos.first) == 'E');
 
-  const TableKind kind = table_kind(line);
-  if (kind == TableKind::none) return TableOutcome::not_a_table;
+  if (h.kind == TableKind::none) return TableOutcome::not_a_table;
   Table t;
-  t.name1 = name_field({pos.first, pos.word_end});
-  const Word second = next_word(lower, pos.word_end, pos.last);
-  t.index = second;
-  if (kind == TableKind::connection) {
+  t.name1 = name_field(h.first);
+  t.index = h.index;
+  if (h.kind == TableKind::connection) {
     t.connection = true;
-    t.name2 = name_field(second);
-    t.index = next_word(lower, second.last, pos.last);
+    t.name2 = name_field(h.second);
   }
   t.witness.heading_line = in.line_number();
 
-  // Column list: one more word than the capacity tells an overflow.
-  for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count <= max_columns;
+  // Column list.
+  for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count < max_words;
        w = next_word(lower, w.last, pos.last))
     t.words[t.word_count++] = w;
   t.header_before = data.header_length;
   t.arrays_before = data.array_count;
-  if (const std::string_view exceeded = plan_columns(t, false, line, settings, data); !exceeded.empty()) {
+  const auto left_out = [&](std::string_view exceeded) {
     warn(where(data.number, t.witness.heading_line) + ": the table is left out, with the rest of the printout: " +
          std::string(exceeded));
     return TableOutcome::overflow;
-  }
+  };
+  t.deferred = t.word_count > max_columns;
+  t.slots_before = data.slot_count;
+  if (const std::string_view exceeded =
+          t.deferred ? std::string_view()
+                     : plan_columns(t, t.words, t.word_count, ColumnNames::words, *heading, settings, data);
+      !exceeded.empty())
+    return left_out(exceeded);
+  // A table of more words than columns that no row lays out: left out as
+  // a heading of too many names is.
+  const auto ended = [&](TableOutcome outcome) {
+    if (t.deferred) return left_out(too_many_columns);
+    warn_if_nothing_matched(t, data.number);
+    return outcome;
+  };
 
   // Rows, up to the terminator line.
   Row row;
@@ -637,6 +958,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     std::string_view record;
     if (!in.next(record)) {
       const long long last_line = in.line_number();
+      if (t.deferred) return left_out(too_many_columns);
       if (!settings.partial) {
         // A row read has no end branch: the end of the file here is
         // failure 24, met in this routine.
@@ -651,26 +973,30 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
       return TableOutcome::end_of_file;
     }
     row.assign(record);
-    if (is_terminator(record)) {
-      warn_if_nothing_matched(t, data.number);
-      return TableOutcome::read;
-    }
-    if (t.column_count != 0 && (t.connection ? connection_row(t, row, line, settings, in, mesh, data)
-                                             : element_row(t, row, line, settings, in, mesh, data))) {
+    if (is_terminator(record)) return ended(TableOutcome::read);
+    if ((t.column_count != 0 || t.deferred) && (t.connection ? connection_row(t, row, *heading, settings, in, mesh, data)
+                                             : element_row(t, row, *heading, settings, in, mesh, data))) {
       t.witness.named_element = true;
       continue;
     }
     // A row passed over (a table without columns adds nothing): a unit
     // line, a page break, or a header line that ends a table printed
     // without its terminator.
+    if (!t.exceeded.empty()) return left_out(t.exceeded);
     if (is_header_record(record)) {
+      if (t.deferred) {
+        line.assign(record);
+        return left_out(too_many_columns);
+      }
       warn_if_nothing_matched(t, data.number);
       warn(where(data.number, in.line_number()) + ": a header line ends the table headed at line " +
            std::to_string(t.witness.heading_line) + ", which has no terminator line");
       line.assign(record);
       return TableOutcome::header;
     }
+    if (settings.letter_lines && is_letter_line(record)) return ended(TableOutcome::read);
     witness_row(t.witness, t, row);
+    if (t.column_count != 0) witness_unknown_row(t.witness, t, row, record, mesh, in.line_number());
   }
 }
 

@@ -25,6 +25,22 @@
 // Flow  Gas Flow") names one column per pair when that row holds exactly
 // that many numbers.
 //
+// Where the row's values and the heading's names do not match in number,
+// and the windows so found would cut a value, leave a name over no value or
+// a value under a name out, the heading's words cannot be the columns: each
+// value of that row is then a column, named by all the heading's text over
+// it, from just after the value before it ("Gas saturati Air gas mass").
+//
+// Some simulators print the names of a row a column or two off the
+// heading's name words, each on its own: until the windows are fixed, a row
+// none of whose names is found there (nor both two columns right) is tried
+// with each name moved by up to two columns either way, nearest first; the
+// first row whose names are all found so, and whose values are numbers,
+// fixes the name fields for the table (in a connection table the mesh must
+// join its two elements; in an element table the name must stand between
+// blanks). A heading that begins in column 1 ("ELEM1   ELEM2    INDEX")
+// heads a table whose names are read from column 1.
+//
 // Inside a table, blank lines, unit lines, rules of underscores and
 // repeated headings after a page break name no element and are passed over.
 // A header line ("total time") ends an unterminated table and the printout.
@@ -33,7 +49,8 @@
 // one slot per plotted coordinate and taken column: the vector sum, over the
 // element's connections in the table, of half the unit vector from the
 // second element's centre towards the first's times the value, divided by
-// the connection's area (columns whose name begins with "vel" are not).
+// the connection's area, except for velocities: columns whose whole name
+// begins with "vel" or "v(", or holds "veloc", in any case.
 #pragma once
 
 #include <string_view>
@@ -68,6 +85,11 @@ struct TableSettings {
   Projection projection = Projection::xy;  // as the mesh reader settled it
   const WantedList* wanted = nullptr;      // none: every column is taken
   bool partial = false;  // the end of the file inside a table ends it (else failure 24)
+  // The file's layout frames its sections by lines of one capital letter
+  // repeated ("EEEE...", "CCCC..."): such a line (columns 2-21) ends a
+  // table as the terminator does, and "ELEM1 ELEM1 INDEX" heads a
+  // connection table.
+  bool letter_lines = false;
 };
 
 enum class TableOutcome {
@@ -105,10 +127,18 @@ struct ScanLine {
   Line text;
   Line lower;
   Positions pos;
+  char printed_first = ' ';  // column 1 as the record has it
   void assign(std::string_view record);
   bool is_header() const { return is_header_line(text.view()); }
-  // A line that may head a table: its first word begins with "elem".
-  bool is_heading() const { return lower.cols(pos.first, pos.first + 3) == "elem"; }
+  // A line that may head a table: its first word begins with "elem"; or,
+  // as printed, its first word begins with "elem" in column 1 and the line
+  // so read heads a table (in either layout).
+  bool is_heading() const {
+    return lower.cols(pos.first, pos.first + 3) == "elem" || (begins_in_column1() && heads_from_column1());
+  }
+  // Whether the record as printed has a word "elem..." in column 1.
+  bool begins_in_column1() const { return lower_case(printed_first) == 'e' && lower.cols(2, 4) == "lem"; }
+  bool heads_from_column1() const;
 };
 
 // Handles a table heading line of printout data.number, the scan's current
@@ -117,15 +147,20 @@ struct ScanLine {
 // a header line ends the table instead, `line` holds it on return.
 //
 // Warnings (standard error) name a table none of whose rows names an
-// element of the mesh, and a table ended without its terminator. The end
-// of the file inside a table is failure 24, unless settings.partial.
+// element of the mesh, or else how many of its rows (a name that is not
+// blank, values that are numbers) name elements the mesh lacks, and a
+// table ended without its terminator. The end of the file inside a table
+// is failure 24, unless settings.partial. A heading of more than 20 words
+// is left out (overflow) only when no row shows fewer columns in them.
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
                         PrintoutData& data);
 
 // What a line heads: an element table (its first word begins with "elem",
 // its second is the index word), a connection table (its second word is
-// "elem2", its third the index word), or no table.
+// "elem2", or "elem1" in the letter-line layout, its third the index word),
+// or no table. Where the line with column 1 blanked heads none, the line as
+// printed is tried, when its first word begins in column 1.
 enum class TableKind { none, element, connection };
-TableKind table_kind(const ScanLine& line);
+TableKind table_kind(const ScanLine& line, bool letter_lines = false);
 
 }  // namespace pz
