@@ -48,12 +48,6 @@ struct Run {
   HelperThread preparing;
 
   void prepare_plot(Projection asked);
-  // Once the mesh's elements are read, and the scan has found a printout by
-  // then, starts the printouts' conversion on worker threads (see
-  // Conversion::mesh_read); otherwise, or where the printouts are read
-  // otherwise, nothing.
-  std::unique_ptr<ParallelPrintouts> begin_printouts(int threads, EarlyScan* early,
-                                                     std::shared_future<void> mesh_read);
   void printouts(int threads, EarlyScan* early, ParallelPrintouts* begun);
 
  private:
@@ -74,19 +68,6 @@ void Run::make_conversion(std::shared_future<void> mesh_read) {
                                 base_name,
                                 std::move(mesh_read),
                                 &plot_ready});
-}
-
-std::unique_ptr<ParallelPrintouts> Run::begin_printouts(int threads, EarlyScan* early,
-                                                        std::shared_future<void> mesh_read) {
-  // Once the scan has found a printout (it goes on after the mesh is read):
-  // a worker fewer than threads begins, beside the thread that reads the
-  // connections.
-  if (early == nullptr || early->found_count() == 0) return nullptr;
-  LineReader* scanned = early->finish();
-  if (scanned == nullptr) return nullptr;
-  make_conversion(std::move(mesh_read));
-  return begin_in_parallel(*conversion, *scanned, threads, early->found(), early->found_all(),
-                           static_cast<std::size_t>(threads) - 1);
 }
 
 void Run::printouts(int threads, EarlyScan* early, ParallelPrintouts* begun) {
@@ -225,9 +206,7 @@ int main_program(int argc, char** argv) {
                             ? settings.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     // With threads, the first printouts are looked for while the mesh is
-    // read, their element tables read while its connections are (when the
-    // scan has found them by then), and the zones are prepared while their
-    // tables are read.
+    // read, and the zones are prepared while their tables are read.
     std::optional<EarlyScan> early;
     if (threads > 1) early.emplace(settings.printout_file, printouts_in_flight(threads));
     const Projection asked = settings.projection;
@@ -235,12 +214,7 @@ int main_program(int argc, char** argv) {
     // (after begun: a failure before the mesh is read breaks the promise,
     // which ends the printouts begun, before their workers are waited for)
     std::promise<void> mesh_read;
-    MeshReading reading{.threads = threads};
-    if (threads > 1)
-      reading.elements_read = [&] {
-        begun = run->begin_printouts(threads, early ? &*early : nullptr, mesh_read.get_future().share());
-      };
-    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file), reading);
+    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
     try {
       if (threads > 1) {
         run->plot_ready = run->prepared.get_future().share();

@@ -16,29 +16,13 @@
 // chosen when the caller left it open, the plotted pair is moved into the
 // first two coordinates, and each connection is linked at the head of its
 // two elements' lists.
-//
-// With threads to spare, a large connection block is read in two halves at
-// once: a second reader takes the records from a line near the middle of
-// what is left of the file, names them and looks their elements up, while
-// the first reads up to that line. The second half's records are then
-// numbered and linked after the first's, in record order, so that the
-// tables come out as one reader leaves them. Where the second half is of no
-// use (the block ended before it, or it met the end of the file, a field it
-// could not read or more records than the capacity leaves room for), the
-// first reader goes on through it in turn, and any stop or failure is that
-// of a reading in turn.
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <numeric>
-#include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "mesh/mesh.hpp"
-#include "records/cpu_sharing.hpp"
 
 namespace pz {
 
@@ -84,17 +68,6 @@ class MeshInput {
     return record;
   }
   std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
-  // Where the next record begins (none inside a cut record's line).
-  std::optional<std::uint64_t> next_offset() const { return in_.next_record_offset(); }
-  // A line start near the middle of what is left of the file, for a second
-  // reader; none when the rest is less than two halves of smallest_half
-  // bytes or no line ends near the middle.
-  std::optional<std::uint64_t> middle_line_start(std::uint64_t smallest_half) const {
-    const std::optional<std::uint64_t> from = next_offset();
-    if (!from || bytes_ <= *from || bytes_ - *from < 2 * smallest_half) return std::nullopt;
-    return in_.line_start_from(*from + (bytes_ - *from) / 2);
-  }
-  int descriptor() const { return in_.descriptor(); }
   const Source& source() const { return in_.source(); }
   long long line_number() const { return in_.line_number(); }
   std::string where() const { return in_.where(); }
@@ -188,88 +161,13 @@ bool ends_connections(const ConnectionRecord& r) { return r.first == blank_name 
 // together (their memory accesses overlap).
 constexpr int batch = 32;
 
-// The connection records from a line start on, read on a thread of its own
-// up to the end of the block: their ends looked up, their areas read.
-class SecondHalf {
- public:
-  // (expected: the records the half is likely to hold)
-  SecondHalf(const MeshInput& in, std::uint64_t start, std::size_t expected, const NameIndex& index, int all,
-             int limit)
-      : index_(index), all_(all), limit_(limit) {
-    ends_.reserve(expected);
-    areas_.reserve(expected);
-    reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread(sharing_cpus([this] { run(); }));
-  }
-  ~SecondHalf() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  SecondHalf(const SecondHalf&) = delete;
-  SecondHalf& operator=(const SecondHalf&) = delete;
-
-  // Waits for the reading; true when it read up to the end of the block.
-  bool finish() {
-    hand_over_this_cpu();
-    thread_.join();
-    return ended_;
-  }
-  int count() const { return static_cast<int>(areas_.size()); }
-  const std::array<int, 2>& ends(int i) const { return ends_[static_cast<std::size_t>(i)]; }
-  double area(int i) const { return areas_[static_cast<std::size_t>(i)]; }
-
- private:
-  void run() {
-    try {
-      Name names[2 * batch];
-      int found[2 * batch];
-      for (bool more = true; more && !stop_.load(std::memory_order_relaxed);) {
-        int m = 0;
-        while (m < batch) {
-          std::string_view record;
-          if (!reader_.next(record)) return;  // no end of the block
-          const ConnectionRecord r = read_connection_record(record, reader_.source(), routine);
-          if (ends_connections(r)) {
-            more = false;
-            break;
-          }
-          if (count() >= limit_) return;  // beyond the capacity even alone
-          names[2 * m] = r.first;
-          names[2 * m + 1] = r.second;
-          areas_.push_back(r.value);
-          ++m;
-        }
-        find_elements(index_, names, 2 * m, all_, found);
-        for (int i = 0; i < m; ++i) ends_.push_back({found[2 * i], found[2 * i + 1]});
-      }
-      ended_ = !stop_.load(std::memory_order_relaxed);
-    } catch (...) {
-      // A record it cannot read, or no memory: the block is read in turn,
-      // where the same record ends the run as it would otherwise.
-    }
-  }
-
-  const NameIndex& index_;
-  const int all_, limit_;
-  LineReader reader_;
-  std::atomic<bool> stop_{false};
-  bool ended_ = false;
-  std::vector<std::array<int, 2>> ends_;
-  std::vector<double> areas_;
-  std::thread thread_;
-};
-
 // Reads the connection block. Every record takes the next number, found or
 // not; both names must be found for its ends to be set. A connection is
 // linked at the head of both ends' lists only when both ends are located
 // and differ: a connection from an element to itself is kept in the table
 // but left out of the lists, which assume two distinct ends (a self-link would also make the
 // element's list loop through one connection on both links).
-//
-// With threads to spare, a large block is read in two halves (see the top
-// of this file); numbering, linking and the capacity check follow the
-// record order all the same.
-void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& reading) {
+void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   Connections& connections = mesh.connections;
   Elements& elements = mesh.elements;
   connections.ends.clear();
@@ -303,27 +201,12 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& r
     }
   };
 
-  std::optional<SecondHalf> second;
-  const std::optional<std::uint64_t> middle =
-      reading.threads > 1 ? in.middle_line_start(reading.smallest_half) : std::nullopt;
-  if (middle) {
-    try {
-      second.emplace(in, *middle, expected_records(in.remaining() / 2, limit), mesh.name_index, all, limit);
-    } catch (const std::system_error&) {
-      // No thread to be had: the block is read in turn.
-    }
-  }
   Name names[2 * batch];
   int found[2 * batch];
   double areas[batch];
   for (bool more = true; more;) {
     int m = 0;
-    bool at_middle = false;
     while (m < batch) {
-      if (second && in.next_offset() == middle) {
-        at_middle = true;
-        break;
-      }
       const ConnectionRecord r = read_connection_record(in.next(), in.source(), routine);
       if (ends_connections(r)) {
         more = false;
@@ -339,13 +222,6 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& r
     }
     find_elements(mesh.name_index, names, 2 * m, all, found);
     for (int i = 0; i < m; ++i) add(found[2 * i], found[2 * i + 1], areas[i]);
-    if (!at_middle) continue;
-    const bool taken = second->finish() && second->count() <= limit - k;
-    if (taken) {
-      for (int i = 0, n = second->count(); i < n; ++i) add(second->ends(i)[0], second->ends(i)[1], second->area(i));
-    }
-    second.reset();
-    more = !taken;  // otherwise the rest of the block is read in turn
   }
   connections.count = k;
 }
@@ -353,7 +229,7 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& r
 // Reads both blocks of MESH, and the location file when the mesh has no
 // coordinates.
 void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
-                 const std::string& location_file, const MeshReading& reading) {
+                 const std::string& location_file) {
   Elements& elements = mesh.elements;
   const Name first = read_keyword(in.next());
   if (first != eleme_upper && first != eleme_lower)
@@ -385,22 +261,21 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   // place and exchanges each with itself, and the names are already normal.
   if (moved) build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
   elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
-  if (reading.elements_read) reading.elements_read();
 
   const Name second = read_keyword(in.next());
   if (second != conne_upper && second != conne_lower)
     stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
-  read_connections(in, mesh, capacity.connections - 1, reading);
+  read_connections(in, mesh, capacity.connections - 1);
   build_connection_index(mesh);
 }
 
 }  // namespace
 
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
-              const std::string& location_file, const MeshReading& reading) {
+              const std::string& location_file) {
   MeshInput in(mesh_file);
   try {
-    read_blocks(in, mesh, projection, capacity, location_file, reading);
+    read_blocks(in, mesh, projection, capacity, location_file);
   } catch (Failure& bad_field) {
     if (bad_field.number == failure::conversion && bad_field.unit == unit::mesh) bad_field.at_line(in.line_number());
     throw;
