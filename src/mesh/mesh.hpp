@@ -194,8 +194,9 @@ int find_connection_from(const Mesh& mesh, int first, int second, int guess);
 // the index finds gets the record's x and y; the last record of a name wins.
 void read_locations(Mesh& mesh, int n, const std::string& location_file);
 
-// Reads the mesh file and, when every coordinate of the mesh is zero, the
-// location file; gathers the located elements at the front, replaces an
+// Reads the mesh file (or the ELEME and CONNE blocks of a simulator input
+// file, wherever they stand in it, when its first record is not ELEME)
+// and, when every coordinate of the mesh is zero, the location file; gathers the located elements at the front, replaces an
 // automatic projection by the plane across the smallest extent, stores the
 // plotted pair in the first two coordinates, and links each connection
 // whose two ends are located and different into both ends' lists. Returns

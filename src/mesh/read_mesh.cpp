@@ -9,6 +9,12 @@
 //   A1  1A1  2 ...  area   "(2a,40x,f10.0)": names 1-5, 6-10; value 51-60
 //   (blank name) or "+++  "  end of the connections; nothing after it is read
 //
+// A simulator input file holds the same two blocks among its other data
+// blocks (each begun by a keyword in columns 1-5), in any order. A file
+// whose first record is not ELEME is read as one: the ELEME block and the
+// CONNE block are each taken from the first record that begins it, read as
+// above, and every other record is passed over.
+//
 // An element at x = y = -999 exactly has no position ("unlocated"). When
 // every coordinate of the mesh is zero, every element is first made
 // unlocated and the location file supplies planar positions by name.
@@ -20,6 +26,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <numeric>
+#include <optional>
 #include <string>
 
 #include "mesh/mesh.hpp"
@@ -67,7 +74,25 @@ class MeshInput {
     consumed_ += record.size() + 1;
     return record;
   }
+  // The next record, or false at the end of the file.
+  bool next_if_any(std::string_view& record) {
+    if (!in_.next(record)) return false;
+    consumed_ += record.size() + 1;
+    return true;
+  }
+  // Where a record begins: its offset and its line number.
+  struct Place {
+    std::uint64_t offset;
+    long long line;
+  };
+  Place last_place() const { return {in_.last_record_offset(), in_.line_number()}; }
+  // Reads on from the record at that place.
+  void go_back_to(const Place& place) {
+    in_.seek(place.offset, place.line - 1);
+    consumed_ = place.offset;
+  }
   std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
+  std::string path() const { return full_path(in_.source().file); }
   const Source& source() const { return in_.source(); }
   long long line_number() const { return in_.line_number(); }
   std::string where() const { return in_.where(); }
@@ -226,14 +251,41 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   connections.count = k;
 }
 
+bool is_eleme(const Name& keyword) { return keyword == eleme_upper || keyword == eleme_lower; }
+bool is_conne(const Name& keyword) { return keyword == conne_upper || keyword == conne_lower; }
+
+// A simulator input file holds the ELEME and CONNE blocks among others, in
+// any order. Reads on up to the next record that begins an ELEME block (when
+// eleme) or a CONNE block; false when the file ends first. A CONNE header
+// passed on the way is kept in conne_seen (the first only).
+bool find_block(MeshInput& in, bool eleme, std::optional<MeshInput::Place>& conne_seen) {
+  std::string_view record;
+  while (in.next_if_any(record)) {
+    const Name keyword = read_keyword(record);
+    if (is_conne(keyword) && !conne_seen) conne_seen = in.last_place();
+    if (eleme ? is_eleme(keyword) : is_conne(keyword)) return true;
+  }
+  return false;
+}
+
+constexpr std::string_view looked_for =
+    "; the ELEME and CONNE blocks were looked for throughout the file, as in a simulator input file";
+
 // Reads both blocks of MESH, and the location file when the mesh has no
-// coordinates.
+// coordinates. A file that does not begin with ELEME is read as a simulator
+// input file: the blocks are taken from wherever they begin.
 void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
                  const std::string& location_file) {
   Elements& elements = mesh.elements;
-  const Name first = read_keyword(in.next());
-  if (first != eleme_upper && first != eleme_lower)
-    stop("no eleme in MESH", in.where() + ": a mesh file begins with ELEME");
+  const bool input_file = !is_eleme(read_keyword(in.next()));
+  std::optional<MeshInput::Place> conne_header;
+  if (input_file) {
+    const std::string not_a_mesh_file = in.where() + ": a mesh file begins with ELEME";
+    if (!find_block(in, true, conne_header))
+      stop("no eleme in MESH", not_a_mesh_file + "\nprintzone: " + in.path() +
+                                   ": no record begins an ELEME block (ELEME or eleme in columns 1-5)" +
+                                   std::string(looked_for));
+  }
 
   const bool all_zero = read_elements(in, elements, capacity.elements - 1);
   const int n = elements.count;
@@ -262,9 +314,16 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   if (moved) build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
   elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
 
-  const Name second = read_keyword(in.next());
-  if (second != conne_upper && second != conne_lower)
-    stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
+  if (!input_file) {
+    if (!is_conne(read_keyword(in.next())))
+      stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
+  } else if (conne_header) {
+    in.go_back_to(*conne_header);
+    in.next();
+  } else if (!find_block(in, false, conne_header)) {
+    stop("no conne in MESH",
+         in.path() + ": no record begins a CONNE block (CONNE or conne in columns 1-5)" + std::string(looked_for));
+  }
   read_connections(in, mesh, capacity.connections - 1);
   build_connection_index(mesh);
 }

@@ -132,6 +132,58 @@ TEST_F(MeshRun, ConnectionsAreFoundByTheirEnds) {
   }
 }
 
+// A simulator input file that does not begin with ELEME: its ELEME and
+// CONNE blocks are read wherever they stand, in either order, as from a
+// MESH file; a failure in them names the file's own line.
+TEST_F(MeshRun, AnInputFileGivesTheMeshOfItsBlocks) {
+  const auto outcome = [&](const std::string& text) {
+    dir.write("MESH", text);
+    try {
+      read_mesh(mesh, projection, {}, (dir.path() / "MESH").string(), (dir.path() / "locat").string());
+    } catch (const Stop& s) {
+      return s.message + " | " + s.context;
+    } catch (const Failure& f) {
+      return f.first_line() + " | " + f.context;
+    }
+    std::string tables = names();
+    for (int e = 1; e <= elements.count; ++e)
+      tables += " " + std::to_string(elements.centres[e][0]) + "," + std::to_string(elements.first_connection[e]);
+    const Connections& c = mesh.connections;
+    for (int k = 1; k <= c.count; ++k)
+      tables += " " + std::to_string(c.ends[k][0]) + "-" + std::to_string(c.ends[k][1]) + ":" +
+                std::to_string(c.next_connection[k][0]) + "," + std::to_string(c.next_connection[k][1]) + "@" +
+                std::to_string(c.areas[k]);
+    return tables;
+  };
+  const std::string eleme = "ELEME----1----*----2\n" + element("A1  1", 1, 0) + "\n" + element("A1  2", 2, 0) + "\n" +
+                            element("A1  3", 3, 5) + "\n\n";
+  const std::string conne = "CONNE\n" + connection("A1  1", "A1  2", 2) + "\n" + connection("A1  2", "A1  3", 3) +
+                            "\n" + connection("A1  3", "nope ") + "\n+++\n";
+  const std::string title = "Eleme and conne of a test\n", rocks = "ROCKS\nSAND     2 2650.\n\n",
+                    param = "PARAM\n 2 100\n", end = "ENDCY\nELEME after the end is not read\n";
+  const std::string expected = outcome(mesh_file({element("A1  1", 1, 0), element("A1  2", 2, 0), element("A1  3", 3, 5)},
+                                                 {connection("A1  1", "A1  2", 2), connection("A1  2", "A1  3", 3),
+                                                  connection("A1  3", "nope ")}));
+  EXPECT_EQ(expected.substr(0, 15), "A1  1A1  2A1  3");
+  EXPECT_EQ(outcome(title + rocks + eleme + param + conne + end), expected);
+  EXPECT_EQ(outcome(title + conne + rocks + "eleme" + eleme.substr(5) + end), expected);  // CONNE first
+  // A bad area in a CONNE block read after the ELEME block that follows it.
+  std::string bad = conne;
+  bad.replace(bad.find("    2.0000"), 10, "    2.0x  ");
+  EXPECT_EQ(outcome(title + rocks + bad + eleme),
+            "forrtl: severe (64): input conversion error, unit 1, file " + (dir.path() / "MESH").string() +
+                " | line 6, columns 51-60: \"    2.0x  \" is not a number");
+  // Neither block, or no CONNE block: what a MESH file gets, and where they were looked for.
+  const std::string path = (dir.path() / "MESH").string(),
+                    looked = "; the ELEME and CONNE blocks were looked for throughout the file, as in a simulator input file";
+  EXPECT_EQ(outcome(title + rocks + param),
+            "no eleme in MESH | " + path + ", line 1: a mesh file begins with ELEME\nprintzone: " + path +
+                ": no record begins an ELEME block (ELEME or eleme in columns 1-5)" + looked);
+  EXPECT_EQ(outcome(title + "Eleme\n" + conne), outcome(title + rocks));
+  EXPECT_EQ(outcome(title + eleme + param),
+            "no conne in MESH | " + path + ": no record begins a CONNE block (CONNE or conne in columns 1-5)" + looked);
+}
+
 TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {
   // "(a5,5x,2f20.0)"; the last record of a name wins, those after the end are not read.
   const auto at = [](const char* name, std::string x, const char* y) {
