@@ -238,7 +238,20 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
     ::close(fds[0]), ::dup2(fds[1], 1), ::signal(SIGPIPE, SIG_DFL);
   };
   const std::string console = "forrtl: severe (38): error during write, unit 6, file CONOUT$";
-  const std::string denied = "forrtl: severe (9): permission to access file denied, unit 2, file p.out.1";
+  // A plot file's failure names its path and the reason, in either format.
+  const auto plot_failure = [](const std::string& first, const std::string& file, const std::string& reason) {
+    return "forrtl: severe (" + first + ", unit 2, file " + file + "\nprintzone: DIR/" + file + ": " + reason +
+           "\n  in printzone\n";
+  };
+  const std::string denied = plot_failure("9): permission to access file denied", "p.out.1", "Permission denied");
+  const auto read_only = [](const fs::path& d) { fs::permissions(d, fs::perms::all), fs::create_directory(d / "ro"),
+                                                 fs::permissions(d / "ro", fs::perms(0555)); };
+  const auto in_read_only = [&](const std::vector<std::string>& format, const std::string& file) {
+    std::vector<std::string> args = format;
+    args.insert(args.end(), {"-o", "ro", "-xy", "p.out"});
+    return Case{{.args = args, .prepare = read_only, .in_child = as_nobody}, 9,
+                plot_failure("9): permission to access file denied", "ro/" + file, "Permission denied")};
+  };
   expect_all({
       {{.printout = no_table + wide_printout(3, big_name(1)), .mesh = mesh, .in_child = size_limit(128 << 10)}, 38,
        too_big, {{"p.out.1", plot1}}},
@@ -261,13 +274,16 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
       {full_console, 38, console, {{"console", "[...]"}, {"p.out.1", "Variables = X Y\n[...]\n     1     2     3     4\n"}}},
       {closed_console, 38, console},
       {{.prepare = [](const fs::path& d) { fs::create_directory(d / "p.out.1"); }}, 30,
-       "forrtl: severe (30): open failure, unit 2, file p.out.1"},
+       plot_failure("30): open failure", "p.out.1", "Is a directory")},
+      {{.args = {"-vtk", "-xy", "p.out"}, .prepare = [](const fs::path& d) { fs::create_directory(d / "p.out.1.vtu"); }},
+       30, plot_failure("30): open failure", "p.out.1.vtu", "Is a directory"), {{"p.out.pvd", "[...]"}}},
       // An existing plot file that may not be written is left as it was.
       {{.files = {{"p.out.1", "old"}},
         .prepare = [](const fs::path& d) { fs::permissions(d, fs::perms::all), fs::permissions(d / "p.out.1", {}); },
         .in_child = as_nobody}, 9, denied, {{"p.out.1", "old"}}},
       // A directory where no file may be created.
       {{.prepare = [](const fs::path& d) { fs::permissions(d, fs::perms(0755)); }, .in_child = as_nobody}, 9, denied},
+      in_read_only({}, "p.out.1"), in_read_only({"-vtk"}, "p.out.pvd"),
   });
 }
 
