@@ -283,10 +283,10 @@ TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
        30, plot_failure("30): open failure", "p.out.1.vtu", "Is a directory"), {{"p.out.pvd", "[...]"}}},
       // An existing plot file that may not be written is left as it was.
       {{.files = {{"p.out.1", "old"}},
-        .prepare = [](const fs::path& d) { fs::permissions(d, fs::perms::all), fs::permissions(d / "p.out.1", {}); },
+        .prepare = [](const fs::path& d) { fs::permissions(d, fs::perms::all), fs::permissions(d / "p.out.1", fs::perms(0444)); },
         .in_child = as_nobody}, 9, denied, {{"p.out.1", "old"}}},
       // A directory where no file may be created.
-      {{.prepare = [](const fs::path& d) { fs::permissions(d, fs::perms(0755)); }, .in_child = as_nobody}, 9, denied},
+      {{.prepare = [](const fs::path& d) { fs::permissions(d, fs::perms(0555)); }, .in_child = as_nobody}, 9, denied},
       in_read_only({}, "p.out.1"), in_read_only({"-vtk"}, "p.out.pvd"),
   });
 }
