@@ -86,7 +86,9 @@ compared exactly, stand before the printout file name, in any order:
   -o folder      write the plot files into that folder (created when missing)
                  instead of beside the printout file
   -m meshfile    read the mesh from that file instead of MESH in the working
-                 directory, and locat, when needed, from the same folder
+                 directory, and locat, when needed, from the same folder; a
+                 simulator input file gives the mesh of its ELEME and CONNE
+                 blocks
   -q             leave out the " Found printout" lines and the progress line
   -j threads     convert that many printouts at once (default: one per CPU
                  the program may use; -j 1 converts one after another); the

@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -200,8 +199,9 @@ int find_connection_from(const Mesh& mesh, int first, int second, int guess);
 // the index finds gets the record's x and y; the last record of a name wins.
 void read_locations(Mesh& mesh, int n, const std::string& location_file);
 
-// Reads the mesh file and, when every coordinate of the mesh is zero, the
-// location file; gathers the located elements at the front, replaces an
+// Reads the mesh file (or the ELEME and CONNE blocks of a simulator input
+// file, wherever they stand in it, when its first record is not ELEME)
+// and, when every coordinate of the mesh is zero, the location file; gathers the located elements at the front, replaces an
 // automatic projection by the plane across the smallest extent, stores the
 // plotted pair in the first two coordinates, and links each connection
 // whose two ends are located and different into both ends' lists. Returns
@@ -209,23 +209,10 @@ void read_locations(Mesh& mesh, int n, const std::string& location_file);
 // element at all an automatic projection becomes XY. More element or
 // connection records than the capacity leaves room for stop the run ("too
 // many elements in MESH (at most N)", "too many connections in MESH (at
-// most N)"). With threads to spare, a large connection block is read on
-// two threads, with the same outcome. A caller that reads the elements on
-// other threads while the connections are read is told when they are
-// settled (elements_read): their names, index, places and order, the
-// located count and the projection then stay as they are.
+// most N)").
 inline const std::string default_mesh_file = "MESH";
-struct MeshReading {
-  int threads = 1;
-  // The least bytes of each half of a connection block read in two halves
-  // at once: a smaller block costs more in a second thread's start and
-  // memory than it saves.
-  std::uint64_t smallest_half = std::uint64_t{16} << 20;
-  std::function<void()> elements_read = nullptr;  // when set, called once before the connection block is read
-};
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity = {},
-              const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat",
-              const MeshReading& reading = {});
+              const std::string& mesh_file = default_mesh_file, const std::string& location_file = "locat");
 
 // The location file read with a mesh file: "locat" in the mesh file's folder.
 std::string location_file_beside(const std::string& mesh_file);

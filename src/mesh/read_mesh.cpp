@@ -9,6 +9,12 @@
 //   A1  1A1  2 ...  area   "(2a,40x,f10.0)": names 1-5, 6-10; value 51-60
 //   (blank name) or "+++  "  end of the connections; nothing after it is read
 //
+// A simulator input file holds the same two blocks among its other data
+// blocks (each begun by a keyword in columns 1-5), in any order. A file
+// whose first record is not ELEME is read as one: the ELEME block and the
+// CONNE block are each taken from the first record that begins it, read as
+// above, and every other record is passed over.
+//
 // An element at x = y = -999 exactly has no position ("unlocated"). When
 // every coordinate of the mesh is zero, every element is first made
 // unlocated and the location file supplies planar positions by name.
@@ -16,26 +22,12 @@
 // chosen when the caller left it open, the plotted pair is moved into the
 // first two coordinates, and each connection is linked at the head of its
 // two elements' lists.
-//
-// With threads to spare, a large connection block is read in two halves at
-// once: a second reader takes the records from a line near the middle of
-// what is left of the file, names them and looks their elements up, while
-// the first reads up to that line. The second half's records are then
-// numbered and linked after the first's, in record order, so that the
-// tables come out as one reader leaves them. Where the second half is of no
-// use (the block ended before it, or it met the end of the file, a field it
-// could not read or more records than the capacity leaves room for), the
-// first reader goes on through it in turn, and any stop or failure is that
-// of a reading in turn.
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <numeric>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "mesh/mesh.hpp"
 
@@ -82,18 +74,25 @@ class MeshInput {
     consumed_ += record.size() + 1;
     return record;
   }
-  std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
-  // Where the next record begins (none inside a cut record's line).
-  std::optional<std::uint64_t> next_offset() const { return in_.next_record_offset(); }
-  // A line start near the middle of what is left of the file, for a second
-  // reader; none when the rest is less than two halves of smallest_half
-  // bytes or no line ends near the middle.
-  std::optional<std::uint64_t> middle_line_start(std::uint64_t smallest_half) const {
-    const std::optional<std::uint64_t> from = next_offset();
-    if (!from || bytes_ <= *from || bytes_ - *from < 2 * smallest_half) return std::nullopt;
-    return in_.line_start_from(*from + (bytes_ - *from) / 2);
+  // The next record, or false at the end of the file.
+  bool next_if_any(std::string_view& record) {
+    if (!in_.next(record)) return false;
+    consumed_ += record.size() + 1;
+    return true;
   }
-  int descriptor() const { return in_.descriptor(); }
+  // Where a record begins: its offset and its line number.
+  struct Place {
+    std::uint64_t offset;
+    long long line;
+  };
+  Place last_place() const { return {in_.last_record_offset(), in_.line_number()}; }
+  // Reads on from the record at that place.
+  void go_back_to(const Place& place) {
+    in_.seek(place.offset, place.line - 1);
+    consumed_ = place.offset;
+  }
+  std::uintmax_t remaining() const { return consumed_ < bytes_ ? bytes_ - consumed_ : 0; }
+  std::string path() const { return full_path(in_.source().file); }
   const Source& source() const { return in_.source(); }
   long long line_number() const { return in_.line_number(); }
   std::string where() const { return in_.where(); }
@@ -195,87 +194,13 @@ bool ends_connections(const ConnectionRecord& r) { return r.first == blank_name 
 // together (their memory accesses overlap).
 constexpr int batch = 32;
 
-// The connection records from a line start on, read on a thread of its own
-// up to the end of the block: their ends looked up, their areas read.
-class SecondHalf {
- public:
-  // (expected: the records the half is likely to hold)
-  SecondHalf(const MeshInput& in, std::uint64_t start, std::size_t expected, const NameIndex& index, int all,
-             int limit)
-      : index_(index), all_(all), limit_(limit) {
-    ends_.reserve(expected);
-    areas_.reserve(expected);
-    reader_.attach_at(in.descriptor(), start, 0, in.source(), routine);
-    thread_ = std::thread([this] { run(); });
-  }
-  ~SecondHalf() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  SecondHalf(const SecondHalf&) = delete;
-  SecondHalf& operator=(const SecondHalf&) = delete;
-
-  // Waits for the reading; true when it read up to the end of the block.
-  bool finish() {
-    thread_.join();
-    return ended_;
-  }
-  int count() const { return static_cast<int>(areas_.size()); }
-  const std::array<int, 2>& ends(int i) const { return ends_[static_cast<std::size_t>(i)]; }
-  double area(int i) const { return areas_[static_cast<std::size_t>(i)]; }
-
- private:
-  void run() {
-    try {
-      Name names[2 * batch];
-      int found[2 * batch];
-      for (bool more = true; more && !stop_.load(std::memory_order_relaxed);) {
-        int m = 0;
-        while (m < batch) {
-          std::string_view record;
-          if (!reader_.next(record)) return;  // no end of the block
-          const ConnectionRecord r = read_connection_record(record, reader_.source(), routine);
-          if (ends_connections(r)) {
-            more = false;
-            break;
-          }
-          if (count() >= limit_) return;  // beyond the capacity even alone
-          names[2 * m] = r.first;
-          names[2 * m + 1] = r.second;
-          areas_.push_back(r.value);
-          ++m;
-        }
-        find_elements(index_, names, 2 * m, all_, found);
-        for (int i = 0; i < m; ++i) ends_.push_back({found[2 * i], found[2 * i + 1]});
-      }
-      ended_ = !stop_.load(std::memory_order_relaxed);
-    } catch (...) {
-      // A record it cannot read, or no memory: the block is read in turn,
-      // where the same record ends the run as it would otherwise.
-    }
-  }
-
-  const NameIndex& index_;
-  const int all_, limit_;
-  LineReader reader_;
-  std::atomic<bool> stop_{false};
-  bool ended_ = false;
-  std::vector<std::array<int, 2>> ends_;
-  std::vector<double> areas_;
-  std::thread thread_;
-};
-
 // Reads the connection block. Every record takes the next number, found or
 // not; both names must be found for its ends to be set. A connection is
 // linked at the head of both ends' lists only when both ends are located
 // and differ: a connection from an element to itself is kept in the table
 // but left out of the lists, which assume two distinct ends (a self-link would also make the
 // element's list loop through one connection on both links).
-//
-// With threads to spare, a large block is read in two halves (see the top
-// of this file); numbering, linking and the capacity check follow the
-// record order all the same.
-void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& reading) {
+void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   Connections& connections = mesh.connections;
   Elements& elements = mesh.elements;
   connections.ends.clear();
@@ -309,27 +234,12 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& r
     }
   };
 
-  std::optional<SecondHalf> second;
-  const std::optional<std::uint64_t> middle =
-      reading.threads > 1 ? in.middle_line_start(reading.smallest_half) : std::nullopt;
-  if (middle) {
-    try {
-      second.emplace(in, *middle, expected_records(in.remaining() / 2, limit), mesh.name_index, all, limit);
-    } catch (const std::system_error&) {
-      // No thread to be had: the block is read in turn.
-    }
-  }
   Name names[2 * batch];
   int found[2 * batch];
   double areas[batch];
   for (bool more = true; more;) {
     int m = 0;
-    bool at_middle = false;
     while (m < batch) {
-      if (second && in.next_offset() == middle) {
-        at_middle = true;
-        break;
-      }
       const ConnectionRecord r = read_connection_record(in.next(), in.source(), routine);
       if (ends_connections(r)) {
         more = false;
@@ -345,25 +255,45 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit, const MeshReading& r
     }
     find_elements(mesh.name_index, names, 2 * m, all, found);
     for (int i = 0; i < m; ++i) add(found[2 * i], found[2 * i + 1], areas[i]);
-    if (!at_middle) continue;
-    const bool taken = second->finish() && second->count() <= limit - k;
-    if (taken) {
-      for (int i = 0, n = second->count(); i < n; ++i) add(second->ends(i)[0], second->ends(i)[1], second->area(i));
-    }
-    second.reset();
-    more = !taken;  // otherwise the rest of the block is read in turn
   }
   connections.count = k;
 }
 
+bool is_eleme(const Name& keyword) { return keyword == eleme_upper || keyword == eleme_lower; }
+bool is_conne(const Name& keyword) { return keyword == conne_upper || keyword == conne_lower; }
+
+// A simulator input file holds the ELEME and CONNE blocks among others, in
+// any order. Reads on up to the next record that begins an ELEME block (when
+// eleme) or a CONNE block; false when the file ends first. A CONNE header
+// passed on the way is kept in conne_seen (the first only).
+bool find_block(MeshInput& in, bool eleme, std::optional<MeshInput::Place>& conne_seen) {
+  std::string_view record;
+  while (in.next_if_any(record)) {
+    const Name keyword = read_keyword(record);
+    if (is_conne(keyword) && !conne_seen) conne_seen = in.last_place();
+    if (eleme ? is_eleme(keyword) : is_conne(keyword)) return true;
+  }
+  return false;
+}
+
+constexpr std::string_view looked_for =
+    "; the ELEME and CONNE blocks were looked for throughout the file, as in a simulator input file";
+
 // Reads both blocks of MESH, and the location file when the mesh has no
-// coordinates.
+// coordinates. A file that does not begin with ELEME is read as a simulator
+// input file: the blocks are taken from wherever they begin.
 void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCapacity& capacity,
-                 const std::string& location_file, const MeshReading& reading) {
+                 const std::string& location_file) {
   Elements& elements = mesh.elements;
-  const Name first = read_keyword(in.next());
-  if (first != eleme_upper && first != eleme_lower)
-    stop("no eleme in MESH", in.where() + ": a mesh file begins with ELEME");
+  const bool input_file = !is_eleme(read_keyword(in.next()));
+  std::optional<MeshInput::Place> conne_header;
+  if (input_file) {
+    const std::string not_a_mesh_file = in.where() + ": a mesh file begins with ELEME";
+    if (!find_block(in, true, conne_header))
+      stop("no eleme in MESH", not_a_mesh_file + "\nprintzone: " + in.path() +
+                                   ": no record begins an ELEME block (ELEME or eleme in columns 1-5)" +
+                                   std::string(looked_for));
+  }
 
   const bool all_zero = read_elements(in, elements, capacity.elements - 1);
   const int n = elements.count;
@@ -391,22 +321,28 @@ void read_blocks(MeshInput& in, Mesh& mesh, Projection& projection, const MeshCa
   // place and exchanges each with itself, and the names are already normal.
   if (moved) build_name_index(elements.names, mesh.name_index, n, capacity.buckets);
   elements.first_connection.assign(static_cast<std::size_t>(n) + 1, 0);
-  if (reading.elements_read) reading.elements_read();
 
-  const Name second = read_keyword(in.next());
-  if (second != conne_upper && second != conne_lower)
-    stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
-  read_connections(in, mesh, capacity.connections - 1, reading);
+  if (!input_file) {
+    if (!is_conne(read_keyword(in.next())))
+      stop("no conne in MESH", in.where() + ": CONNE must follow the blank record that ends the ELEME block");
+  } else if (conne_header) {
+    in.go_back_to(*conne_header);
+    in.next();
+  } else if (!find_block(in, false, conne_header)) {
+    stop("no conne in MESH",
+         in.path() + ": no record begins a CONNE block (CONNE or conne in columns 1-5)" + std::string(looked_for));
+  }
+  read_connections(in, mesh, capacity.connections - 1);
   build_connection_index(mesh);
 }
 
 }  // namespace
 
 int read_mesh(Mesh& mesh, Projection& projection, const MeshCapacity& capacity, const std::string& mesh_file,
-              const std::string& location_file, const MeshReading& reading) {
+              const std::string& location_file) {
   MeshInput in(mesh_file);
   try {
-    read_blocks(in, mesh, projection, capacity, location_file, reading);
+    read_blocks(in, mesh, projection, capacity, location_file);
   } catch (Failure& bad_field) {
     if (bad_field.number == failure::conversion && bad_field.unit == unit::mesh) bad_field.at_line(in.line_number());
     throw;

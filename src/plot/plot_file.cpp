@@ -122,9 +122,9 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
   const Source source{unit::plot, name_};
   struct stat st;
   if (::stat(name_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) fail(failure::open, source, Routine::main_program);
+    if (S_ISDIR(st.st_mode)) fail(failure::open, source, Routine::main_program, file_error(name_, EISDIR));
     if (::access(name_.c_str(), W_OK) != 0 && failure_for_open_error(errno, false) == failure::permission)
-      fail(failure::permission, source, Routine::main_program);
+      fail(failure::permission, source, Routine::main_program, file_error(name_, errno));
   }
   const std::size_t start = name_start(name_);
   static std::atomic<long> created = 0;  // temporary files of this run so far
@@ -137,7 +137,7 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
     err = out_.create_new(temp_);
     if (err != 0) temporaries.remove(temp_);
   }
-  if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program);
+  if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program, file_error(name_, err));
 }
 
 PlotFile::~PlotFile() {
@@ -196,7 +196,7 @@ void FinishedFile::commit() {
   if (exchanged) ::unlink(temp_.c_str());  // the file replaced, now under the temporary name
 #endif
   if (!exchanged && std::rename(temp_.c_str(), name_.c_str()) != 0)
-    fail(failure::open, Source{unit::plot, name_}, Routine::main_program);
+    fail(failure::open, Source{unit::plot, name_}, Routine::main_program, file_error(name_, errno));
   pending_ = false;
   temporaries.remove(temp_);
 }

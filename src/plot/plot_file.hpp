@@ -32,7 +32,8 @@ class PlotFile {
  public:
   // Checks that the plot file may be written and creates its temporary
   // file: failure 9 when permission is denied, 30 when it cannot be created
-  // (a directory of that name, for instance), both on unit 2.
+  // (a directory of that name, for instance), both on unit 2, with the
+  // path and the system's reason.
   explicit PlotFile(std::string name);
   ~PlotFile();
   PlotFile(const PlotFile&) = delete;

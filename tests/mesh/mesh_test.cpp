@@ -132,61 +132,56 @@ TEST_F(MeshRun, ConnectionsAreFoundByTheirEnds) {
   }
 }
 
-// A connection block of megabytes is read in two halves on two threads:
-// the tables, and any stop or failure, are those of one reader, whether the
-// block ends before the second half, or the second half meets a record it
-// cannot read, more records than the capacity leaves room for, or the end
-// of the file.
-TEST_F(MeshRun, ALargeConnectionBlockReadOnTwoThreadsAsInTurn) {
-  std::vector<std::string> els, links;
-  for (int i = 1; i <= 300; ++i) els.push_back(element("E" + std::to_string(1000 + i), i % 20, i / 20));
-  els.push_back(element("U0001", -999, -999));
-  constexpr int records = 40000;  // 3.2 MB of connection records
-  for (int k = 1; k <= records; ++k) {
-    const int a = 1 + k * 7 % 300, b = 1 + k * 13 % 300;
-    const std::string second = k % 101 == 0 ? "none " : k % 103 == 0 ? "U0001" : "E" + std::to_string(1000 + b);
-    links.push_back(connection("E" + std::to_string(1000 + a), second, k % 17 * 0.25));
-  }
-  const auto outcome = [&](const std::string& text, int threads, int capacity = 1200000) {
+// A simulator input file that does not begin with ELEME: its ELEME and
+// CONNE blocks are read wherever they stand, in either order, as from a
+// MESH file; a failure in them names the file's own line.
+TEST_F(MeshRun, AnInputFileGivesTheMeshOfItsBlocks) {
+  const auto outcome = [&](const std::string& text) {
     dir.write("MESH", text);
     try {
-      read_mesh(mesh, projection, {100000, capacity, 256}, (dir.path() / "MESH").string(),
-                (dir.path() / "locat").string(), {threads, std::uint64_t{1} << 20});
+      read_mesh(mesh, projection, {}, (dir.path() / "MESH").string(), (dir.path() / "locat").string());
     } catch (const Stop& s) {
-      return "stop " + s.message + " | " + s.context;
+      return s.message + " | " + s.context;
     } catch (const Failure& f) {
       return f.first_line() + " | " + f.context;
     }
+    std::string tables = names();
+    for (int e = 1; e <= elements.count; ++e)
+      tables += " " + std::to_string(elements.centres[e][0]) + "," + std::to_string(elements.first_connection[e]);
     const Connections& c = mesh.connections;
-    std::string tables = std::to_string(c.count) + " connections;";
     for (int k = 1; k <= c.count; ++k)
       tables += " " + std::to_string(c.ends[k][0]) + "-" + std::to_string(c.ends[k][1]) + ":" +
                 std::to_string(c.next_connection[k][0]) + "," + std::to_string(c.next_connection[k][1]) + "@" +
                 std::to_string(c.areas[k]);
-    for (int e = 1; e <= elements.count; ++e) tables += " " + std::to_string(elements.first_connection[e]);
     return tables;
   };
-  const auto both = [&](const std::string& text, int capacity = 1200000) {
-    const std::string in_turn = outcome(text, 1, capacity);
-    EXPECT_EQ(outcome(text, 2, capacity), in_turn);
-    return in_turn;
-  };
-  const std::string whole = mesh_file(els, links);
-  EXPECT_EQ(both(whole).substr(0, 18), "40000 connections;");
-  // The block ends early: what follows it, unreadable, is never read.
-  std::vector<std::string> early(links.begin(), links.begin() + 100);
-  early.push_back("");
-  early.insert(early.end(), links.size(), std::string(50, 'x') + "not a number");
-  EXPECT_EQ(both(mesh_file(els, early)).substr(0, 16), "100 connections;");
-  // A bad area three quarters in; the end of the file with no end record.
-  std::vector<std::string> bad = links;
-  bad[records * 3 / 4].replace(50, 10, "    1.2.3 ");
-  EXPECT_NE(both(mesh_file(els, bad)).find("line 30305, columns 51-60"), std::string::npos);
-  const std::string cut = whole.substr(0, whole.size() - 4);  // without "+++"
-  EXPECT_NE(both(cut).find("Premature EOF on MESH"), std::string::npos);
-  // The capacity reached in the second half, or just enough.
-  EXPECT_EQ(both(whole, records + 1).substr(0, 18), "40000 connections;");
-  EXPECT_NE(both(whole, records).find("too many connections in MESH (at most 39999)"), std::string::npos);
+  const std::string eleme = "ELEME----1----*----2\n" + element("A1  1", 1, 0) + "\n" + element("A1  2", 2, 0) + "\n" +
+                            element("A1  3", 3, 5) + "\n\n";
+  const std::string conne = "CONNE\n" + connection("A1  1", "A1  2", 2) + "\n" + connection("A1  2", "A1  3", 3) +
+                            "\n" + connection("A1  3", "nope ") + "\n+++\n";
+  const std::string title = "Eleme and conne of a test\n", rocks = "ROCKS\nSAND     2 2650.\n\n",
+                    param = "PARAM\n 2 100\n", end = "ENDCY\nELEME after the end is not read\n";
+  const std::string expected = outcome(mesh_file({element("A1  1", 1, 0), element("A1  2", 2, 0), element("A1  3", 3, 5)},
+                                                 {connection("A1  1", "A1  2", 2), connection("A1  2", "A1  3", 3),
+                                                  connection("A1  3", "nope ")}));
+  EXPECT_EQ(expected.substr(0, 15), "A1  1A1  2A1  3");
+  EXPECT_EQ(outcome(title + rocks + eleme + param + conne + end), expected);
+  EXPECT_EQ(outcome(title + conne + rocks + "eleme" + eleme.substr(5) + end), expected);  // CONNE first
+  // A bad area in a CONNE block read after the ELEME block that follows it.
+  std::string bad = conne;
+  bad.replace(bad.find("    2.0000"), 10, "    2.0x  ");
+  EXPECT_EQ(outcome(title + rocks + bad + eleme),
+            "forrtl: severe (64): input conversion error, unit 1, file " + (dir.path() / "MESH").string() +
+                " | line 6, columns 51-60: \"    2.0x  \" is not a number");
+  // Neither block, or no CONNE block: what a MESH file gets, and where they were looked for.
+  const std::string path = (dir.path() / "MESH").string(),
+                    looked = "; the ELEME and CONNE blocks were looked for throughout the file, as in a simulator input file";
+  EXPECT_EQ(outcome(title + rocks + param),
+            "no eleme in MESH | " + path + ", line 1: a mesh file begins with ELEME\nprintzone: " + path +
+                ": no record begins an ELEME block (ELEME or eleme in columns 1-5)" + looked);
+  EXPECT_EQ(outcome(title + "Eleme\n" + conne), outcome(title + rocks));
+  EXPECT_EQ(outcome(title + eleme + param),
+            "no conne in MESH | " + path + ": no record begins a CONNE block (CONNE or conne in columns 1-5)" + looked);
 }
 
 TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {

@@ -55,6 +55,13 @@ TEST(CommandLine, PathsOfPlotFilesMeshAndZoneFileHelpAndVersion) {
            Case{{.args = {"-q", "-o", "out/deep", "-m", "case/MESH", "-xy", long_name}, .printout = {}, .mesh = {},
                  .files = {{"case/MESH", square_mesh(false)}, {"case/locat", square_locat}, {long_name, one_table}}},
                 0, "", {{"stdout", ""}, {"out/deep/" + lower_plot.substr(201), one_table_plot}}},
+           // The mesh of a simulator input file, its blocks among others.
+           Case{{.args = {"-m", "case/run.dat", "-xy", "p.out"}, .mesh = {},
+                 .files = {{"case/run.dat", "A test run\nROCKS\nSAND     2 2650.\n\nPARAM\n 2 100\n" +
+                                                square_mesh().substr(0, square_mesh().find("CONNE")) +
+                                                "TIMES\n 1\n" + square_mesh().substr(square_mesh().find("CONNE")) +
+                                                "ENDCY\n"}}},
+                0, "", {{"p.out.1", one_table_plot}}},
            // A zone file that cannot be read twice serves every printout.
            Case{{.args = {"-z", "/dev/stdin", "-xy", "p.out"}, .printout = one_table + one_table, .input = cell_line}, 0,
                 "", {{"p.out.1", "Variables = X Y P\n[...]"}, {"p.out.2", "Variables = X Y P\n[...]"}}},

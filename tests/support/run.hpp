@@ -49,10 +49,13 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const fs::path& path() const { return path_; }
-  void write(const std::string& name, std::string_view content) const {  // makes missing folders
+  // Makes missing folders; the file may be read by all whatever the umask,
+  // for the runs as another user.
+  void write(const std::string& name, std::string_view content) const {
     fs::create_directories((path_ / name).parent_path());
     if (!std::ofstream(path_ / name, std::ios::binary).write(content.data(), std::ssize(content)))
       throw std::runtime_error("cannot write " + name);
+    fs::permissions(path_ / name, fs::perms(0644));
   }
   std::string read(const std::string& name) const {
     return fs::is_regular_file(path_ / name) ? slurp(path_ / name) : "<missing " + name + ">";

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <optional>
 #include <cstdint>
 #include <cstring>
@@ -140,7 +141,7 @@ class Collection {
     }
     fd_ = pvd.commit_open();
     const off_t size = ::lseek(fd_, 0, SEEK_END);
-    if (size < 0) fail(failure::write, Source{unit::plot, name_}, Routine::main_program);
+    if (size < 0) fail(failure::write, Source{unit::plot, name_}, Routine::main_program, file_error(name_, errno));
     tail_ = size - static_cast<off_t>(closing.size());
   }
   ~Collection() {
@@ -154,8 +155,10 @@ class Collection {
     append_xml_text(entry, file);
     entry += "\"/>\n";
     const std::string text = entry + std::string(closing);
-    if (::pwrite(fd_, text.data(), text.size(), tail_) != static_cast<ssize_t>(text.size()))
-      fail(failure::write, Source{unit::plot, name_}, Routine::main_program);
+    const ssize_t written = ::pwrite(fd_, text.data(), text.size(), tail_);
+    if (written != static_cast<ssize_t>(text.size()))
+      fail(failure::write, Source{unit::plot, name_}, Routine::main_program,
+           file_error(name_, written < 0 ? errno : ENOSPC));
     tail_ += static_cast<off_t>(entry.size());
   }
 
