@@ -16,6 +16,7 @@
 
 #include "common.hpp"
 #include "records/layouts.hpp"
+#include "records/number_writing.hpp"
 
 namespace {
 
