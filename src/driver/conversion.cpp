@@ -16,10 +16,21 @@ void catalogue(long n, std::string_view text) {
   write_console(line);
 }
 
-// Reads the next printout-file line into the scan's current line.
-bool next_line(LineReader& in, ScanLine& line) {
+// Whether a line may begin a printout or head a table: its text after
+// column 1 begins with a "t" (total time), an "o" (output after) or an "e"
+// (elem), in any case, or its column 1 holds an "e" (a heading printed from
+// column 1). Nearly every line between tables is none of these.
+bool may_matter(std::string_view record) {
+  if (!record.empty() && (record[0] | 0x20) == 'e') return true;
+  const char initial = text_initial(record);
+  return initial == 't' || initial == 'o' || initial == 'e';
+}
+
+// Reads on to the next line that may matter (see may_matter) as the scan's
+// current line; the lines passed over are neither copied nor lower-cased.
+bool next_line_that_may_matter(LineReader& in, ScanLine& line) {
   std::string_view record;
-  if (!in.next(record)) return false;
+  if (!in.next_wanted(record, may_matter)) return false;
   line.assign(record);
   return true;
 }
@@ -34,7 +45,7 @@ bool skip_to_printout(LineReader& in, ScanLine& line, PrintoutLayout& layout, st
     } else if (begins_printout(line.text.view(), layout, current_steps)) {
       return true;
     }
-    if (!next_line(in, line)) return false;
+    if (!next_line_that_may_matter(in, line)) return false;
   }
 }
 
@@ -61,7 +72,7 @@ std::unique_ptr<PrintoutPlot> Conversion::printout(LineReader& in, ScanLine& lin
   // OUTPUT AFTER lines only.
   TableSettings table_settings = tables;
   table_settings.letter_lines = layout == PrintoutLayout::output_after;
-  while (next_line(in, line)) {
+  while (next_line_that_may_matter(in, line)) {
     if (begins_printout(line.text.view(), layout, label.steps)) {
       end = PrintoutEnd::header_line;
       break;
