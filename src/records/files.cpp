@@ -116,16 +116,6 @@ void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before,
   at_file_start_ = offset == 0;
 }
 
-std::optional<std::uint64_t> LineReader::line_start_from(std::uint64_t offset, std::size_t reach) const {
-  if (fd_ < 0 || offset == 0) return std::nullopt;
-  const auto block = std::make_unique_for_overwrite<char[]>(reach);
-  const ssize_t got = ::pread(fd_, block.get(), reach, static_cast<off_t>(offset - 1));
-  if (got <= 0) return std::nullopt;
-  const void* nl = std::memchr(block.get(), '\n', static_cast<std::size_t>(got));
-  if (nl == nullptr) return std::nullopt;
-  return offset + static_cast<std::uint64_t>(static_cast<const char*>(nl) - block.get());
-}
-
 void LineReader::close() {
   if (fd_ >= 0 && owned_) ::close(fd_);
   fd_ = -1;

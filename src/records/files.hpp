@@ -144,11 +144,6 @@ class LineReader {
   std::uint64_t last_record_offset() const {
     return bytes_read_ - end_ + static_cast<std::uint64_t>(last_record_ - data_);
   }
-  // The offset of the first line that begins after byte offset - 1 (at
-  // offset itself when a line ends just before it), looking at most `reach`
-  // bytes ahead, by position; none when no line ends there or the file
-  // cannot be read by position.
-  std::optional<std::uint64_t> line_start_from(std::uint64_t offset, std::size_t reach = 4096) const;
   // The offset where the next record begins; none while the rest of a cut
   // record's line is still to be passed over.
   std::optional<std::uint64_t> next_record_offset() const {
