@@ -259,6 +259,26 @@ TEST(InputFiles, AByteOrderMarkAtTheStartIsPassedOver) {
   for (const Case& k : cases) check(k);
 }
 
+// A collection that meets a full disk in the middle of an entry (a file of
+// 2 kB at most: about the 28th of 40 printouts) stays XML whole, listing
+// the printouts before it.
+TEST(Failures, ACollectionCutShortStaysWholeXml) {
+  ScratchDir dir;
+  prepare(Inputs{.printout = repeated(one_table, 40)}, dir);
+  const RunResult r = run_printzone(dir.path(), {"-q", "-vtk", "-xy", "p.out"}, {}, size_limit(2048));
+  EXPECT_EQ(r.status, 38) << r.err;
+  const std::string pvd = dir.read("p.out.pvd");
+  const std::string entry = "    <DataSet timestep=\"1\" group=\"\" part=\"0\" file=\"p.out.";
+  const std::size_t head = pvd.find(entry);
+  ASSERT_NE(head, std::string::npos) << pvd;
+  std::string listed;
+  int n = 0;
+  while (pvd.compare(head + listed.size(), entry.size(), entry) == 0)
+    listed += entry + std::to_string(++n) + ".vtu\"/>\n";
+  EXPECT_GT(n, 10);
+  EXPECT_EQ(pvd.substr(head), listed + "  </Collection>\n</VTKFile>\n");
+}
+
 TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {
   // 700 points along x; plot files may not pass 128 kB. Printout 1 writes
   // 20 kB, printout 2 600 kB (it fails when the file is closed) or 1.2 MB

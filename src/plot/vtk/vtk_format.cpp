@@ -156,9 +156,15 @@ class Collection {
     entry += "\"/>\n";
     const std::string text = entry + std::string(closing);
     const ssize_t written = ::pwrite(fd_, text.data(), text.size(), tail_);
-    if (written != static_cast<ssize_t>(text.size()))
-      fail(failure::write, Source{unit::plot, name_}, Routine::main_program,
-           file_error(name_, written < 0 ? errno : ENOSPC));
+    if (written != static_cast<ssize_t>(text.size())) {
+      const int error = written < 0 ? errno : ENOSPC;
+      // A short write (a full disk, a file-size limit) leaves the file as
+      // it stood: its closing lines again where they began, in bytes the
+      // file already had, and what came after them cut off.
+      if (written > 0 && ::pwrite(fd_, closing.data(), closing.size(), tail_) == static_cast<ssize_t>(closing.size()))
+        static_cast<void>(::ftruncate(fd_, tail_ + static_cast<off_t>(closing.size())));
+      fail(failure::write, Source{unit::plot, name_}, Routine::main_program, file_error(name_, error));
+    }
     tail_ += static_cast<off_t>(entry.size());
   }
 
