@@ -38,15 +38,10 @@ bool next_line_that_may_matter(LineReader& in, ScanLine& line) {
 }  // namespace
 
 bool skip_to_printout(LineReader& in, ScanLine& line, PrintoutLayout& layout, std::string_view current_steps) {
-  for (;;) {
-    if (layout == PrintoutLayout::unknown) {
-      layout = layout_begun_by(line.text.view());
-      if (layout != PrintoutLayout::unknown) return true;
-    } else if (begins_printout(line.text.view(), layout, current_steps)) {
-      return true;
-    }
+  while (!begins_printout(line.text.view(), layout, current_steps)) {
     if (!next_line_that_may_matter(in, line)) return false;
   }
+  return true;
 }
 
 bool read_label(LineReader& in, const ScanLine& line, PrintoutLayout layout, long number, PrintoutLabel& label) {

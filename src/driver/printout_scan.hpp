@@ -80,12 +80,7 @@ class PrintoutScanner {
         return true;
       if (!in_.next_wanted(text, wanted)) return false;
       const std::string_view record = text.substr(0, std::min(text.size(), line_width));
-      if (layout_ == PrintoutLayout::unknown) {
-        layout_ = layout_begun_by(record);
-        if (layout_ == PrintoutLayout::unknown) continue;
-      } else if (!begins_printout(record, layout_, steps_)) {
-        continue;
-      }
+      if (!begins_printout(record, layout_, steps_)) continue;
       start = in_.last_record_offset();
       line = in_.line_number();
       if (layout_ == PrintoutLayout::output_after) {

@@ -1,6 +1,6 @@
 #include "extract/printout_start.hpp"
 
-#include "extract/tables.hpp"
+#include "extract/printout_data.hpp"
 #include "records/layouts.hpp"
 
 namespace pz {
@@ -10,6 +10,18 @@ namespace {
 constexpr std::string_view output_after_marker = "output after";
 
 bool is_blank(char c) { return c == ' '; }
+
+// Where a marker (in lower case) ends when it stands, in any case, where a
+// line's text begins after column 1 (never part of a marker); nothing
+// where it does not.
+std::optional<std::size_t> marker_end(std::string_view line, std::string_view marker) {
+  std::size_t at = 1;
+  while (at < line.size() && is_blank(line[at])) ++at;
+  if (at >= line.size() || line.size() - at < marker.size()) return std::nullopt;
+  for (char c : marker)
+    if (lower_case(line[at++]) != c) return std::nullopt;
+  return at;
+}
 
 // The next word of line from position at on (blanks before it passed over),
 // and at moved past it.
@@ -36,13 +48,12 @@ bool all_digits(std::string_view word) {
 
 }  // namespace
 
+bool is_header_line(std::string_view line) { return marker_end(line, header_marker).has_value(); }
+
 std::optional<OutputAfterLine> read_output_after(std::string_view line) {
-  std::size_t at = 1;  // column 1 is never part of a marker
-  while (at < line.size() && is_blank(line[at])) ++at;
-  if (line.size() - at < output_after_marker.size() ||
-      !same_letters(line.substr(at, output_after_marker.size()), output_after_marker))
-    return std::nullopt;
-  at += output_after_marker.size();
+  const std::optional<std::size_t> marker = marker_end(line, output_after_marker);
+  if (!marker) return std::nullopt;
+  std::size_t at = *marker;
   OutputAfterLine read;
   read.steps = next_word(line, at);
   if (!all_digits(read.steps)) return std::nullopt;
@@ -76,7 +87,7 @@ PrintoutLabel output_after_label(const OutputAfterLine& line, long number) {
   return label;
 }
 
-bool begins_printout(std::string_view line, PrintoutLayout layout, std::string_view current_steps) {
+bool begins_printout(std::string_view line, PrintoutLayout& layout, std::string_view current_steps) {
   switch (layout) {
     case PrintoutLayout::header_lines: return is_header_line(line);
     case PrintoutLayout::output_after: {
@@ -85,7 +96,8 @@ bool begins_printout(std::string_view line, PrintoutLayout layout, std::string_v
     }
     case PrintoutLayout::unknown: break;
   }
-  return layout_begun_by(line) != PrintoutLayout::unknown;
+  layout = layout_begun_by(line);
+  return layout != PrintoutLayout::unknown;
 }
 
 }  // namespace pz

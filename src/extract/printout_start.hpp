@@ -22,9 +22,21 @@
 #include <string>
 #include <string_view>
 
+#include "records/layouts.hpp"
+
 namespace pz {
 
 enum class PrintoutLayout { unknown, header_lines, output_after };
+
+// The words that begin a header line, in any case, column 1 not counted.
+inline constexpr std::string_view header_marker = "total time";
+
+// Whether a printout-file line (its first 240 columns) is a header line:
+// the marker where its text begins, after column 1.
+bool is_header_line(std::string_view line);
+// The same for a record as read, of any length: over its first line_width
+// columns.
+inline bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
 
 // An OUTPUT AFTER line's step count and its time in seconds, as printed.
 struct OutputAfterLine {
@@ -59,9 +71,10 @@ PrintoutLabel values_line_label(std::string_view values_line, long number);
 // that number as its time.
 PrintoutLabel output_after_label(const OutputAfterLine& line, long number);
 
-// Whether a line of a file in a known layout begins a printout other than
-// the one whose step count is current_steps (which only the OUTPUT AFTER
-// layout uses).
-bool begins_printout(std::string_view line, PrintoutLayout layout, std::string_view current_steps);
+// Whether a line begins a printout other than the one whose step count is
+// current_steps (which only the OUTPUT AFTER layout uses). While the
+// file's layout is unknown, any printout's first line begins one, and the
+// layout becomes that line's.
+bool begins_printout(std::string_view line, PrintoutLayout& layout, std::string_view current_steps);
 
 }  // namespace pz

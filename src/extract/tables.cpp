@@ -856,17 +856,6 @@ void warn_if_nothing_matched(const Table& t, long printout) {
 
 }  // namespace
 
-bool is_header_line(std::string_view line) {
-  if (line.size() <= header_marker.size()) return false;  // (and nothing past a short line's end is read)
-  std::size_t i = 1;  // column 1 is never part of a marker
-  while (i < line.size() && line[i] == ' ') ++i;
-  if (line.size() - i < header_marker.size()) return false;
-  for (char marker : header_marker) {
-    if (lower_case(line[i++]) != marker) return false;
-  }
-  return true;
-}
-
 void ScanLine::assign(std::string_view record) {
   text.assign(record);
   printed_first = record.empty() ? ' ' : record[0];

@@ -59,6 +59,7 @@
 
 #include "extract/inspect.hpp"
 #include "extract/printout_data.hpp"
+#include "extract/printout_start.hpp"
 #include "mesh/mesh.hpp"
 #include "records/files.hpp"
 #include "records/layouts.hpp"
@@ -102,16 +103,6 @@ enum class TableOutcome {
   end_of_file,  // the file ended inside the table (partial reading)
 };
 
-// The words that begin a printout: its header line's first words, in any
-// case, column 1 not counted.
-inline constexpr std::string_view header_marker = "total time";
-
-// Whether a printout-file line (its first 240 columns) is a header line:
-// the marker where its text begins, after column 1.
-bool is_header_line(std::string_view line);
-// The same for a record as read, of any length: over its first line_width
-// columns.
-inline bool is_header_record(std::string_view record) { return is_header_line(record.substr(0, line_width)); }
 // The first character of a record's text after column 1, in lower case
 // (ASCII letters), or 0 when nothing but blanks stands within line_width
 // columns: a header line's is a "t", a table heading's an "e".
@@ -129,7 +120,6 @@ struct ScanLine {
   Positions pos;
   char printed_first = ' ';  // column 1 as the record has it
   void assign(std::string_view record);
-  bool is_header() const { return is_header_line(text.view()); }
   // A line that may head a table: its first word begins with "elem"; or,
   // as printed, its first word begins with "elem" in column 1 and the line
   // so read heads a table (in either layout).

@@ -45,5 +45,18 @@ TEST(HeaderLine, TheMarkerAfterColumnOneWithinTheLine) {
   EXPECT_FALSE(is_header_line(" total tim"));
 }
 
+// An OUTPUT AFTER line gives its step count and the number before
+// "seconds"; an empty record, one cut short or a marker in column 1 is none.
+TEST(HeaderLine, OutputAfterLines) {
+  const auto read = read_output_after(" OUTPUT AFTER  27 TIME STEPS    0.1000000000000000E+16 SECONDS");
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->steps, "27");
+  EXPECT_EQ(read->seconds, "0.1000000000000000E+16");
+  EXPECT_TRUE(read_output_after("   output after 3 time steps 5.0 seconds"));
+  for (const char* none : {"", " ", " OUTPUT AFTER", " OUTPUT AFTER 27 TIME STEPS 0.1E+16", "OUTPUT AFTER 2 1.0 SECONDS",
+                           " OUTPUT AFTER x TIME STEPS 1.0 SECONDS"})
+    EXPECT_FALSE(read_output_after(none)) << none;
+}
+
 }  // namespace
 }  // namespace pz
