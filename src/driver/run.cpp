@@ -20,6 +20,7 @@
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/fe/fe_format.hpp"
+#include "plot/history/history_format.hpp"
 #include "plot/plot.hpp"
 #include "plot/plot_file.hpp"
 #include "plot/vtk/vtk_format.hpp"
@@ -48,10 +49,14 @@ struct Run {
 
 long Run::printouts(int threads) {
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
+  // (an unknown name in the history's list stops the run before any file is made)
+  std::vector<HistoryElement> history;
+  if (settings.history) history = history_elements(*settings.history, mesh);
   std::vector<std::unique_ptr<PlotWriter>> formats;
+  if (settings.zone_files()) formats.push_back(make_zone_format_writer(texts));
   if (settings.fe) formats.push_back(make_fe_writer(texts, file_name_part(settings.printout_file)));
-  else if (!settings.vtk) formats.push_back(make_zone_format_writer(texts));
   if (settings.vtk) formats.push_back(make_vtk_writer(base_name, settings.use_zone_file));
+  if (settings.history) formats.push_back(make_history_writer(base_name, std::move(history)));
   writer = make_writer_list(std::move(formats));
   conversion.emplace(Conversion{settings,
                                 mesh,
@@ -155,6 +160,11 @@ void make_output_folder(const std::string& folder) {
 }
 
 void Run::prepare_plot(Projection asked) {
+  if (!settings.plot_files()) {
+    // A history alone: the zone of every element, no cell.
+    zones = traced_zone(mesh, Cells{});
+    return;
+  }
   if (settings.use_zone_file) {
     zones = read_zone_file(settings.zone_file, mesh);
   } else {
@@ -167,7 +177,7 @@ void Run::prepare_plot(Projection asked) {
     }
     zones = traced_zone(mesh, std::move(traced));
   }
-  if (settings.fe || !settings.vtk) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
+  if (settings.fe || settings.zone_files()) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
 }
 
 }  // namespace

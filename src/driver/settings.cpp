@@ -63,8 +63,8 @@ void dialogue(Settings& s) {
 }
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-fe]
-                 [-vtk] [-partial] [-o folder] [-m meshfile] [-q] [-j threads]
-                 printoutfile
+                 [-vtk] [-plots] [-history elementlist] [-partial] [-o folder]
+                 [-m meshfile] [-q] [-j threads] printoutfile
        printzone -h | --help
        printzone --version
 
@@ -80,6 +80,12 @@ compared exactly, stand before the printout file name, in any order:
                  (zones without cells, such as -xyz points: use -vtk)
   -vtk           write VTK files instead of zone-format plot files (with -fe,
                  both); each point also carries its element's place in MESH
+  -history elementlist
+                 write the history of the elements the file lists, one name
+                 a line, to run.out.history.csv: a row per printout and
+                 element with all its values; alone, no plot file is written
+  -plots         write the zone-format plot files too (beside -fe, -vtk or
+                 -history, which otherwise replace them)
   -partial       a printout file that ends inside a table (a run still going,
                  a cut file): write that printout from the rows read, with a
                  warning, instead of ending with failure 24
@@ -108,6 +114,7 @@ Files written, named after the printout file with its name lower-cased
   run.out.1.vtu, ...         one VTK unstructured grid per printout; with -z,
                              run.out.1.vtm, a block per zone (run.out.1_1.vtu)
   run.out.pvd                with -vtk, the time series of them all
+  run.out.history.csv        with -history, the listed elements' values
 
 While a printout file over 50 MB is read, a progress line is redrawn on
 standard error when it is a terminal.
@@ -156,6 +163,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (arg == "-xyz") s.projection = Projection::xyz;
     else if (arg == "-fe") s.fe = true;
     else if (arg == "-vtk") s.vtk = true;
+    else if (arg == "-plots") s.plots = true;
     else if (arg == "-partial") s.partial = true;
     else if (arg == "-q") s.quiet = true;
     else if (arg == "-z" && i < last) {
@@ -164,6 +172,8 @@ void take_settings(Settings& s, int argc, char** argv) {
       s.zone_file.open(name, Source{unit::zone, name}, routine);
     } else if (arg == "-w" && i < last) {
       read_list(s, argument(argv[++i]));
+    } else if (arg == "-history" && i < last) {
+      s.history = read_history_list(argument(argv[++i]));
     } else if (arg == "-o" && i < last) {
       s.output_folder = argument(argv[++i]);
     } else if (arg == "-m" && i < last) {
@@ -173,7 +183,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     } else if (arg == "-j") {
       stop("unknown argument", "'-j' needs a number of threads from 1 to " + std::to_string(most_threads) +
                                    " after it; try 'printzone --help'");
-    } else if (arg == "-z" || arg == "-w" || arg == "-o" || arg == "-m") {
+    } else if (arg == "-z" || arg == "-w" || arg == "-history" || arg == "-o" || arg == "-m") {
       stop("unknown argument", "'" + arg + "' needs a file name after it; try 'printzone --help'");
     } else {
       stop("unknown argument", "'" + arg + "' is not an option; try 'printzone --help'");

@@ -1,14 +1,16 @@
 // Run settings, from the command line or, when it names no printout file,
 // from the console dialogue.
 //
-//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-fe] [-vtk] [-partial]
-//             [-o folder] [-m meshfile] [-q] [-j threads] printoutfile
+//   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-fe] [-vtk] [-plots]
+//             [-history elementlist] [-partial] [-o folder] [-m meshfile] [-q]
+//             [-j threads] printoutfile
 //   printzone -h | --help
 //   printzone --version
 //
 // Option words are compared exactly; the printout file name must be the
 // last argument. The zone file is opened here and stays open for the run;
-// the first line of the list file is read here.
+// the first line of the list file and the names of the history's list are
+// read here.
 #pragma once
 
 #include <optional>
@@ -16,6 +18,7 @@
 
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
+#include "plot/history/history_format.hpp"
 #include "records/files.hpp"
 
 namespace pz {
@@ -31,11 +34,19 @@ struct Settings {
   std::optional<WantedList> wanted;    // -w: only the columns it names
   bool fe = false;       // -fe: the zone format's finite-element form instead of its plot files
   bool vtk = false;      // -vtk: VTK files and a collection instead of zone-format plot files
+  bool plots = false;    // -plots: the zone-format plot files, beside what -fe, -vtk or -history write
+  std::optional<HistoryList> history;  // -history: the elements whose history is written
   bool partial = false;  // -partial: the end of the file inside a table ends the printout
   std::string output_folder;                // -o: the plot files go there (made when missing)
   std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
   bool quiet = false;  // -q: no catalogue lines, no progress line
   int threads = 0;     // -j: printouts converted at once (0: one per CPU the process may use)
+
+  // Whether the zone-format plot files are written: asked for, or nothing
+  // else is.
+  bool zone_files() const { return plots || (!fe && !vtk && !history); }
+  // Whether any plot file (of any format) is written: not so for a history alone.
+  bool plot_files() const { return zone_files() || fe || vtk; }
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.

@@ -1,6 +1,7 @@
 // Plot output: the points and cells of a plot, the same for every
 // printout, and the interface of the plot file formats, each in a folder of
-// its own (zone/ the zone format, vtk/ VTK's XML formats).
+// its own (zone/ the zone format, fe/ its finite-element form, vtk/ VTK's
+// XML formats, history/ a table of chosen elements over all printouts).
 //
 // A plot has one zone of points and cells traced from the mesh, or, with a
 // zone file, one zone per group of cells listed in it. The zone file lists

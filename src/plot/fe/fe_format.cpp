@@ -173,7 +173,6 @@ std::vector<std::string> unique_fe_names(const PrintoutData& data) {
     taken.insert(coordinate);
     names.emplace_back(coordinate);
   }
-  const std::string_view letters = coordinate_letters(data.projection);
   const std::vector<std::string> arrays = unique_array_names(data);
   for (int i = 0; i < data.array_count; ++i) {
     const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
@@ -182,7 +181,7 @@ std::vector<std::string> unique_fe_names(const PrintoutData& data) {
       add(name);
       continue;
     }
-    for (int k = 0; k < a.components; ++k) add(name + "_" + letters[static_cast<std::size_t>(k)]);
+    for (int k = 0; k < a.components; ++k) add(component_name(name, data.projection, k));
   }
   return names;
 }

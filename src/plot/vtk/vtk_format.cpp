@@ -295,6 +295,13 @@ std::vector<std::string> unique_array_names(const PrintoutData& data) {
   return names;
 }
 
+std::string component_name(std::string_view name, Projection projection, int k) {
+  std::string component(name);
+  component.push_back('_');
+  component.push_back(coordinate_letters(projection)[static_cast<std::size_t>(k)]);
+  return component;
+}
+
 int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept {
   int n = 0;
   for (int c : corners) {

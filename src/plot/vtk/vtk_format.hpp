@@ -76,6 +76,12 @@ class Base64Writer {
 inline constexpr std::string_view element_array_name = "element";
 std::vector<std::string> unique_array_names(const PrintoutData& data);
 
+// Where a vector's components stand as values of their own (the -fe
+// files, the history), the name of component k (from 0) of the vector
+// named `name`: the name, "_" and the plotted coordinate's letter
+// ("FGAS_y", "FGAS_z" in the YZ plane).
+std::string component_name(std::string_view name, Projection projection, int k);
+
 // VTK cell type codes.
 namespace vtk_cell {
 inline constexpr unsigned char vertex = 1, line = 3, triangle = 5, quad = 9;
