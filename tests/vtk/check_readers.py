@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Reads the -vtk output of runs over the bundled example with VTK's XML
 readers and meshio, against the zone-format plot files of the same runs;
-and the -fe output of the same runs, written beside it, with VTK's and
-meshio's readers of that form, against the -vtk output.
+the -fe output of the same runs, written beside it, with VTK's and
+meshio's readers of that form, against the -vtk output; and the history
+(-history) with Python's csv module, against the -vtk output.
 
     /usr/bin/python3 check_readers.py PRINTZONE EXAMPLES_DIR
 """
-import contextlib, io, os, re, shutil, subprocess, sys, tempfile, unittest
+import contextlib, csv, io, os, re, shutil, subprocess, sys, tempfile, unittest
 import xml.etree.ElementTree as ET
 from pathlib import Path
 
@@ -206,6 +207,35 @@ class Runs(unittest.TestCase):
         self.assertEqual(sorted((b.type, row.tolist()) for b in m.cells for row in b.data),
                          sorted((CELL_TYPE[len(c)][1], c) for c in want))
         return [n for n, _ in all_arrays]
+
+    def test_history_against_the_grids(self):
+        """-history beside -vtk: Python's csv module reads the history, and each
+        row's values are the element's in the grid of its printout, to the bit;
+        the printout without tables has other columns, a warning and no rows."""
+        for plane in ["-xy", "-xyz"]:
+            with self.subTest(plane), tempfile.TemporaryDirectory(prefix="printzone-history-") as d:
+                shutil.copytree(EXAMPLES, d, dirs_exist_ok=True)
+                names_and_tiny_value(d)
+                Path(d, "wells").write_text("A3  4\nA1  1\n")
+                run = subprocess.run([PRINTZONE, "-q", "-vtk", "-history", "wells", plane, "example.out"], cwd=d,
+                                     text=True, capture_output=True, stdin=subprocess.DEVNULL)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                self.assertRegex(run.stderr, r"^printzone: warning: printout 4: it has 3 columns where printout 1 has ")
+                with open(Path(d, "example.out.history.csv"), newline="") as f:
+                    header, *rows = list(csv.reader(f))
+                places = {r[:5]: k for k, r in enumerate(Path(d, "MESH").read_text().split("\n\n")[0].splitlines()[1:], 1)}
+                coords = plane[1:]
+                for printout, time, element, *values in rows:
+                    g = read_with(vtkXMLUnstructuredGridReader, Path(d, "example.out.%s.vtu" % printout))
+                    _, _, _, arrays = grid_contents(g)
+                    point = list(arrays[-1][1]).index(places[element])
+                    self.assertEqual(float(time), g.GetFieldData().GetArray("TimeValue").GetValue(0))
+                    names, want = [], []
+                    for n, a in arrays[:-1]:  # a vector by its plotted components
+                        names += [n] if a.ndim == 1 else [n + "_" + c for c in coords]
+                        want += [a[point]] if a.ndim == 1 else list(a[point, :len(coords)])
+                    self.assertEqual((header[3:], [float(v) for v in values]), (names, want))
+                self.assertEqual([(r[0], r[2]) for r in rows], [(n, e) for n in "123" for e in ("A3  4", "A1  1")])
 
     def compare_fe(self, path, title, time, coords, grids, zone_list, blocks):
         """A -fe file against the grids of -vtk: every number has its exponent's
