@@ -16,6 +16,11 @@
 # and the wall and CPU time per table line at a tenth of the grid and at the
 # full grid. GiB 0 leaves the big file out.
 #
+# Then the history of 10 elements (-history) from the largest grid and,
+# unless GiB is 0, from the printout file of GiB gibibytes, against the
+# plain conversion of the same file: best and median wall time of rounds
+# that alternate the two, CPU time and peak memory.
+#
 # Then a listing in the layout simulators print (2 600 elements, 40
 # printouts of paged tables between iteration lines, about 71 MB) at the
 # same thread counts. Then the older cases: the 99 999-element 2-D grid with 5
@@ -77,7 +82,7 @@ PY
 # its second line). The split into user and system time is the kernel's, by
 # the timer ticks that fell in each: it tells little of a few ticks.
 timed_run() {
-  rm -f case.out.[0-9]*
+  rm -f case.out.[0-9]* case.out.history.csv
   sync  # no writing back of earlier files during the run
   times >cpu.before
   local t0=$EPOCHREALTIME
@@ -158,7 +163,48 @@ PY
   rm -rf "$name"
 }
 
+# The history of 10 elements spread over the mesh against the plain
+# conversion, both at one thread per core.
+history_table() {  # name printouts rounds
+  local name=$1 printouts=$2 rounds=$3 k rows=() peaks=() option
+  rm -rf "$name" && mkdir "$name" && cd "$name"
+  "$build/bench/gen_mesh" 2d 1 MESH >/dev/null
+  "$build/bench/gen_printout" MESH "$printouts" case.out
+  awk '/^$/ { exit } NR > 1 && substr($0, 1, 5) != "     " { print substr($0, 1, 5) }' MESH |
+    awk '{ names[NR] = $0 } END { for (k = 0; k < 10; k++) print names[int(1 + k * (NR - 1) / 9)] }' >wells
+  cat case.out MESH >/dev/null  # warm the page cache
+  for k in $(seq "$rounds"); do
+    rows+=("plain $(timed_run case.out)")
+    rows+=("history $(timed_run -history wells case.out)")
+  done
+  for option in "" "-history wells"; do
+    rm -f case.out.[0-9]* case.out.history.csv
+    /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null
+    peaks+=("${option:+history}${option:-plain} $(cat rss.txt)")
+  done
+  python3 - "$name" "$(stat -c %s case.out)" "$(wc -c <case.out.history.csv)" "${rows[@]}" -- "${peaks[@]}" <<'PY'
+import sys
+args = sys.argv[1:]
+name, inb, csvb = args[0], float(args[1]), float(args[2])
+split = args.index("--")
+runs, cpus, peaks = {}, {}, dict((r.split()[0], int(r.split()[1])) for r in args[split + 1:])
+for row in args[3:split]:
+    what, wall, user, system = row.split()
+    runs.setdefault(what, []).append(float(wall))
+    cpus.setdefault(what, []).append(float(user) + float(system))
+print(f"{name}: in {inb / 1e6:.0f} MB, history of 10 elements {csvb / 1e3:.1f} kB")
+print("  run        best s   median s   CPU s   peak RSS MiB")
+for what, times in runs.items():
+    times.sort()
+    print(f"  {what:<8} {times[0]:8.3f} {times[len(times) // 2]:10.3f} {min(cpus[what]):7.3f} {peaks[what] / 1024:14.1f}")
+PY
+  cd ..
+  rm -rf "$name"
+}
+
 threads_table largest-grid 3 5 machine
+history_table history-largest-grid 3 5
+[ "$gib" = 0 ] || history_table "history-${gib}GiB" "$(python3 -c "import math; print(math.ceil($gib * 2**30 / 32.53e6))")" 3
 # A listing in the layout simulators print, of the size of the runs users
 # have: 2 600 elements, 5 098 connections, 40 printouts of 71 MB in pages
 # of 50 rows (see gen_printout.cpp), as 3-D points (69 MB out).
