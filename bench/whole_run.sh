@@ -180,7 +180,7 @@ history_table() {  # name printouts rounds
   for option in "" "-history wells"; do
     rm -f case.out.[0-9]* case.out.history.csv
     /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null
-    peaks+=("${option:+history}${option:-plain} $(cat rss.txt)")
+    peaks+=("$([ -n "$option" ] && echo history || echo plain) $(cat rss.txt)")
   done
   python3 - "$name" "$(stat -c %s case.out)" "$(wc -c <case.out.history.csv)" "${rows[@]}" -- "${peaks[@]}" <<'PY'
 import sys
