@@ -40,7 +40,7 @@ TEST(FeFormat, NumbersLetteredAPointALineCellsAsTheZoneFormatsAndOrderedPoints) 
   cells.elements = {2, 1, 3};
   cells.cells.corners = {{}, {1, 2, 3, 3}};
   cells.cells.count = 1;
-  zones.zones.push_back(Zone{"zone \"points\" alone", {3}, {}});
+  zones.zones.push_back(Zone{"zone \"points\" alone", {3}, {}, {}});
   const ZoneTexts texts = lay_out_zones(zones, mesh, 2);
   PrintoutData data(3);
   data.number = 7;
