@@ -55,16 +55,18 @@ int trace_cells(Cells& cells, const ConnectionGraph& graph, int capacity = cell_
 // connected diagonal (a triangle fan, a fault's connections to two
 // neighbours) and no body diagonal is connected. At every corner, its three
 // edges in the order above span a positive volume, so that a box is neither
-// flat nor folded over itself. An element joined to more than
-// most_box_neighbours other elements (a boundary element tied to a whole
-// surface) is no corner: a block of a hexahedral grid has six neighbours,
-// a few more along a fault.
+// flat nor folded over itself, and no other element joined to the corner
+// lies in the box or on its faces (as the corner's edges span it). An
+// element joined to more than most_box_neighbours other elements (a
+// boundary element tied to a surface, an element joined to all 26 around
+// it) is no corner: a block of a hexahedral grid has six neighbours, a few
+// more along a fault.
 struct Boxes {
   std::vector<std::array<int, 8>> corners;  // element numbers, by their least corner, ascending
   std::vector<int> outside;                 // the elements in no box, ascending
 };
 
-inline constexpr int most_box_neighbours = 26;
+inline constexpr int most_box_neighbours = 12;
 // Finds every box of elements 1..graph.elements once. Time linear in the
 // connections (each element's neighbours are sorted once), memory two
 // element numbers per connection.

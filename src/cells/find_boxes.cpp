@@ -168,7 +168,7 @@ class BoxFinder {
           for (const int* f = neighbours_.begin(xy.far); f != neighbours_.end(xy.far); ++f) {
             if (*f <= a || !neighbours_.joined(*f, xz->far) || !neighbours_.joined(*f, yz->far)) continue;
             std::array<int, 8> box{a, xy.x, xy.far, xy.y, xz->y, xz->far, *f, yz->far};
-            if (is_box(box) && orient(box)) boxes.corners.push_back(box);
+            if (is_box(box) && orient(box) && !holds_neighbour(box)) boxes.corners.push_back(box);
           }
         }
       }
@@ -200,16 +200,43 @@ class BoxFinder {
     return true;
   }
 
+  using Vector = std::array<double, 3>;
+  static double triple(const Vector& a, const Vector& b, const Vector& c) {
+    return a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+  }
+  Vector from(int e, int to) const {
+    const auto& o = graph_.centres[static_cast<std::size_t>(e)];
+    const auto& p = graph_.centres[static_cast<std::size_t>(to)];
+    return {p[0] - o[0], p[1] - o[1], p[2] - o[2]};
+  }
+
   // The volume spanned at corner i by its three edges.
   double corner_volume(const std::array<int, 8>& box, int i) const {
-    const auto& o = graph_.centres[static_cast<std::size_t>(box[i])];
-    std::array<double, 3> d[3];
-    for (int k = 0; k < 3; ++k) {
-      const auto& p = graph_.centres[static_cast<std::size_t>(box[corner_edges[i][k]])];
-      for (int c = 0; c < 3; ++c) d[k][c] = p[c] - o[c];
+    return triple(from(box[i], box[corner_edges[i][0]]), from(box[i], box[corner_edges[i][1]]),
+                  from(box[i], box[corner_edges[i][2]]));
+  }
+
+  // Whether an element joined to a corner lies in the box or on its faces,
+  // as the corner's three edges span it: a + b + c of the edges' multiples a,
+  // b, c, each from 0 to 1. The box is then no cell of the mesh, as in a mesh
+  // whose elements are joined to their diagonal neighbours too, where rings
+  // of such neighbours make boxes around other elements.
+  bool holds_neighbour(const std::array<int, 8>& box) const {
+    constexpr double tolerance = 1e-9;
+    const auto within = [](double t) { return t >= -tolerance && t <= 1 + tolerance; };
+    for (int i = 0; i < 8; ++i) {
+      const int (&edge)[3] = corner_edges[i];
+      const Vector e0 = from(box[i], box[edge[0]]), e1 = from(box[i], box[edge[1]]), e2 = from(box[i], box[edge[2]]);
+      const double volume = triple(e0, e1, e2);
+      for (const int* w = neighbours_.begin(box[i]); w != neighbours_.end(box[i]); ++w) {
+        if (*w == box[edge[0]] || *w == box[edge[1]] || *w == box[edge[2]]) continue;
+        const Vector d = from(box[i], *w);
+        if (within(triple(d, e1, e2) / volume) && within(triple(e0, d, e2) / volume) &&
+            within(triple(e0, e1, d) / volume))
+          return true;
+      }
     }
-    return d[0][0] * (d[1][1] * d[2][2] - d[1][2] * d[2][1]) - d[0][1] * (d[1][0] * d[2][2] - d[1][2] * d[2][0]) +
-           d[0][2] * (d[1][0] * d[2][1] - d[1][1] * d[2][0]);
+    return false;
   }
 
   const ConnectionGraph& graph_;

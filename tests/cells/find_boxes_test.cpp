@@ -26,7 +26,7 @@ struct Mesh {
 
 // Connections linked at the head of both ends' lists, as the mesh reader
 // links them.
-pz::Boxes find(const Mesh& m) {
+pz::Boxes find(const Mesh& m, int most_neighbours = pz::most_box_neighbours) {
   std::vector<Point> centres{{}};
   centres.insert(centres.end(), m.points.begin(), m.points.end());
   std::vector<int> first(m.points.size() + 1, 0);
@@ -36,7 +36,7 @@ pz::Boxes find(const Mesh& m) {
     next.push_back({first[a], first[b]});
     first[a] = first[b] = k++;
   }
-  return pz::find_boxes({centres, first, ends, next, static_cast<int>(m.points.size())});
+  return pz::find_boxes({centres, first, ends, next, static_cast<int>(m.points.size())}, most_neighbours);
 }
 
 // A block of nx x ny x nz elements at the given coordinates per direction,
@@ -188,6 +188,36 @@ TEST(FindBoxes, RingsThatAreNoBoxes) {
   EXPECT_EQ(cube({{1, 1}, {2, 1}}), 1u) << "a connection to itself, one read twice";
   // The top ring on the bottom one: flat.
   EXPECT_EQ(cube({}, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}), 0u);
+  // An element in the box joined to a corner; one far out beyond it.
+  EXPECT_EQ(cube({}, {}), 1u);
+  {
+    Mesh m;
+    block(m, {0, 1}, {0, 1}, {0, 1});
+    const int inside = m.add({0.5, 0.4, 0.6}), beyond = m.add({5, 5, 5});
+    m.conns.emplace_back(8, beyond);
+    EXPECT_EQ(find(m).corners.size(), 1u);
+    m.conns.emplace_back(inside, 3);
+    EXPECT_EQ(find(m).corners.size(), 0u);
+  }
+  // A block whose elements are joined to all 26 around them: its rings of
+  // diagonal neighbours close skewed boxes around other elements.
+  {
+    Mesh m;
+    const int n = 6;
+    const std::vector<int> id = block(m, steps(n), steps(n), steps(n));
+    m.conns.clear();
+    const auto at = [&](int i, int j, int k) { return id[static_cast<std::size_t>((k * n + j) * n + i)]; };
+    for (int k = 0; k < n; ++k)
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+          for (int c = 0; c < 27; ++c) {
+            const int di = c % 3 - 1, dj = c / 3 % 3 - 1, dk = c / 9 - 1, i2 = i + di, j2 = j + dj, k2 = k + dk;
+            if (i2 >= 0 && j2 >= 0 && k2 >= 0 && i2 < n && j2 < n && k2 < n && at(i, j, k) < at(i2, j2, k2))
+              m.conns.emplace_back(at(i, j, k), at(i2, j2, k2));
+          }
+    EXPECT_EQ(find(m).corners.size(), 0u);
+    EXPECT_EQ(find(m, 26).corners.size(), 0u) << "with every element a corner";
+  }
   // A ring of four joined to a ring of four crosswise (1-6, 2-5, ...) is a
   // cube by its connections, but folded: its corners disagree.
   Mesh folded;
