@@ -7,6 +7,10 @@
 // And on the hub shape: a square surface of 10 000 to 80 000 cells at unit
 // spacing with a boundary element above its middle tied to every cell, as
 // a MESH file that the mesh reader reads with the automatic plane or -xy.
+//
+// Box finding on blocks of 10 000 and 100 000 elements (the largest as
+// gen_mesh 3d makes it), joined to their six neighbours, and the same with
+// a boundary element above tied to every element of the top layer.
 
 #include <benchmark/benchmark.h>
 
@@ -132,6 +136,56 @@ BENCHMARK(BM_TraceHub)
     ->Args({200, 1})
     ->Args({283, 0})
     ->Args({283, 1})
+    ->Unit(benchmark::kMillisecond);
+
+struct Block {
+  std::vector<std::array<double, 3>> X{{}};
+  std::vector<int> EC;
+  std::vector<std::array<int, 2>> E{{}}, CC{{}};
+  int n;
+
+  Block(int nx, int ny, int nz, bool hub) : EC(nx * ny * nz + 2, 0), n(nx * ny * nz + (hub ? 1 : 0)) {
+    for (int i = 0; i < nx * ny * nz; ++i) X.push_back({i % nx * 20.0, i / nx % ny * 20.0, i / (nx * ny) * -5.0});
+    auto link = [&](int a, int b) {
+      const int k = static_cast<int>(E.size());
+      E.push_back({a, b});
+      CC.push_back({EC[a], EC[b]});
+      EC[a] = EC[b] = k;
+    };
+    for (int i = 0; i < nx * ny * nz; ++i) {
+      if (i % nx + 1 < nx) link(i + 1, i + 2);
+      if (i / nx % ny + 1 < ny) link(i + 1, i + nx + 1);
+      if (i + nx * ny < nx * ny * nz) link(i + 1, i + nx * ny + 1);
+    }
+    if (!hub) return;
+    X.push_back({nx * 10.0, ny * 10.0, 100.0});
+    for (int i = 0; i < nx * ny; ++i) link(i + 1, n);
+  }
+};
+
+void BM_FindBoxes(benchmark::State& state) {
+  const Block b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                static_cast<int>(state.range(2)), state.range(3) != 0);
+  std::size_t boxes = 0;
+  for (auto _ : state) {
+    const pz::Boxes found = pz::find_boxes({b.X, b.EC, b.E, b.CC, b.n});
+    boxes = found.corners.size();
+    benchmark::DoNotOptimize(found.corners.data());
+  }
+  const auto connections = static_cast<int64_t>(b.E.size() - 1);
+  state.SetItemsProcessed(state.iterations() * connections);
+  state.counters["elements"] = b.n;
+  state.counters["connections"] = static_cast<double>(connections);
+  state.counters["boxes"] = static_cast<double>(boxes);
+}
+
+// nx, ny, nz; 1: a boundary element tied to the top layer
+BENCHMARK(BM_FindBoxes)
+    ->ArgNames({"nx", "ny", "nz", "hub"})
+    ->Args({22, 22, 21, 0})
+    ->Args({46, 46, 47, 0})
+    ->Args({46, 46, 47, 1})
+    ->Args({200, 200, 2, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

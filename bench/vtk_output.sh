@@ -4,6 +4,10 @@
 # element table of 12 columns and a connection table of 4 columns, in its
 # own (XZ) plane with the traced cells. For each: the whole run, cat over
 # the printout file and over output files of the same bytes, and the sizes.
+# Then the volumes of a 3-D mesh: the 99 452-element block (bench/gen_mesh
+# 3d 1, 93 150 boxes) with 3 printouts, -vtk -xyz (the boxes as hexahedra)
+# against -xyz (zone-format points alone): wall time (best of three), peak
+# resident memory and output size.
 #
 #   bench/vtk_output.sh [work-dir] [build-dir]
 #       (defaults /tmp/printzone-vtk-bench and build-bench)
@@ -50,4 +54,28 @@ awk -v z="$zone" -v zc="$zone_cat" -v zb="$zone_bytes" -v v="$vtk" -v vc="$vtk_c
   printf "zone format: %.3f s, cat over the same bytes %.3f s (ratio %.2f), output %.1f MB\n", z, zc, z / zc, zb / 1e6
   printf "-vtk:        %.3f s, cat over the same bytes %.3f s (ratio %.2f), output %.1f MB\n", v, vc, v / vc, vb / 1e6
   printf "-vtk / zone format: time %.2f, size %.2f\n", v / z, vb / zb
+}'
+
+# The volumes of a 3-D mesh.
+mkdir -p 3d
+cd 3d
+rm -f case.out.* .case.out*
+[ -s MESH ] || "$build/bench/gen_mesh" 3d 1 MESH >/dev/null
+[ -s case.out ] || "$build/bench/gen_printout" MESH 3 case.out
+cat case.out MESH >/dev/null
+peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }  # KiB
+points=$(best "$build/printzone" -q -xyz case.out)
+points_peak=$(peak "$build/printzone" -q -xyz case.out)
+points_bytes=$(cat case.out.[0-9] | wc -c)
+rm -f case.out.[0-9]
+volumes=$(best "$build/printzone" -q -vtk -xyz case.out)
+volumes_peak=$(peak "$build/printzone" -q -vtk -xyz case.out)
+volumes_bytes=$(cat case.out.[0-9].vtu case.out.pvd | wc -c)
+rm -f case.out.[0-9].vtu case.out.pvd
+awk -v p="$points" -v pm="$points_peak" -v pb="$points_bytes" -v v="$volumes" -v vm="$volumes_peak" \
+    -v vb="$volumes_bytes" -v inb="$(stat -c %s case.out)" 'BEGIN {
+  printf "printout file %.1f MB, 99 452 elements (3-D block), 3 printouts\n", inb / 1e6
+  printf "-xyz (points):       %.3f s, peak %.0f MB, output %.1f MB\n", p, pm / 1024, pb / 1e6
+  printf "-vtk -xyz (volumes): %.3f s, peak %.0f MB, output %.1f MB\n", v, vm / 1024, vb / 1e6
+  printf "-vtk -xyz / -xyz: time %.2f, peak %.2f\n", v / p, vm / pm
 }'

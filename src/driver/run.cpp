@@ -168,14 +168,19 @@ void Run::prepare_plot(Projection asked) {
   if (settings.use_zone_file) {
     zones = read_zone_file(settings.zone_file, mesh);
   } else {
+    const Elements& e = mesh.elements;
+    const Connections& c = mesh.connections;
+    const ConnectionGraph graph{e.centres, e.first_connection, c.ends, c.next_connection, e.located};
     Cells traced;
+    Boxes boxes;
     if (is_planar(settings.projection)) {
-      const Elements& e = mesh.elements;
-      const Connections& c = mesh.connections;
-      trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+      trace_cells(traced, graph);
       if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
+    } else if (settings.vtk || settings.fe) {
+      // (the zone format's plot files of three-dimensional points have no cells)
+      boxes = find_boxes(graph);
     }
-    zones = traced_zone(mesh, std::move(traced));
+    zones = traced_zone(mesh, std::move(traced), std::move(boxes));
   }
   if (settings.fe || settings.zone_files()) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
 }

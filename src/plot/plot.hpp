@@ -26,11 +26,14 @@
 namespace pz {
 
 // A zone: its points, each an element, and the cells that join them, by
-// point number (from 1).
+// point number (from 1). Three-dimensional points may have boxes among
+// them instead, which the VTK files and the finite-element form show as
+// volumes (the zone format's plot files show the points alone).
 struct Zone {
   std::string title;          // "Zone" for the zone of traced cells
   std::vector<int> elements;  // elements[p - 1]: the element of point p
   Cells cells;
+  Boxes boxes;  // corners and the points in no box, by point number
   int point_count() const { return static_cast<int>(elements.size()); }
 };
 
@@ -51,8 +54,10 @@ struct PlotZones {
 };
 
 // The zone of every located element, point i being element i, with the
-// cells traced from the mesh (none for three-dimensional points).
-PlotZones traced_zone(const Mesh& mesh, Cells cells);
+// cells traced from the mesh (none for three-dimensional points) and the
+// boxes found in it (only for three-dimensional points, and only where a
+// format shows them).
+PlotZones traced_zone(const Mesh& mesh, Cells cells, Boxes boxes = {});
 
 // Reads the zone file, once for the run: every cell line whose four corners
 // are located elements, grouped into zones; zones without points are left

@@ -69,13 +69,14 @@ std::string_view zone_title_name(std::string_view title) {
   return name.empty() ? title : name;
 }
 
-PlotZones traced_zone(const Mesh& mesh, Cells cells) {
+PlotZones traced_zone(const Mesh& mesh, Cells cells, Boxes boxes) {
   PlotZones plot;
   Zone zone;
   zone.title = "Zone";
   zone.elements.resize(static_cast<std::size_t>(mesh.elements.located));
   std::iota(zone.elements.begin(), zone.elements.end(), 1);
   zone.cells = std::move(cells);
+  zone.boxes = std::move(boxes);
   plot.zones.push_back(std::move(zone));
   return plot;
 }

@@ -40,7 +40,7 @@ TEST(FeFormat, NumbersLetteredAPointALineCellsAsTheZoneFormatsAndOrderedPoints) 
   cells.elements = {2, 1, 3};
   cells.cells.corners = {{}, {1, 2, 3, 3}};
   cells.cells.count = 1;
-  zones.zones.push_back(Zone{"zone \"points\" alone", {3}, {}});
+  zones.zones.push_back(Zone{"zone \"points\" alone", {3}, {}, {}});
   const ZoneTexts texts = lay_out_zones(zones, mesh, 2);
   PrintoutData data(3);
   data.number = 7;
@@ -71,6 +71,29 @@ TEST(FeFormat, NumbersLetteredAPointALineCellsAsTheZoneFormatsAndOrderedPoints) 
                          "     1     2     3     3",
                          "ZONE T=\"zone 'points' alone, t=8640000\", I=1, DATAPACKING=POINT",
                          "  0.000000E+00  7.000000E+00  8.000000E+00  3.000000E+05 -3.030000E-105          -inf"}));
+}
+
+TEST(FeFormat, BoxesAreABrickZoneEightPointsALine) {
+  Mesh mesh;
+  mesh.elements.count = mesh.elements.located = 9;
+  mesh.elements.centres.push_back({});
+  for (int e = 0; e < 9; ++e) mesh.elements.centres.push_back({e % 2 * 1.0, e / 2 % 2 * 1.0, e / 4 * 1.0});
+  Boxes boxes;
+  boxes.corners = {{1, 2, 4, 3, 5, 6, 8, 7}};
+  boxes.outside = {9};
+  const PlotZones zones = traced_zone(mesh, {}, boxes);
+  const ZoneTexts texts = lay_out_zones(zones, mesh, 3);
+  PrintoutData data(9);
+  data.time = 1;
+  data.start(Projection::xyz, true);
+  test::ScratchDir dir;
+  OutFile out;
+  ASSERT_EQ(out.create((dir.path() / "f").string()), 0);
+  write_fe_format(out, data, zones, texts, "p");
+  out.close();
+  const std::string text = dir.read("f");
+  EXPECT_NE(text.find("\nZONE T=\"t=1\", N=9, E=1, DATAPACKING=POINT, ZONETYPE=FEBRICK\n"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("  2.000000E+00\n     1     2     4     3     5     6     8     7\n")) << text;
 }
 
 }  // namespace

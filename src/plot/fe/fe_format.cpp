@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <unordered_set>
@@ -80,6 +81,16 @@ void write_zone_header(OutFile& out, const PrintoutData& data, const PlotZones& 
   out.put("ZONE T=");
   put_quoted(out, title);
   char* p = out.reserve(64);
+  if (zone.cells.count == 0 && !zone.boxes.corners.empty()) {
+    const auto boxes = static_cast<std::int64_t>(zone.boxes.corners.size());
+    std::memcpy(p, ", N=", 4);
+    p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
+    std::memcpy(p, ", E=", 4);
+    p = write_integer(p + 4, boxes, integer_length(boxes));
+    out.commit_to(p);
+    out.put(", DATAPACKING=POINT, ZONETYPE=FEBRICK\n");
+    return;
+  }
   if (zone.cells.count == 0) {
     std::memcpy(p, ", I=", 4);
     p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
@@ -194,6 +205,7 @@ void write_fe_format(OutFile& out, const PrintoutData& data, const PlotZones& zo
     write_zone_header(out, data, zones, zone);
     write_points(out, data, zone, texts[z]);
     out.put(std::string_view(texts[z].cells.data(), texts[z].cells.size()));
+    out.put(std::string_view(texts[z].boxes.data(), texts[z].boxes.size()));
   }
 }
 

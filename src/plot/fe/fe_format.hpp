@@ -26,8 +26,15 @@
 //
 // A zone is titled by the printout's time, "t=86400"; with a zone file by
 // the zone's name as the VTK files name its block, a comma and the time
-// ("lower row, t=86400"). A zone without cells (three-dimensional points,
-// a plane in which no cell was traced) is an ordered zone of points alone,
+// ("lower row, t=86400"). Three-dimensional points with boxes among them
+// make a zone of bricks, a line of eight point numbers per box (the points
+// in no box stand in it without a cell):
+//
+//   ZONE T="t=86400", N=99452, E=93150, DATAPACKING=POINT, ZONETYPE=FEBRICK
+//       1    47    48     2  2117  2163  2164  2118
+//
+// A zone without cells or boxes (three-dimensional points, a plane in which
+// no cell was traced) is an ordered zone of points alone,
 // "ZONE T="t=86400", I=400, DATAPACKING=POINT", which those readers do not
 // open: the VTK files (-vtk) show such points.
 #pragma once

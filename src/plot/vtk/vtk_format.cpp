@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <optional>
@@ -56,25 +57,35 @@ void data_array(XmlWriter& xml, std::string_view type, std::string_view name, in
 }
 
 // The cells a grid is written with: the plot cells, each of its distinct
-// corners, or without plot cells a vertex cell per point.
+// corners; or the boxes, then a vertex cell per point in no box; or
+// without either a vertex cell per point.
 struct CellList {
   const Cells& cells;
+  const Boxes& boxes;
   int points;
-  bool vertices() const { return cells.count == 0; }
-  int count() const { return vertices() ? points : cells.count; }
-  // The point numbers (from 1) of cell c (from 1) into out; their count.
+  int box_count() const { return static_cast<int>(boxes.corners.size()); }
+  int count() const {
+    if (cells.count > 0) return cells.count;
+    if (box_count() > 0) return box_count() + static_cast<int>(boxes.outside.size());
+    return points;
+  }
+  // The point numbers (from 1) of cell c (from 1) into out (room for 8);
+  // their count.
   int corners(int c, int* out) const {
-    if (vertices()) {
-      out[0] = c;
-      return 1;
+    if (cells.count > 0) return distinct_corners(cells.corners[static_cast<std::size_t>(c)], out);
+    if (c <= box_count()) {
+      const std::array<int, 8>& box = boxes.corners[static_cast<std::size_t>(c - 1)];
+      std::copy(box.begin(), box.end(), out);
+      return 8;
     }
-    return distinct_corners(cells.corners[static_cast<std::size_t>(c)], out);
+    out[0] = box_count() > 0 ? boxes.outside[static_cast<std::size_t>(c - box_count() - 1)] : c;
+    return 1;
   }
 };
 
 void write_cells(XmlWriter& xml, const CellList& list) {
   const int n = list.count();
-  int corners[4];
+  int corners[8];
   std::uint64_t connectivity = 0;
   for (int c = 1; c <= n; ++c) connectivity += static_cast<std::uint64_t>(list.corners(c, corners));
 
@@ -314,6 +325,7 @@ int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept {
 
 unsigned char cell_type(int corners) noexcept {
   switch (corners) {
+    case 8: return vtk_cell::hexahedron;
     case 4: return vtk_cell::quad;
     case 3: return vtk_cell::triangle;
     case 2: return vtk_cell::line;
@@ -324,7 +336,7 @@ unsigned char cell_type(int corners) noexcept {
 void write_vtu(OutFile& out, const PrintoutData& data, const Mesh& mesh, const Zone& zone) {
   const int n = zone.point_count();
   const auto element = [&](int p) { return static_cast<std::size_t>(zone.elements[static_cast<std::size_t>(p - 1)]); };
-  const CellList list{zone.cells, n};
+  const CellList list{zone.cells, zone.boxes, n};
 
   XmlWriter xml(out);
   auto root = open_vtk_file(xml, "UnstructuredGrid");

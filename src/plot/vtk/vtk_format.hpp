@@ -17,7 +17,9 @@
 // (each array a 64-bit byte count, then its bytes, encoded together).
 // A cell with a repeated corner becomes the cell of its distinct corners
 // (triangle, line or vertex); a plot without cells makes every point a
-// vertex cell, so that viewers show the points.
+// vertex cell, so that viewers show the points. Three-dimensional points
+// with boxes among them have the boxes as hexahedra, then a vertex cell for
+// each point in no box: viewers slice and contour the volumes.
 #pragma once
 
 #include <array>
@@ -84,12 +86,13 @@ std::string component_name(std::string_view name, Projection projection, int k);
 
 // VTK cell type codes.
 namespace vtk_cell {
-inline constexpr unsigned char vertex = 1, line = 3, triangle = 5, quad = 9;
+inline constexpr unsigned char vertex = 1, line = 3, triangle = 5, quad = 9, hexahedron = 12;
 }
 
 // The distinct corners of a plot cell in corner order into out; returns
 // their count (1 to 4).
 int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept;
+// The cell of that many corners (8: a box).
 unsigned char cell_type(int corners) noexcept;
 
 // Writes the unstructured grid of a zone (its points in point order, its

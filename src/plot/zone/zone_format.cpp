@@ -54,6 +54,10 @@ ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate
     char* q = text.cells.data();
     for (int c = 1; c <= zone.cells.count; ++c) q = write_cell_record(q, zone.cells.corners[static_cast<std::size_t>(c)]);
     text.cells.resize(static_cast<std::size_t>(q - text.cells.data()));
+    text.boxes.resize(zone.boxes.corners.size() * box_record_width);
+    char* r = text.boxes.data();
+    for (const auto& box : zone.boxes.corners) r = write_box_record(r, box);
+    text.boxes.resize(static_cast<std::size_t>(r - text.boxes.data()));
   }
   return texts;
 }

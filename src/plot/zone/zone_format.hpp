@@ -26,6 +26,7 @@ namespace pz {
 struct ZoneText {
   std::vector<char> coordinates;  // the fields of point p from (p - 1) * coordinate_count * e14_width
   std::vector<char> cells;        // the cell records, one a line
+  std::vector<char> boxes;        // the box records (only the finite-element form has them), one a line
 };
 using ZoneTexts = std::vector<ZoneText>;
 

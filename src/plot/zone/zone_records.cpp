@@ -31,4 +31,10 @@ char* write_cell_record(char* out, const std::array<int, 4>& corners) {
   return out;
 }
 
+char* write_box_record(char* out, const std::array<int, 8>& corners) {
+  for (int c : corners) out = write_integer(out, c, 6);
+  *out++ = '\n';
+  return out;
+}
+
 }  // namespace pz

@@ -97,4 +97,9 @@ class RealRecord {
 inline constexpr int cell_record_width = 25;
 char* write_cell_record(char* out, const std::array<int, 4>& corners);
 
+// "(8i6)", with its line end: a box's eight point numbers, as the zone
+// format's finite-element form writes a brick; box_record_width characters.
+inline constexpr int box_record_width = 49;
+char* write_box_record(char* out, const std::array<int, 8>& corners);
+
 }  // namespace pz
