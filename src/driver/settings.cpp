@@ -71,13 +71,14 @@ constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] 
 Writes one plot file per printout of a simulator's printout file. Options,
 compared exactly, stand before the printout file name, in any order:
   -yz, -xz, -xy  plot in that plane, cells traced from the mesh connections
-  -xyz           three-dimensional points, no cells
+  -xyz           three-dimensional points, no cells; with -vtk or -fe, the
+                 mesh's boxes as volumes (hexahedra of eight element centres)
                  (none of these: the plane across the smallest extent)
   -z zonefile    take the cells and zones from the zone file
   -w listfile    extract only the table columns named on its first line
   -fe            write the zone format's finite-element form (run.out.1.dat),
                  which VTK, ParaView and meshio read, instead of the plot files
-                 (zones without cells, such as -xyz points: use -vtk)
+                 (points in no cell or box are not shown in it: use -vtk)
   -vtk           write VTK files instead of zone-format plot files (with -fe,
                  both); each point also carries its element's place in MESH
   -history elementlist
