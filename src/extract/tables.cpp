@@ -941,30 +941,41 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     return outcome;
   };
 
+  // The end of the file inside the table: after the last line read, or in
+  // it, when that line has no line end (cut), and none of it was read.
+  const auto file_ended = [&](bool in_cut_line) {
+    const long long last_line = in.line_number();
+    if (t.deferred) return left_out(too_many_columns);
+    const std::string ends = "the file ends after line " + std::to_string(last_line) +
+                             (in_cut_line ? ", which has no line end" : "") + ", inside the table headed at line " +
+                             std::to_string(t.witness.heading_line);
+    const std::string_view rows = in_cut_line ? "the rows before it" : "the rows read";
+    if (!settings.partial) {
+      // A row read has no end branch: the end of the file here is
+      // failure 24, met in this routine.
+      fail(failure::end_of_file, in.source(), routine,
+           ends + " (-partial writes such a printout from " + std::string(rows) + ")");
+    }
+    warn_if_nothing_matched(t, data.number);
+    warn("printout " + std::to_string(data.number) + ": " + ends + "; the printout is written from " +
+         std::string(rows));
+    return TableOutcome::end_of_file;
+  };
+
   // Rows, up to the terminator line.
   Row row;
   for (;;) {
     std::string_view record;
-    if (!in.next(record)) {
-      const long long last_line = in.line_number();
-      if (t.deferred) return left_out(too_many_columns);
-      if (!settings.partial) {
-        // A row read has no end branch: the end of the file here is
-        // failure 24, met in this routine.
-        fail(failure::end_of_file, in.source(), routine,
-             "the file ends after line " + std::to_string(last_line) + ", inside the table headed at line " +
-                 std::to_string(t.witness.heading_line) + " (-partial writes such a printout from the rows read)");
-      }
-      warn_if_nothing_matched(t, data.number);
-      warn("printout " + std::to_string(data.number) + ": the file ends after line " + std::to_string(last_line) +
-           ", inside the table headed at line " + std::to_string(t.witness.heading_line) +
-           "; the printout is written from the rows read");
-      return TableOutcome::end_of_file;
-    }
+    if (!in.next(record)) return file_ended(false);
     row.assign(record);
     if (is_terminator(record)) return ended(TableOutcome::read);
-    if ((t.column_count != 0 || t.deferred) && (t.connection ? connection_row(t, row, *heading, settings, in, mesh, data)
-                                             : element_row(t, row, *heading, settings, in, mesh, data))) {
+    // A last line without its line end may have lost the end of a value
+    // ("0.10300E+06" cut to "0.10300E+0" reads as 0.103): it ends the table
+    // as a terminator or header line would, but no row of it is read.
+    const bool cut_line = in.last_record_unended();
+    if (!cut_line && (t.column_count != 0 || t.deferred) &&
+        (t.connection ? connection_row(t, row, *heading, settings, in, mesh, data)
+                      : element_row(t, row, *heading, settings, in, mesh, data))) {
       t.witness.named_element = true;
       continue;
     }
@@ -984,6 +995,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
       return TableOutcome::header;
     }
     if (settings.letter_lines && is_letter_line(record)) return ended(TableOutcome::read);
+    if (cut_line) return file_ended(true);
     witness_row(t.witness, t, row);
     if (t.column_count != 0) witness_unknown_row(t.witness, t, row, record, mesh, in.line_number());
   }

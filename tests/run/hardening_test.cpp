@@ -227,6 +227,59 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   });
 }
 
+// A file cut in the middle of a line (a simulator writes blocks, not
+// lines): the last line, without its line end, may hold a value cut short
+// ("0.10300E+06" as "0.10300E+0" reads 0.103), so no row of it is read; it
+// still ends the table as a terminator or a header line. -partial writes
+// the printout from the rows before it, and without it the run ends with
+// failure 24; the same with threads.
+TEST(CutFiles, ALastLineWithoutItsLineEndIsNeverReadAsARow) {
+  const std::string second = " TOTAL TIME\n 2.0\n";
+  const std::string rows = second + lines({" ELEM.  INDEX  P", " A1  1     1  0.10000E+06"});
+  const std::string flows = second + lines({" ELEM1 ELEM2 INDEX  FLOH", " A1  1 A2  1     1  4.0"});
+  const std::string plot2 = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  0.000000E+00  "
+                            "1.000000E+05\n  1.000000E+00  0.000000E+00  0.000000E+00\n[...]";
+  const std::string flows2 = "Variables = X Y FLOHx FLOHy\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  "
+                             "0.000000E+00  0.000000E+00 -1.000000E+00\n  1.000000E+00  0.000000E+00  0.000000E+00  "
+                             "0.000000E+00\n[...]";
+  const auto cut = [](int line) {
+    return "the file ends after line " + std::to_string(line) + ", which has no line end, inside the table headed at "
+           "line " + std::to_string(line - 2);
+  };
+  const std::string eof = "forrtl: severe (24): end-of-file during read, unit 1, file p.out\nprintzone: ";
+  std::vector<Case> cases;
+  for (const std::string threads : {"1", "2"}) {
+    const auto run = [&](const std::string& printout, bool partial) {
+      Inputs in{.args = {"-j", threads, "-xy", "p.out"}, .printout = one_table + printout};
+      if (partial) in.args.insert(in.args.begin(), "-partial");
+      return in;
+    };
+    for (const char* tail : {"0.10", "0.10300E+0", "0.10300E+"}) {
+      const std::string text = rows + " A1  2     2  " + tail;
+      cases.push_back({run(text, false), 24, eof + cut(10) + " (-partial writes such a printout from the rows "
+                                                             "before it)\n  in read_table\n  in printzone\n",
+                       {{"p.out.1", one_table_plot}}});
+      cases.push_back({run(text, true), 0, "printzone: warning: printout 2: " + cut(10) + "; the printout is written "
+                                           "from the rows before it\n",
+                       {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+    }
+    // A connection row, and a row carried over CRLF.
+    cases.push_back({run(flows + " A2  1 A2  2     2  0.40000E+0", true), 0, "printzone: warning: printout 2: " + cut(10) +
+                                                                             "; the printout is written from the rows before it\n",
+                     {{"p.out.1", one_table_plot}, {"p.out.2", flows2}}});
+    cases.push_back({run(rows + " A1  2     2  0.10300E+0\r", false), 24, eof + cut(10) + " (-partial writes such a "
+                                                                        "printout from the rows before it)\n  in "
+                                                                        "read_table\n  in printzone\n",
+                     {{"p.out.1", one_table_plot}}});
+    // A terminator or a header line without its line end is one all the same.
+    cases.push_back({run(rows + terminator, false), 0, "", {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+    cases.push_back({run(rows + " TOTAL TIME", false), 0, "printzone: warning: printout 2, line 10: a header line ends "
+                                                         "the table headed at line 8, which has no terminator line\n",
+                     {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+  }
+  for (const Case& k : cases) check(k);
+}
+
 // A UTF-8 byte-order mark that an editor put at the start of an input file
 // is passed over, in every kind of input (the zone file read again for
 // each printout): the run gives what it gives without it. A mark cut short
