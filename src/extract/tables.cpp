@@ -710,6 +710,24 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   stop("no connection", std::move(context));
 }
 
+// The names of a connection row, as the warnings quote them: "A1  1" "A1  2".
+std::string quoted_names(const Table& t, const Row& row) {
+  return '"' + std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" +
+         std::string(row.cols(t.name2.first, t.name2.last)) + '"';
+}
+
+// A connection row's contribution to the t-th taken column (from 0) would
+// take the sum at one of its ends (0: the first element, 1: the second)
+// past the largest number.
+[[gnu::cold, gnu::noinline]] void warn_sum_overflow(const Table& t, const Row& row, const LineReader& in,
+                                                    const PrintoutData& data, double area, int end, int taken) {
+  const ValueArray& column = data.arrays[static_cast<std::size_t>(t.arrays_before + taken)];
+  const Word& name = end == 0 ? t.name1 : t.name2;
+  warn(where(data.number, in.line_number()) + ": the connection " + quoted_names(t, row) + " (area " +
+       number_text(area) + ") would take the sum of " + std::string(column.view()) + " at element \"" +
+       std::string(row.cols(name.first, name.last)) + "\" past the largest number; it is left out there");
+}
+
 // Reads a connection-table row; false when it does not name two elements
 // of the mesh and is passed over.
 bool connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
@@ -784,12 +802,20 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
       const double add2 = !third ? 0.0 : velocity ? f2 * w : f2 * w / area;
       const bool finite = std::isfinite(add01[0]) && std::isfinite(add01[1]) && std::isfinite(add2);
       if (finite) {
-        for (double* values : {block.row(e1) + s, block.row(e2) + s}) {
+        // A sum of finite contributions becomes infinite only where it
+        // passes the largest number: there the contribution is left out.
+        for (const int end : {0, 1}) {
+          double* values = block.row(end == 0 ? e1 : e2) + s;
           Pair sum;
           std::memcpy(&sum, values, sizeof sum);
           sum += add01;
+          const double sum2 = third ? values[2] + add2 : 0.0;
+          if (!std::isfinite(sum[0]) || !std::isfinite(sum[1]) || !std::isfinite(sum2)) [[unlikely]] {
+            warn_sum_overflow(t, row, in, data, area, end, field - 1);
+            continue;
+          }
           std::memcpy(values, &sum, sizeof sum);
-          if (third) values[2] += add2;
+          if (third) values[2] = sum2;
         }
       }
       left_out = left_out || !finite;
@@ -797,9 +823,8 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
     s += coordinates;
   }
   if (left_out) {
-    warn(where(data.number, in.line_number()) + ": the connection \"" +
-         std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" + std::string(row.cols(t.name2.first, t.name2.last)) +
-         "\" (area " + number_text(area) + ") gives a value that is not a finite number; it is left out");
+    warn(where(data.number, in.line_number()) + ": the connection " + quoted_names(t, row) + " (area " +
+         number_text(area) + ") gives a value that is not a finite number; it is left out");
   }
   return true;
 }

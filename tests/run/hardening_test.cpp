@@ -480,6 +480,49 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
   });
 }
 
+// Finite contributions whose sum at an element passes the largest number
+// (8.3E+307 three times, 1.5E+308 over twice the area 0.9): the one that
+// would pass it is left out there, with a warning, never written as an
+// infinity or a field of asterisks; in every coordinate, velocities too.
+TEST(Overflow, AContributionThatWouldTakeASumPastTheLargestNumberIsLeftOut) {
+  // A1  1 joined to three elements 1, 2 and 3 apart along an axis.
+  const auto hub = [](bool along_z) {
+    std::vector<std::string> els = {element("A1  1", 0, 0)}, conns;
+    for (int k = 1; k <= 3; ++k) {
+      const std::string name = "A1  " + std::to_string(k + 1);
+      els.push_back(along_z ? element(name, 0, 0, -k) : element(name, -k, 0));
+      conns.push_back(connection("A1  1", name, 0.9));
+    }
+    return mesh_file(els, conns);
+  };
+  std::string table = " TOTAL TIME\n 1.0\n ELEM1 ELEM2 INDEX  FLOH  VEL\n";
+  for (int k = 1; k <= 3; ++k) table += " A1  1 A1  " + std::to_string(k + 1) + "     1  1.5E+308  1.5E+308\n";
+  table += terminator + "\n";
+  const auto warned = [](const std::string& column) {
+    return "printzone: warning: printout 1, line 6: the connection \"A1  1\" \"A1  4\" (area 0.9) would take the sum "
+           "of " + column + " at element \"A1  1\" past the largest number; it is left out there\n";
+  };
+  // Point k: its place, then each column's vector along the axis (x, or z).
+  std::string planar = "Variables = X Y FLOHx FLOHy VELx VELy\nZone F=POINT I=    4\n";
+  std::string spatial = "Variables = X Y Z FLOHx FLOHy FLOHz VELx VELy VELz\nZone F=POINT I=    4\n";
+  const std::string o = "  0.000000E+00";
+  for (int k = 0; k <= 3; ++k) {
+    char at[16];
+    std::snprintf(at, sizeof at, "%14.6E", static_cast<double>(-k));
+    const std::string flow = k == 0 ? "  1.666667+308" : "  8.333333+307", vel = k == 0 ? "  1.500000+308" : "  7.500000+307";
+    planar += at + o + flow + o + vel + o + "\n";
+    spatial += o + o + at + o + o + flow + o + o + vel + "\n";
+  }
+  std::vector<Case> cases;
+  for (const std::string threads : {"1", "2"}) {
+    cases.push_back({{.args = {"-j", threads, "-xy", "p.out"}, .printout = table, .mesh = hub(false)}, 0,
+                     warned("FLOH") + warned("VEL"), {{"p.out.1", planar}}});
+    cases.push_back({{.args = {"-j", threads, "-xyz", "p.out"}, .printout = table, .mesh = hub(true)}, 0,
+                     warned("FLOH") + warned("VEL"), {{"p.out.1", spatial}}});
+  }
+  for (const Case& k : cases) check(k);
+}
+
 TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());
