@@ -523,6 +523,40 @@ TEST(Overflow, AContributionThatWouldTakeASumPastTheLargestNumberIsLeftOut) {
   for (const Case& k : cases) check(k);
 }
 
+// A heading whose names reach past column 240 (20 names of 13 columns, to
+// column 273) is read as far as its rows are: every column is named and
+// read, also when the list takes one past column 240, and in connection
+// tables and headings printed from column 1.
+TEST(Shapes, HeadingsPastColumn240AreReadAsFarAsTheirRows) {
+  char field[16];
+  std::string names, values, header, point, flows, vectors;
+  for (int k = 1; k <= 20; ++k) {
+    std::snprintf(field, sizeof field, "%13s", ("COL" + std::to_string(k)).c_str());
+    names += field;
+    std::snprintf(field, sizeof field, "%13.5E", 1.0 * k);
+    values += field;
+    header += " COL" + std::to_string(k);
+    std::snprintf(field, sizeof field, "%14.6E", 1.0 * k);
+    point += field;
+    std::snprintf(field, sizeof field, "%14.6E", -0.25 * k);
+    vectors += std::string("  0.000000E+00") + field;
+    flows += " COL" + std::to_string(k) + "x COL" + std::to_string(k) + "y";
+  }
+  const std::string zone = "\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  0.000000E+00";
+  const std::string elements = no_table + lines({" ELEM.  INDEX" + names, " A1  1     1" + values, terminator});
+  const std::string connections = no_table + lines({"ELEM1 ELEM2 INDEX" + names, "A1  1A2  1     1" + values, terminator});
+  check({{.printout = elements}, 0, "", {{"p.out.1", "Variables = X Y" + header + zone + point + "\n[...]"}}});
+  check({{.args = {"-w", "list", "-xy", "p.out"}, .printout = elements, .files = {{"list", "col3 col19\n"}}}, 0, "",
+         {{"p.out.1", "Variables = X Y COL3 COL19" + zone + "  3.000000E+00  1.900000E+01\n[...]"}}});
+  // (COL10 to COL19 shape to COL1, COL20 to COL2)
+  std::string shaped = flows;
+  for (int k = 10; k <= 20; ++k) {
+    const std::string name = "COL" + std::to_string(k), as = k < 20 ? "COL1" : "COL2";
+    for (std::size_t at; (at = shaped.find(name)) != std::string::npos;) shaped.replace(at, name.size(), as);
+  }
+  check({{.printout = connections}, 0, "", {{"p.out.1", "Variables = X Y" + shaped + zone + vectors + "\n[...]"}}});
+}
+
 TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());
