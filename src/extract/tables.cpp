@@ -821,25 +821,36 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
       // it is left out.
       const Pair add01 = velocity ? f01 * w : f01 * w / area;
       const double add2 = !third ? 0.0 : velocity ? f2 * w : f2 * w / area;
-      const bool finite = std::isfinite(add01[0]) && std::isfinite(add01[1]) && std::isfinite(add2);
-      if (finite) {
-        // A sum of finite contributions becomes infinite only where it
-        // passes the largest number: there the contribution is left out.
-        for (const int end : {0, 1}) {
-          double* values = block.row(end == 0 ? e1 : e2) + s;
-          Pair sum;
-          std::memcpy(&sum, values, sizeof sum);
-          sum += add01;
-          const double sum2 = third ? values[2] + add2 : 0.0;
-          if (!std::isfinite(sum[0]) || !std::isfinite(sum[1]) || !std::isfinite(sum2)) [[unlikely]] {
-            warn_sum_overflow(t, row, in, data, area, end, field - 1);
-            continue;
-          }
+      // The sums at both ends. Those before are finite: a sum comes out
+      // infinite or not a number only where the contribution is, or
+      // where it passes the largest number (then the contribution is left
+      // out at that end). x - x is 0 for a finite x, else not a number, and
+      // one test serves all the sums.
+      double* const first = block.row(e1) + s;
+      double* const second = block.row(e2) + s;
+      Pair sum1, sum2;
+      std::memcpy(&sum1, first, sizeof sum1);
+      std::memcpy(&sum2, second, sizeof sum2);
+      sum1 += add01;
+      sum2 += add01;
+      const double sum1_z = third ? first[2] + add2 : 0.0, sum2_z = third ? second[2] + add2 : 0.0;
+      const Pair test = (sum1 - sum1) + (sum2 - sum2);
+      if (test[0] + test[1] + ((sum1_z - sum1_z) + (sum2_z - sum2_z)) == 0) [[likely]] {
+        std::memcpy(first, &sum1, sizeof sum1);
+        std::memcpy(second, &sum2, sizeof sum2);
+        if (third) first[2] = sum1_z, second[2] = sum2_z;
+      } else if (!std::isfinite(add01[0]) || !std::isfinite(add01[1]) || !std::isfinite(add2)) {
+        left_out = true;
+      } else {
+        const auto keep_finite = [&](int end, double* values, const Pair& sum, double sum_z) {
+          if (!std::isfinite(sum[0]) || !std::isfinite(sum[1]) || !std::isfinite(sum_z))
+            return warn_sum_overflow(t, row, in, data, area, end, field - 1);
           std::memcpy(values, &sum, sizeof sum);
-          if (third) values[2] = sum2;
-        }
+          if (third) values[2] = sum_z;
+        };
+        keep_finite(0, first, sum1, sum1_z);
+        keep_finite(1, second, sum2, sum2_z);
       }
-      left_out = left_out || !finite;
     }
     s += coordinates;
   }
