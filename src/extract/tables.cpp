@@ -737,9 +737,9 @@ std::string quoted_names(const Table& t, const Row& row) {
          std::string(row.cols(t.name2.first, t.name2.last)) + '"';
 }
 
-// A connection row's contribution to the t-th taken column (from 0) would
-// take the sum at one of its ends (0: the first element, 1: the second)
-// past the largest number.
+// A connection row's contribution to the table's taken column number
+// `taken` (from 0) would take the sum at one of its ends (0: the first
+// element, 1: the second) past the largest number.
 [[gnu::cold, gnu::noinline]] void warn_sum_overflow(const Table& t, const Row& row, const LineReader& in,
                                                     const PrintoutData& data, double area, int end, int taken) {
   const ValueArray& column = data.arrays[static_cast<std::size_t>(t.arrays_before + taken)];
@@ -838,7 +838,10 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
       if (test[0] + test[1] + ((sum1_z - sum1_z) + (sum2_z - sum2_z)) == 0) [[likely]] {
         std::memcpy(first, &sum1, sizeof sum1);
         std::memcpy(second, &sum2, sizeof sum2);
-        if (third) first[2] = sum1_z, second[2] = sum2_z;
+        if (third) {
+          first[2] = sum1_z;
+          second[2] = sum2_z;
+        }
       } else if (!std::isfinite(add01[0]) || !std::isfinite(add01[1]) || !std::isfinite(add2)) {
         left_out = true;
       } else {
