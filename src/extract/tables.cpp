@@ -14,8 +14,6 @@ namespace pz {
 namespace {
 
 constexpr int max_columns = 20;  // column names per heading line
-constexpr int line_columns = static_cast<int>(line_width);
-constexpr int max_words = line_columns / 2;  // words of a heading line
 constexpr Routine routine = Routine::table_reader;
 // A row as read: the whole record (the reader's limit), blank-padded, with
 // blanks beyond, so that a value window reads what stands in its columns,
@@ -23,6 +21,25 @@ constexpr Routine routine = Routine::table_reader;
 // column 1.
 using Row = FixedText<LineReader::max_record>;
 constexpr int row_width = static_cast<int>(Row::width);
+
+// A table's heading line as read, as far as its rows are: the scan tests a
+// line's first 240 columns, but the names of a wide table reach further
+// (20 names of 13 columns). Its column 1 blanked, unless the heading is
+// read as printed (its first word begins there); the lower-cased copy and
+// its positions.
+struct Heading {
+  FixedText<LineReader::max_record> text, lower;
+  Positions pos;
+  Heading(std::string_view record, bool as_printed) {
+    const std::size_t n = std::min(record.size(), text.width);
+    text.assign(record);
+    if (!as_printed && n > 0) text.set(1, ' ');
+    // (lower is blank beyond the record: only its columns are copied)
+    pos = inspect(text.cols(1, text.width).substr(0, n), lower.write_all(), n);
+  }
+};
+constexpr int heading_columns = static_cast<int>(LineReader::max_record);
+constexpr int max_words = heading_columns / 2;  // words of a heading line
 
 // The terminator line: twenty at signs in columns 2 to 21. Tested on the
 // record as read, not on the row's copy of it: reading back a copy that is
@@ -46,7 +63,8 @@ struct Word {
 
 // The next word of a lower-cased line after column `after`, up to column
 // `last`.
-Word next_word(const Line& lower, int after, int last) {
+template <class Text>
+Word next_word(const Text& lower, int after, int last) {
   if (after + 1 > last) return {};
   const Positions p = inspect(lower.cols(after + 1, last));
   const int first = after + p.first;
@@ -54,11 +72,13 @@ Word next_word(const Line& lower, int after, int last) {
   return {first, after + p.word_end};
 }
 
-bool word_is(const Line& lower, const Word& w, std::string_view text) {
+template <class Text>
+bool word_is(const Text& lower, const Word& w, std::string_view text) {
   return w.found() && lower.cols(w.first, w.last) == text;
 }
 
-bool is_index_word(const Line& lower, const Word& w) {
+template <class Text>
+bool is_index_word(const Text& lower, const Word& w) {
   return word_is(lower, w, "index") || word_is(lower, w, "ind.") || word_is(lower, w, "ind");
 }
 
@@ -68,7 +88,8 @@ struct HeadingWords {
   Word first, second, index;  // second: the second name word of a connection table
 };
 
-HeadingWords classify(const Line& lower, const Positions& pos, bool letter_lines) {
+template <class Text>
+HeadingWords classify(const Text& lower, const Positions& pos, bool letter_lines) {
   HeadingWords h;
   if (lower.cols(pos.first, pos.first + 3) != "elem") return h;
   h.first = {pos.first, pos.word_end};
@@ -114,13 +135,13 @@ struct TableWitness {
   long long heading_line = 0;
   bool named_element = false;  // a row named an element (both, in a connection table)
   bool first_row_seen = false;
-  char first_names[2][line_width + 1] = {};
+  char first_names[2][heading_columns + 1] = {};
   int first_lengths[2] = {0, 0};
   // Rows passed over whose names are not blank and whose values are
   // numbers: rows of elements the mesh lacks; the first one's missing name.
   long long unknown_rows = 0;
   long long first_unknown_line = 0;
-  char first_unknown[line_width + 1] = {};
+  char first_unknown[heading_columns + 1] = {};
   int first_unknown_length = 0;
 };
 
@@ -211,13 +232,13 @@ constexpr std::string_view too_many_values = "more than 120 values per element a
 // it, two words with their blank ("Heat Flow"); a connection-table
 // column's vector is known by its shaped name alone.
 std::string_view append_array(const Table& t, std::string_view text, PrintoutData& data) {
-  char word_buffer[line_width + 1];
+  char word_buffer[heading_columns + 1];
   std::size_t word_length = 0;
   for (char ch : text)
     if (ch != ' ') word_buffer[word_length++] = ch;
   const std::string_view word(word_buffer, word_length);
 
-  char shaped[line_width + 1];
+  char shaped[heading_columns + 1];
   const int components = t.connection ? data.coordinate_count : 1;
   const int first_slot = data.slot_count + (t.taken - 1) * components + 1;
   int len = t.connection ? shape_connection_name(word, shaped) : shape_element_name(word, shaped);
@@ -259,7 +280,7 @@ bool is_velocity_name(std::string_view lower) {
 // Whether the wanted-column list takes a column of this name (lower case):
 // the name framed by a blank on each side must stand on it.
 bool is_wanted(const WantedList& wanted, std::string_view lower) {
-  char framed[line_width + 2];
+  char framed[heading_columns + 2];
   framed[0] = ' ';
   lower.copy(framed + 1, lower.size());
   framed[lower.size() + 1] = ' ';
@@ -272,7 +293,7 @@ bool is_wanted(const WantedList& wanted, std::string_view lower) {
 // When they do not fit, the printout's arrays stand as before the table,
 // and the limit exceeded is returned.
 std::string_view plan_columns(Table& t, const Word* names, int count, ColumnNames source,
-                              const ScanLine& heading, const TableSettings& settings, PrintoutData& data) {
+                              const Heading& heading, const TableSettings& settings, PrintoutData& data) {
   t.names = source;
   t.column_count = 0;
   t.taken = 0;
@@ -446,14 +467,14 @@ bool blank_between(const Text& text, int first, int last, int width) {
 // as it stands: no window cuts a number or holds two, a window that holds
 // none has a name over blanks, and a number that no window holds has no
 // heading text over it.
-bool windows_hold_numbers(const Table& t, const Row& row, const ScanLine& heading, const Word* names,
+bool windows_hold_numbers(const Table& t, const Row& row, const Heading& heading, const Word* names,
                           const Span* numbers, int count) {
   int held = 0;  // the numbers before this window's
   for (int k = 1; k <= t.column_count; ++k) {
     const Column& c = t.col[k];
     int inside = 0;
     while (held < count && numbers[held].last < c.first) {
-      if (!blank_between(heading.text, numbers[held].first, numbers[held].last, line_columns)) return false;
+      if (!blank_between(heading.text, numbers[held].first, numbers[held].last, heading_columns)) return false;
       ++held;
     }
     for (; held < count && numbers[held].first <= c.last; ++held) {
@@ -464,7 +485,7 @@ bool windows_hold_numbers(const Table& t, const Row& row, const ScanLine& headin
     if (inside == 0 && !blank_between(row, names[k - 1].first, names[k - 1].last, row_width)) return false;
   }
   for (; held < count; ++held)
-    if (!blank_between(heading.text, numbers[held].first, numbers[held].last, line_columns)) return false;
+    if (!blank_between(heading.text, numbers[held].first, numbers[held].last, heading_columns)) return false;
   return true;
 }
 
@@ -474,12 +495,12 @@ bool windows_hold_numbers(const Table& t, const Row& row, const ScanLine& headin
 // last, without the blanks around it. A heading word that runs on past a
 // value's end ("Liquid mass flow" one column past its value) stays whole
 // in that value's name.
-void names_over_values(const Table& t, const ScanLine& heading, int index_end, const Span* numbers, int count,
+void names_over_values(const Table& t, const Heading& heading, int index_end, const Span* numbers, int count,
                        Word* names) {
   int from = std::max(index_end, t.index.last) + 1;
   for (int k = 0; k < count; ++k) {
-    int end = std::min(k + 1 == count ? std::max(numbers[k].last, heading.pos.last) : numbers[k].last, line_columns);
-    while (end >= from && end < line_columns && heading.text.at(end) != ' ' && heading.text.at(end + 1) != ' ') ++end;
+    int end = std::min(k + 1 == count ? std::max(numbers[k].last, heading.pos.last) : numbers[k].last, heading_columns);
+    while (end >= from && end < heading_columns && heading.text.at(end) != ' ' && heading.text.at(end + 1) != ' ') ++end;
     int first = from, last = end;
     while (first <= last && heading.text.at(first) == ' ') ++first;
     while (last >= first && heading.text.at(last) == ' ') --last;
@@ -495,7 +516,7 @@ void names_over_values(const Table& t, const ScanLine& heading, int index_end, c
 // values are. False when columns so laid out exceed a limit (t.exceeded):
 // the table is then left out.
 // (Once a table: kept out of the row readers, whose frames stay small.)
-[[gnu::cold, gnu::noinline]] bool fix_windows(Table& t, const Row& row, const ScanLine& heading,
+[[gnu::cold, gnu::noinline]] bool fix_windows(Table& t, const Row& row, const Heading& heading,
                                               const TableSettings& settings, PrintoutData& data) {
   const Positions r = inspect(row.cols(t.index.first, row_width));
   const int row_end = t.index.first - 1 + r.last;  // the row's last non-blank column
@@ -676,7 +697,7 @@ int find_moved(const Mesh& mesh, const Row& row, const Word& field, bool alone, 
 
 // Reads an element-table row; false when it names no element of the mesh
 // and is passed over.
-bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+bool element_row(Table& t, const Row& row, const Heading& heading, const TableSettings& settings,
                  const LineReader& in, const Mesh& mesh, PrintoutData& data) {
   int e = find_element_from(mesh, row.cols(t.name1.first, t.name1.last), mesh.elements.located,
                             t.last_element + 1);
@@ -710,9 +731,27 @@ bool element_row(Table& t, const Row& row, const ScanLine& heading, const TableS
   stop("no connection", std::move(context));
 }
 
+// The names of a connection row, as the warnings quote them: "A1  1" "A1  2".
+std::string quoted_names(const Table& t, const Row& row) {
+  return '"' + std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" +
+         std::string(row.cols(t.name2.first, t.name2.last)) + '"';
+}
+
+// A connection row's contribution to the table's taken column number
+// `taken` (from 0) would take the sum at one of its ends (0: the first
+// element, 1: the second) past the largest number.
+[[gnu::cold, gnu::noinline]] void warn_sum_overflow(const Table& t, const Row& row, const LineReader& in,
+                                                    const PrintoutData& data, double area, int end, int taken) {
+  const ValueArray& column = data.arrays[static_cast<std::size_t>(t.arrays_before + taken)];
+  const Word& name = end == 0 ? t.name1 : t.name2;
+  warn(where(data.number, in.line_number()) + ": the connection " + quoted_names(t, row) + " (area " +
+       number_text(area) + ") would take the sum of " + std::string(column.view()) + " at element \"" +
+       std::string(row.cols(name.first, name.last)) + "\" past the largest number; it is left out there");
+}
+
 // Reads a connection-table row; false when it does not name two elements
 // of the mesh and is passed over.
-bool connection_row(Table& t, const Row& row, const ScanLine& heading, const TableSettings& settings,
+bool connection_row(Table& t, const Row& row, const Heading& heading, const TableSettings& settings,
                     const LineReader& in, const Mesh& mesh, PrintoutData& data) {
   const NameIndex& index = mesh.name_index;
   const int bound = mesh.elements.located;
@@ -782,24 +821,45 @@ bool connection_row(Table& t, const Row& row, const ScanLine& heading, const Tab
       // it is left out.
       const Pair add01 = velocity ? f01 * w : f01 * w / area;
       const double add2 = !third ? 0.0 : velocity ? f2 * w : f2 * w / area;
-      const bool finite = std::isfinite(add01[0]) && std::isfinite(add01[1]) && std::isfinite(add2);
-      if (finite) {
-        for (double* values : {block.row(e1) + s, block.row(e2) + s}) {
-          Pair sum;
-          std::memcpy(&sum, values, sizeof sum);
-          sum += add01;
-          std::memcpy(values, &sum, sizeof sum);
-          if (third) values[2] += add2;
+      // The sums at both ends. Those before are finite: a sum comes out
+      // infinite or not a number only where the contribution is, or
+      // where it passes the largest number (then the contribution is left
+      // out at that end). x - x is 0 for a finite x, else not a number, and
+      // one test serves all the sums.
+      double* const first = block.row(e1) + s;
+      double* const second = block.row(e2) + s;
+      Pair sum1, sum2;
+      std::memcpy(&sum1, first, sizeof sum1);
+      std::memcpy(&sum2, second, sizeof sum2);
+      sum1 += add01;
+      sum2 += add01;
+      const double sum1_z = third ? first[2] + add2 : 0.0, sum2_z = third ? second[2] + add2 : 0.0;
+      const Pair test = (sum1 - sum1) + (sum2 - sum2);
+      if (test[0] + test[1] + ((sum1_z - sum1_z) + (sum2_z - sum2_z)) == 0) [[likely]] {
+        std::memcpy(first, &sum1, sizeof sum1);
+        std::memcpy(second, &sum2, sizeof sum2);
+        if (third) {
+          first[2] = sum1_z;
+          second[2] = sum2_z;
         }
+      } else if (!std::isfinite(add01[0]) || !std::isfinite(add01[1]) || !std::isfinite(add2)) {
+        left_out = true;
+      } else {
+        const auto keep_finite = [&](int end, double* values, const Pair& sum, double sum_z) {
+          if (!std::isfinite(sum[0]) || !std::isfinite(sum[1]) || !std::isfinite(sum_z))
+            return warn_sum_overflow(t, row, in, data, area, end, field - 1);
+          std::memcpy(values, &sum, sizeof sum);
+          if (third) values[2] = sum_z;
+        };
+        keep_finite(0, first, sum1, sum1_z);
+        keep_finite(1, second, sum2, sum2_z);
       }
-      left_out = left_out || !finite;
     }
     s += coordinates;
   }
   if (left_out) {
-    warn(where(data.number, in.line_number()) + ": the connection \"" +
-         std::string(row.cols(t.name1.first, t.name1.last)) + "\" \"" + std::string(row.cols(t.name2.first, t.name2.last)) +
-         "\" (area " + number_text(area) + ") gives a value that is not a finite number; it is left out");
+    warn(where(data.number, in.line_number()) + ": the connection " + quoted_names(t, row) + " (area " +
+         number_text(area) + ") gives a value that is not a finite number; it is left out");
   }
   return true;
 }
@@ -857,6 +917,7 @@ void warn_if_nothing_matched(const Table& t, long printout) {
 }  // namespace
 
 void ScanLine::assign(std::string_view record) {
+  this->record = record;
   text.assign(record);
   printed_first = record.empty() ? ' ' : record[0];
   text.set(1, ' ');
@@ -896,15 +957,20 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
       heading = &printed;
     }
   }
-  const Line& lower = heading->lower;
-  const Positions& pos = heading->pos;
   // A heading line met while no slot is in use starts the printout's names
   // afresh, whatever the line turns out to head (when its first word
   // begins with "elem" after column 1); the letter case of the coordinates
   // follows its first character.
-  if (data.slot_count == 0 && (heading != &line || lower.cols(pos.first, pos.first + 3) == "elem"))
-    data.start(settings.projection, heading->text.at(pos.first) == 'E');
+  if (data.slot_count == 0 &&
+      (heading != &line || heading->lower.cols(heading->pos.first, heading->pos.first + 3) == "elem"))
+    data.start(settings.projection, heading->text.at(heading->pos.first) == 'E');
+  if (h.kind == TableKind::none) return TableOutcome::not_a_table;
 
+  // The table is laid out from the whole heading line, as far as its rows.
+  const Heading wide(line.record, heading == &printed);
+  const auto& lower = wide.lower;
+  const Positions& pos = wide.pos;
+  h = classify(wide.lower, wide.pos, settings.letter_lines);
   if (h.kind == TableKind::none) return TableOutcome::not_a_table;
   Table t;
   t.name1 = name_field(h.first);
@@ -930,7 +996,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
   t.slots_before = data.slot_count;
   if (const std::string_view exceeded =
           t.deferred ? std::string_view()
-                     : plan_columns(t, t.words, t.word_count, ColumnNames::words, *heading, settings, data);
+                     : plan_columns(t, t.words, t.word_count, ColumnNames::words, wide, settings, data);
       !exceeded.empty())
     return left_out(exceeded);
   // A table of more words than columns that no row lays out: left out as
@@ -941,30 +1007,41 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
     return outcome;
   };
 
+  // The end of the file inside the table: after the last line read, or in
+  // it, when that line has no line end (cut), and none of it was read.
+  const auto file_ended = [&](bool in_cut_line) {
+    const long long last_line = in.line_number();
+    if (t.deferred) return left_out(too_many_columns);
+    const std::string ends = "the file ends after line " + std::to_string(last_line) +
+                             (in_cut_line ? ", which has no line end" : "") + ", inside the table headed at line " +
+                             std::to_string(t.witness.heading_line);
+    const std::string_view rows = in_cut_line ? "the rows before it" : "the rows read";
+    if (!settings.partial) {
+      // A row read has no end branch: the end of the file here is
+      // failure 24, met in this routine.
+      fail(failure::end_of_file, in.source(), routine,
+           ends + " (-partial writes such a printout from " + std::string(rows) + ")");
+    }
+    warn_if_nothing_matched(t, data.number);
+    warn("printout " + std::to_string(data.number) + ": " + ends + "; the printout is written from " +
+         std::string(rows));
+    return TableOutcome::end_of_file;
+  };
+
   // Rows, up to the terminator line.
   Row row;
   for (;;) {
     std::string_view record;
-    if (!in.next(record)) {
-      const long long last_line = in.line_number();
-      if (t.deferred) return left_out(too_many_columns);
-      if (!settings.partial) {
-        // A row read has no end branch: the end of the file here is
-        // failure 24, met in this routine.
-        fail(failure::end_of_file, in.source(), routine,
-             "the file ends after line " + std::to_string(last_line) + ", inside the table headed at line " +
-                 std::to_string(t.witness.heading_line) + " (-partial writes such a printout from the rows read)");
-      }
-      warn_if_nothing_matched(t, data.number);
-      warn("printout " + std::to_string(data.number) + ": the file ends after line " + std::to_string(last_line) +
-           ", inside the table headed at line " + std::to_string(t.witness.heading_line) +
-           "; the printout is written from the rows read");
-      return TableOutcome::end_of_file;
-    }
+    if (!in.next(record)) return file_ended(false);
     row.assign(record);
     if (is_terminator(record)) return ended(TableOutcome::read);
-    if ((t.column_count != 0 || t.deferred) && (t.connection ? connection_row(t, row, *heading, settings, in, mesh, data)
-                                             : element_row(t, row, *heading, settings, in, mesh, data))) {
+    // A last line without its line end may have lost the end of a value
+    // ("0.10300E+06" cut to "0.10300E+0" reads as 0.103): it ends the table
+    // as a terminator or header line would, but no row of it is read.
+    const bool cut_line = in.last_record_unended();
+    if (!cut_line && (t.column_count != 0 || t.deferred) &&
+        (t.connection ? connection_row(t, row, wide, settings, in, mesh, data)
+                      : element_row(t, row, wide, settings, in, mesh, data))) {
       t.witness.named_element = true;
       continue;
     }
@@ -984,6 +1061,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
       return TableOutcome::header;
     }
     if (settings.letter_lines && is_letter_line(record)) return ended(TableOutcome::read);
+    if (cut_line) return file_ended(true);
     witness_row(t.witness, t, row);
     if (t.column_count != 0) witness_unknown_row(t.witness, t, row, record, mesh, in.line_number());
   }

@@ -113,12 +113,15 @@ inline char text_initial(std::string_view record) {
 }
 
 // A printout-file line as the scan tests it: its first 240 columns with
-// column 1 blanked, the lower-cased copy and its positions.
+// column 1 blanked, the lower-cased copy and its positions; and the record
+// itself, as long as the reader has not read on (a table's heading is read
+// from it whole, its names past column 240 too).
 struct ScanLine {
   Line text;
   Line lower;
   Positions pos;
   char printed_first = ' ';  // column 1 as the record has it
+  std::string_view record;   // valid until the reader reads the next record
   void assign(std::string_view record);
   // A line that may head a table: its first word begins with "elem"; or,
   // as printed, its first word begins with "elem" in column 1 and the line
@@ -134,13 +137,17 @@ struct ScanLine {
 // Handles a table heading line of printout data.number, the scan's current
 // line. Starts the printout's arrays when it has no slot yet, classifies
 // the line and reads the table's rows from `in` up to its terminator. When
-// a header line ends the table instead, `line` holds it on return.
+// a header line ends the table instead, `line` holds it on return. The
+// line's record must be the one `in` handed out last: the table's names are
+// read from the whole record, as far as its rows are.
 //
 // Warnings (standard error) name a table none of whose rows names an
 // element of the mesh, or else how many of its rows (a name that is not
 // blank, values that are numbers) name elements the mesh lacks, and a
 // table ended without its terminator. The end of the file inside a table
-// is failure 24, unless settings.partial. A heading of more than 20 words
+// is failure 24, unless settings.partial; a last line without its line
+// end is read as a terminator or header line, never as a row (its last
+// value may be cut short). A heading of more than 20 words
 // is left out (overflow) only when no row shows fewer columns in them.
 TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& settings, const Mesh& mesh,
                         PrintoutData& data);

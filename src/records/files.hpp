@@ -138,6 +138,11 @@ class LineReader {
   long long line_number() const { return line_number_; }
   // True once a read has met the end of the file.
   bool at_end_of_file() const { return eof_; }
+  // Whether the record last handed out has no line end: the file ends in
+  // it (cut in the middle of a line, or still being written), so that its
+  // last field may be cut short. (A record cut at the record limit is
+  // whole up to the limit, whatever follows.)
+  bool last_record_unended() const { return eof_; }
   // The bytes read so far, counted from the file's start.
   std::uint64_t bytes_read() const { return bytes_read_; }
   // The offset in the file where the record last handed out begins.

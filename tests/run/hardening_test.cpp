@@ -227,6 +227,59 @@ TEST(Failures, InputsThatAreMissingEmptyUnreadableOrNotNumbers) {
   });
 }
 
+// A file cut in the middle of a line (a simulator writes blocks, not
+// lines): the last line, without its line end, may hold a value cut short
+// ("0.10300E+06" as "0.10300E+0" reads 0.103), so no row of it is read; it
+// still ends the table as a terminator or a header line. -partial writes
+// the printout from the rows before it, and without it the run ends with
+// failure 24; the same with threads.
+TEST(CutFiles, ALastLineWithoutItsLineEndIsNeverReadAsARow) {
+  const std::string second = " TOTAL TIME\n 2.0\n";
+  const std::string rows = second + lines({" ELEM.  INDEX  P", " A1  1     1  0.10000E+06"});
+  const std::string flows = second + lines({" ELEM1 ELEM2 INDEX  FLOH", " A1  1 A2  1     1  4.0"});
+  const std::string plot2 = "Variables = X Y P\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  0.000000E+00  "
+                            "1.000000E+05\n  1.000000E+00  0.000000E+00  0.000000E+00\n[...]";
+  const std::string flows2 = "Variables = X Y FLOHx FLOHy\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  "
+                             "0.000000E+00  0.000000E+00 -1.000000E+00\n  1.000000E+00  0.000000E+00  0.000000E+00  "
+                             "0.000000E+00\n[...]";
+  const auto cut = [](int line) {
+    return "the file ends after line " + std::to_string(line) + ", which has no line end, inside the table headed at "
+           "line " + std::to_string(line - 2);
+  };
+  const std::string eof = "forrtl: severe (24): end-of-file during read, unit 1, file p.out\nprintzone: ";
+  std::vector<Case> cases;
+  for (const std::string threads : {"1", "2"}) {
+    const auto run = [&](const std::string& printout, bool partial) {
+      Inputs in{.args = {"-j", threads, "-xy", "p.out"}, .printout = one_table + printout};
+      if (partial) in.args.insert(in.args.begin(), "-partial");
+      return in;
+    };
+    for (const char* tail : {"0.10", "0.10300E+0", "0.10300E+"}) {
+      const std::string text = rows + " A1  2     2  " + tail;
+      cases.push_back({run(text, false), 24, eof + cut(10) + " (-partial writes such a printout from the rows "
+                                                             "before it)\n  in read_table\n  in printzone\n",
+                       {{"p.out.1", one_table_plot}}});
+      cases.push_back({run(text, true), 0, "printzone: warning: printout 2: " + cut(10) + "; the printout is written "
+                                           "from the rows before it\n",
+                       {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+    }
+    // A connection row, and a row carried over CRLF.
+    cases.push_back({run(flows + " A2  1 A2  2     2  0.40000E+0", true), 0, "printzone: warning: printout 2: " + cut(10) +
+                                                                             "; the printout is written from the rows before it\n",
+                     {{"p.out.1", one_table_plot}, {"p.out.2", flows2}}});
+    cases.push_back({run(rows + " A1  2     2  0.10300E+0\r", false), 24, eof + cut(10) + " (-partial writes such a "
+                                                                        "printout from the rows before it)\n  in "
+                                                                        "read_table\n  in printzone\n",
+                     {{"p.out.1", one_table_plot}}});
+    // A terminator or a header line without its line end is one all the same.
+    cases.push_back({run(rows + terminator, false), 0, "", {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+    cases.push_back({run(rows + " TOTAL TIME", false), 0, "printzone: warning: printout 2, line 10: a header line ends "
+                                                         "the table headed at line 8, which has no terminator line\n",
+                     {{"p.out.1", one_table_plot}, {"p.out.2", plot2}}});
+  }
+  for (const Case& k : cases) check(k);
+}
+
 // A UTF-8 byte-order mark that an editor put at the start of an input file
 // is passed over, in every kind of input (the zone file read again for
 // each printout): the run gives what it gives without it. A mark cut short
@@ -425,6 +478,83 @@ TEST(Capacities, EachTableHoldsItsCapacityAndDropsWhatPassesIt) {
       // Printouts past 9999 are numbered in full.
       {{.args = {"-xyz", "p.out"}, .printout = repeated(" TOTAL TIME\n v\n", 10001)}, 0, "", numbered},
   });
+}
+
+// Finite contributions whose sum at an element passes the largest number
+// (8.3E+307 three times, 1.5E+308 over twice the area 0.9): the one that
+// would pass it is left out there, with a warning, never written as an
+// infinity or a field of asterisks; in every coordinate, velocities too.
+TEST(Overflow, AContributionThatWouldTakeASumPastTheLargestNumberIsLeftOut) {
+  // A1  1 joined to three elements 1, 2 and 3 apart along an axis.
+  const auto hub = [](bool along_z) {
+    std::vector<std::string> els = {element("A1  1", 0, 0)}, conns;
+    for (int k = 1; k <= 3; ++k) {
+      const std::string name = "A1  " + std::to_string(k + 1);
+      els.push_back(along_z ? element(name, 0, 0, -k) : element(name, -k, 0));
+      conns.push_back(connection("A1  1", name, 0.9));
+    }
+    return mesh_file(els, conns);
+  };
+  std::string table = " TOTAL TIME\n 1.0\n ELEM1 ELEM2 INDEX  FLOH  VEL\n";
+  for (int k = 1; k <= 3; ++k) table += " A1  1 A1  " + std::to_string(k + 1) + "     1  1.5E+308  1.5E+308\n";
+  table += terminator + "\n";
+  const auto warned = [](const std::string& column) {
+    return "printzone: warning: printout 1, line 6: the connection \"A1  1\" \"A1  4\" (area 0.9) would take the sum "
+           "of " + column + " at element \"A1  1\" past the largest number; it is left out there\n";
+  };
+  // Point k: its place, then each column's vector along the axis (x, or z).
+  std::string planar = "Variables = X Y FLOHx FLOHy VELx VELy\nZone F=POINT I=    4\n";
+  std::string spatial = "Variables = X Y Z FLOHx FLOHy FLOHz VELx VELy VELz\nZone F=POINT I=    4\n";
+  const std::string o = "  0.000000E+00";
+  for (int k = 0; k <= 3; ++k) {
+    char at[16];
+    std::snprintf(at, sizeof at, "%14.6E", static_cast<double>(-k));
+    const std::string flow = k == 0 ? "  1.666667+308" : "  8.333333+307", vel = k == 0 ? "  1.500000+308" : "  7.500000+307";
+    planar += at + o + flow + o + vel + o + "\n";
+    spatial += o + o + at + o + o + flow + o + o + vel + "\n";
+  }
+  std::vector<Case> cases;
+  for (const std::string threads : {"1", "2"}) {
+    cases.push_back({{.args = {"-j", threads, "-xy", "p.out"}, .printout = table, .mesh = hub(false)}, 0,
+                     warned("FLOH") + warned("VEL"), {{"p.out.1", planar}}});
+    cases.push_back({{.args = {"-j", threads, "-xyz", "p.out"}, .printout = table, .mesh = hub(true)}, 0,
+                     warned("FLOH") + warned("VEL"), {{"p.out.1", spatial}}});
+  }
+  for (const Case& k : cases) check(k);
+}
+
+// A heading whose names reach past column 240 (20 names of 13 columns, to
+// column 273) is read as far as its rows are: every column is named and
+// read, also when the list takes one past column 240, and in connection
+// tables and headings printed from column 1.
+TEST(Shapes, HeadingsPastColumn240AreReadAsFarAsTheirRows) {
+  char field[16];
+  std::string names, values, header, point, flows, vectors;
+  for (int k = 1; k <= 20; ++k) {
+    std::snprintf(field, sizeof field, "%13s", ("COL" + std::to_string(k)).c_str());
+    names += field;
+    std::snprintf(field, sizeof field, "%13.5E", 1.0 * k);
+    values += field;
+    header += " COL" + std::to_string(k);
+    std::snprintf(field, sizeof field, "%14.6E", 1.0 * k);
+    point += field;
+    std::snprintf(field, sizeof field, "%14.6E", -0.25 * k);
+    vectors += std::string("  0.000000E+00") + field;
+    flows += " COL" + std::to_string(k) + "x COL" + std::to_string(k) + "y";
+  }
+  const std::string zone = "\nZone F=FEPOINT I=    4 J=    1\n  0.000000E+00  0.000000E+00";
+  const std::string elements = no_table + lines({" ELEM.  INDEX" + names, " A1  1     1" + values, terminator});
+  const std::string connections = no_table + lines({"ELEM1 ELEM2 INDEX" + names, "A1  1A2  1     1" + values, terminator});
+  check({{.printout = elements}, 0, "", {{"p.out.1", "Variables = X Y" + header + zone + point + "\n[...]"}}});
+  check({{.args = {"-w", "list", "-xy", "p.out"}, .printout = elements, .files = {{"list", "col3 col19\n"}}}, 0, "",
+         {{"p.out.1", "Variables = X Y COL3 COL19" + zone + "  3.000000E+00  1.900000E+01\n[...]"}}});
+  // (COL10 to COL19 shape to COL1, COL20 to COL2)
+  std::string shaped = flows;
+  for (int k = 10; k <= 20; ++k) {
+    const std::string name = "COL" + std::to_string(k), as = k < 20 ? "COL1" : "COL2";
+    for (std::size_t at; (at = shaped.find(name)) != std::string::npos;) shaped.replace(at, name.size(), as);
+  }
+  check({{.printout = connections}, 0, "", {{"p.out.1", "Variables = X Y" + shaped + zone + vectors + "\n[...]"}}});
 }
 
 TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
