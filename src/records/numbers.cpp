@@ -17,23 +17,17 @@ namespace pz {
 
 using namespace field_shape;
 
-// ===========================================================================
-// Reading real fields
-// ===========================================================================
+// --- Reading real fields ---
 //
-// One pass over the field collects the sign, up to 19 significant digits in
-// a 64-bit integer, the position of the point and the exponent. The value is
-// then mantissa * 10^exp10. When the mantissa is at most 2^53 and |exp10| <= 22
-// both factors are exact doubles, so one IEEE multiply or divide rounds the
-// exact value once and gives the nearest double. Everything else (more than
-// 19 significant digits, large exponents) goes to slow_real(), which copies
-// the significant digits into a compact "digits e exponent" text and lets
-// std::from_chars round it correctly.
-//
-// Values too small for a double read as the nearest double: a subnormal, or
-// zero when they lie below half the smallest subnormal. Values too large
-// (those that would round to infinity) are not numbers. A negative zero keeps
-// its sign.
+// The table shapes (field_shape.hpp) and the mesh's e10.4 are read first,
+// with no search. Any other field: one pass collects the sign, up to 19
+// significant digits in a 64-bit integer, the position of the point and the
+// exponent. The value is then mantissa * 10^exp10. When the mantissa is at
+// most 2^53 and |exp10| <= 22 both factors are exact doubles, so one IEEE
+// multiply or divide rounds the exact value once and gives the nearest
+// double. Everything else (more than 19 significant digits, large
+// exponents) goes to slow_real(), which copies the significant digits into
+// a compact "digits e exponent" text and lets std::from_chars round it.
 
 namespace {
 
@@ -245,16 +239,11 @@ inline std::uint64_t nibbles_to_digits(std::uint32_t nibbles) noexcept {
   return w | ascii_zeros;
 }
 
-// 10^6 <= digits < 10^7 as nibbles, and back.
+// 10^6 <= digits < 10^7 as nibbles.
 inline std::uint32_t to_nibbles(std::uint32_t digits) noexcept {
   std::uint32_t nibbles = 0;
   for (int i = 0; i < 7; ++i, digits /= 10) nibbles = nibbles << 4 | digits % 10;
   return nibbles;  // the last digit taken, the leading one, in the low nibble
-}
-inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
-  std::uint32_t digits = 0;
-  for (int i = 0; i < 7; ++i, nibbles >>= 4) digits = digits * 10 + (nibbles & 0xF);
-  return digits;
 }
 
 // The shape of an e10.4 field as simulators write mesh files, "0.5000E+01",
@@ -321,11 +310,12 @@ bool read_real_as_written(std::string_view field, int decimals, double& value) n
 double binary_value(double value) noexcept {
   if (!is_short_decimal(value)) return value;
   const ShortDecimal d = short_decimal_parts(value);
+  const std::uint64_t digits = nibbles_to_digits(d.nibbles);  // the 7 digits, the leading one first
   double v;
-  if (scaled_exactly(from_nibbles(d.nibbles), d.exponent - 6, d.negative, v)) return v;
-  char digits[8];
-  store8(digits, nibbles_to_digits(d.nibbles));  // the 7 digits, the leading one first
-  slow_real(digits, digits + 7, d.exponent - 6, d.negative, v);
+  if (scaled_exactly(digit_bytes_value(digits, 7), d.exponent - 6, d.negative, v)) return v;
+  char text[8];
+  store8(text, digits);
+  slow_real(text, text + 7, d.exponent - 6, d.negative, v);
   return v;
 }
 
@@ -390,9 +380,7 @@ bool read_integer(std::string_view field, int& value) noexcept {
   return true;
 }
 
-// ===========================================================================
-// Writing integers
-// ===========================================================================
+// --- Writing integers ---
 
 namespace {
 constexpr char digit_pairs[201] =
@@ -448,9 +436,7 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
   return end;
 }
 
-// ===========================================================================
-// Writing "(1p,e14.6)"
-// ===========================================================================
+// --- Writing "(1p,e14.6)" ---
 //
 // Field shape, always 14 columns:
 //   col 1     blank
