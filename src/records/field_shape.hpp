@@ -1,7 +1,7 @@
 // The core of number reading that table rows share with the field
-// readers: the shape nearly every table prints its values in, read with no
-// search, its value as a short decimal or as the nearest double, and a
-// row's fields in that shape checked all at once.
+// readers: the two shapes nearly every table prints its values in, read
+// with no search, a value as a short decimal or as the nearest double, and
+// a row's fields in one shape checked all at once.
 //
 // A short decimal (see read_real_as_written) is a quiet not-a-number whose
 // payload holds a mark, the sign, 7 digits and a decimal exponent.
