@@ -1,31 +1,21 @@
 // How a run keeps its memory: process policy, set up once by main().
 //
 // A run's large tables (the mesh's, a printout's values, the zone texts)
-// take tens of megabytes, written front to back right after they are
-// allocated. On ordinary 4 KiB pages, every page costs a page fault on its
-// first touch: on a virtual machine several microseconds each, a first touch
-// at 0.4-2 GB/s (with the host's load, from one minute to the next), where
-// memory touched before takes over 25 GB/s. On 2 MiB pages (Linux's
-// transparent huge pages, on request) there are 512 times fewer faults: a
-// 2 MiB page the system freed lately comes back in 0.1-0.3 ms, though one
-// the host took back once it was freed is filled in by the host 4 KiB at a
-// time (0.4-0.7 GB/s), which is slower than ordinary pages when those are
-// fast.
-//
-// So, before anything else, the program calls prepare_heap(), which
+// take tens of megabytes, written right after they are allocated. On 4 KiB
+// pages every page costs a fault on its first touch (on a virtual machine a
+// first touch runs at 0.4-2 GB/s, memory touched before at over 25 GB/s);
+// 2 MiB pages take 512 times fewer faults, but one the host took back is
+// filled in 4 KiB at a time, slower than ordinary pages when those are fast.
+// So prepare_heap(), called before anything else,
 // - has malloc keep every block, whatever its size and thread, in its one
-//   heap: no mapping of a block's own, faulted in anew each time, and no
-//   memory given back when a block is freed, so that a later printout's
-//   blocks reuse an earlier one's pages;
-// - when a trial finds that this machine now fills 2 MiB pages no slower
-//   than ordinary pages over as many bytes (the first touch of one 2 MiB
-//   page of fresh memory, against that of 16 ordinary pages times 512/16),
-//   reserves the heap's next heap_reserve bytes at once, from a 2 MiB
-//   boundary on (a quarter of the address space where that is limited, as
-//   by ulimit -v), and asks for 2 MiB pages over them.
-// Memory past the reserve stays on ordinary pages; where malloc is not the C
-// library's (under a sanitizer), nothing changes. The contents of memory are
-// the same in every case: only the time of first touches differs.
+//   heap, and keep freed memory there: a later printout's blocks (and a
+//   later file's buffer) reuse an earlier one's pages;
+// - when a trial finds 2 MiB pages no slower to fill here and now than as
+//   many bytes of ordinary pages, reserves the heap's next heap_reserve
+//   bytes from a 2 MiB boundary on (a quarter of the address space where
+//   ulimit -v limits it) and asks for 2 MiB pages over them.
+// Where malloc is not the C library's (a sanitizer's), nothing changes; the
+// contents of memory are the same in every case.
 //
 // What it buys, measured (15 alternating runs of builds with and without
 // it, medians of the wall time, on a shared 2-core virtual machine): on the

@@ -575,7 +575,7 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
   for (int k = 1; k <= t.column_count; ++k)
     if (t.col[k].use != ColumnUse::skip)
       t.shape.add(static_cast<std::size_t>(t.col[k].first), static_cast<std::size_t>(t.col[k].last));
-  t.shape.finish();
+  t.shape.finish(row.cols(1, 1).data());
   t.fixed = true;
   return true;
 }

@@ -17,7 +17,22 @@ std::string_view routine_name(Routine r) {
   }
 }
 
+// The text of a failure number ("file not found", ...).
+std::string_view failure_message(int number) {
+  switch (number) {
+    case failure::permission: return "permission to access file denied";
+    case failure::end_of_file: return "end-of-file during read";
+    case failure::not_found: return "file not found";
+    case failure::open: return "open failure";
+    case failure::write: return "error during write";
+    case failure::read: return "error during read";
+    case failure::conversion: return "input conversion error";
+    default: return "run-time failure";
+  }
+}
+
 StatusLine* status_line = nullptr;
+thread_local ConsoleCapture* active_capture = nullptr;
 
 // The report's text: the first line, then the context line when there is one.
 std::string with_context(std::string text, const std::string& context) {
@@ -43,19 +58,6 @@ std::string file_error(std::string_view path, int error) {
   text += ": ";
   text += std::strerror(error);
   return text;
-}
-
-std::string_view failure_message(int number) {
-  switch (number) {
-    case failure::permission: return "permission to access file denied";
-    case failure::end_of_file: return "end-of-file during read";
-    case failure::not_found: return "file not found";
-    case failure::open: return "open failure";
-    case failure::write: return "error during write";
-    case failure::read: return "error during read";
-    case failure::conversion: return "input conversion error";
-    default: return "run-time failure";
-  }
 }
 
 int failure_for_open_error(int error, bool input) {
@@ -116,10 +118,6 @@ void warn(std::string_view message) {
   }
   write_error_text(text);
 }
-
-namespace {
-thread_local ConsoleCapture* active_capture = nullptr;
-}  // namespace
 
 ConsoleCapture::Scope::Scope(ConsoleCapture& capture) : previous_(active_capture) { active_capture = &capture; }
 

@@ -156,9 +156,6 @@ std::string full_path(std::string_view path);
 // failure to open, read or write a file.
 std::string file_error(std::string_view path, int error);
 
-// The text of a failure number ("file not found", ...).
-std::string_view failure_message(int number);
-
 // The failure a file that cannot be opened ends the run with, from the
 // system's error number: 29 for a missing input, 9 where permission is
 // denied (a read-only file system included), 30 for anything else (and for

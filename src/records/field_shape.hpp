@@ -1,7 +1,7 @@
 // The core of number reading that table rows share with the field
-// readers: the shape nearly every table prints its values in, read with no
-// search, its value as a short decimal or as the nearest double, and a
-// row's fields in that shape checked all at once.
+// readers: the two shapes nearly every table prints its values in, read
+// with no search, a value as a short decimal or as the nearest double, and
+// a row's fields in one shape checked all at once.
 //
 // A short decimal (see read_real_as_written) is a quiet not-a-number whose
 // payload holds a mark, the sign, 7 digits and a decimal exponent.
@@ -79,34 +79,19 @@ inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
   return value;
 }
 
-// The shape nearly every table prints its values in, "e12.5" (" 0.56436E+07",
-// "-1.23456E-02"): a blank or a sign, a digit, a point, five digits, E or D
-// (either case), a sign and two digits, as the field's last 12 columns,
-// with blanks before them. Its columns stand at fixed places from the end:
-// tested as two words at once, with no search and no branch between the
-// tests. False for any other field.
+// The shapes nearly every table prints its values in, "e12.5" (" 0.56436E+07",
+// "-1.23456E-02") and "e13.6" (" 0.822321E-02"): a blank or a sign, a
+// digit, a point, five or six digits, E or D (either case), a sign and two
+// digits, as the field's last 12 or 13 columns, with blanks before them.
+// Its columns stand at fixed places from the end: tested as words at once,
+// with no search and no branch between the tests. False for any other field.
 struct TwelveColumns {
   bool negative;
   unsigned lead;           // the digit before the point
-  std::uint64_t fraction;  // the five digits after it, a byte each (ASCII), the first in the low byte
+  int digits;              // after the point: 5 or 6
+  std::uint64_t fraction;  // those digits, a byte each (ASCII), the first in the low byte
   int exponent;            // as written
 };
-
-// The parts of twelve columns whose shape has been tested: head holds
-// their first 8 bytes, tail their last 4 (the first in the low bits).
-inline void take_tested_columns(std::uint64_t head, std::uint32_t tail, TwelveColumns& t) noexcept {
-  t.negative = static_cast<char>(head) == '-';
-  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
-  t.fraction = head >> 24;
-  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
-  t.exponent = static_cast<char>(tail >> 8) == '-' ? -magnitude : magnitude;
-}
-
-// Whether the twelve columns' sign columns hold a blank or a sign (the
-// value's) and a sign (the exponent's).
-inline bool are_signs(char sign, char exponent_sign) noexcept {
-  return ((sign == ' ') | (sign == '-') | (sign == '+')) & ((exponent_sign == '+') | (exponent_sign == '-'));
-}
 
 inline std::uint32_t load4(const char* p) {
   std::uint32_t w;
@@ -115,31 +100,61 @@ inline std::uint32_t load4(const char* p) {
   return w;  // the byte at p in the low 8 bits
 }
 
+// The low `bytes` bytes of a word.
+constexpr std::uint64_t low_bytes(int bytes) { return ~std::uint64_t{0} >> (64 - 8 * bytes); }
+
+// The columns from the sign column p on, their shape tested, of a field
+// with `digits` digits after the point.
+template <int digits>
+inline void take_tested_columns(const char* p, TwelveColumns& t) noexcept {
+  const std::uint64_t head = load8(p);               // s d . d d d d d
+  const std::uint32_t tail = load4(p + 3 + digits);  // E s d d
+  t.negative = static_cast<char>(head) == '-';
+  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
+  t.digits = digits;
+  t.fraction = digits == 5 ? head >> 24 : load8(p + 3) & low_bytes(digits);
+  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
+  t.exponent = static_cast<char>(tail >> 8) == '-' ? -magnitude : magnitude;
+}
+
+// Whether the sign columns hold a blank or a sign (the value's) and a sign
+// (the exponent's).
+inline bool are_signs(char sign, char exponent_sign) noexcept {
+  return ((sign == ' ') | (sign == '-') | (sign == '+')) & ((exponent_sign == '+') | (exponent_sign == '-'));
+}
+
+// The digits after the point of a field in one of the shapes, told by
+// where its point stands: 6 where the column 10 from the end holds none.
+inline int fraction_digits(const char* end) noexcept { return end[-10] == '.' ? 5 : 6; }
+
 inline bool take_twelve_columns(std::string_view field, TwelveColumns& t) noexcept {
   const std::size_t size = field.size();
   if (size < 12) return false;
   const char* const end = field.data() + size;
-  const std::uint64_t head = load8(end - 12);  // s d . d d d d d
-  const std::uint32_t tail = load4(end - 4);  // E s d d
-  const char sign = static_cast<char>(head), letter = static_cast<char>((tail & 0xFF) | 0x20),
-             exponent_sign = static_cast<char>(tail >> 8);
-  // The lead digit, the five after the point and the two of the exponent.
-  const std::uint64_t digits = (head >> 8 & 0xFF) | (head >> 24) << 8 | std::uint64_t{tail >> 16} << 48;
-  if (!(are_digit_bytes(digits, 0x8080808080808080ull) & ((head >> 16 & 0xFF) == '.') &
-        ((letter == 'e') | (letter == 'd')) & are_signs(sign, exponent_sign)))
+  const int digits = fraction_digits(end);
+  const std::size_t width = 7 + static_cast<std::size_t>(digits);
+  if (size < width) return false;
+  const char* const p = end - width;  // s d . d d d d d [d] E s d d
+  const std::uint32_t tail = load4(end - 4);
+  const char letter = static_cast<char>((tail & 0xFF) | 0x20);
+  // The lead digit and the two of the exponent, and the digits after the point.
+  const std::uint64_t digit_bytes = std::uint64_t{static_cast<unsigned char>(p[1])} | std::uint64_t{tail >> 16} << 8;
+  if (!(are_digit_bytes(digit_bytes, 0x808080) & are_digit_bytes(load8(p + 3), 0x8080808080808080ull & low_bytes(digits)) &
+        (p[2] == '.') & ((letter == 'e') | (letter == 'd')) & are_signs(p[0], static_cast<char>(tail >> 8))))
     return false;
-  if (size > 12) {  // blanks before
+  if (size > width) {  // blanks before
     const char* const start = field.data();
-    const std::size_t blanks = size - 12;
+    const std::size_t blanks = size - width;
     if (blanks < 8) {
-      if (((load8(start) ^ eight_blanks) & ((std::uint64_t{1} << (8 * blanks)) - 1)) != 0) return false;
+      if (((load8(start) ^ eight_blanks) & low_bytes(static_cast<int>(blanks))) != 0) return false;
     } else {
-      for (const char* p = start; end - 12 - p > 8; p += 8)
-        if (load8(p) != eight_blanks) return false;
-      if (load8(end - 20) != eight_blanks) return false;
+      for (const char* q = start; p - q > 8; q += 8)
+        if (load8(q) != eight_blanks) return false;
+      if (load8(p - 8) != eight_blanks) return false;
     }
   }
-  take_tested_columns(head, tail, t);
+  if (digits == 5) take_tested_columns<5>(p, t);
+  else take_tested_columns<6>(p, t);
   return true;
 }
 
@@ -152,11 +167,11 @@ inline bool compact_from_parts(bool negative, std::uint32_t nibbles, int exponen
   return true;
 }
 
-// The twelve columns' digits as a short decimal holds them (none for
+// The columns' digits as a short decimal holds them (none for
 // "0.00000E+00") and the exponent of the leading one; false for a leading
 // zero after the point ("0.01234E+01").
 inline bool twelve_columns_digits(const TwelveColumns& t, std::uint32_t& nibbles, int& exponent) noexcept {
-  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 digits
+  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 or 6 digits
   if (t.lead != 0) {
     nibbles = fraction << 4 | t.lead;
     exponent = t.exponent;
@@ -168,7 +183,7 @@ inline bool twelve_columns_digits(const TwelveColumns& t, std::uint32_t& nibbles
   return true;
 }
 
-// The twelve columns as a short decimal (zero for "0.00000E+00"); false
+// The columns as a short decimal (zero for "0.00000E+00"); false
 // for a leading zero after the point.
 inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept {
   std::uint32_t nibbles;
@@ -178,28 +193,34 @@ inline bool twelve_columns_short(const TwelveColumns& t, double& value) noexcept
   return true;
 }
 
-// The twelve columns as a compact value's code; false for a leading zero
-// after the point or an exponent beyond the code's.
+// The columns as a compact value's code; false for a leading zero after
+// the point, a seventh digit or an exponent beyond the code's.
 inline bool twelve_columns_compact(const TwelveColumns& t, CompactValue& code) noexcept {
   std::uint32_t nibbles;
   int exponent;
-  return twelve_columns_digits(t, nibbles, exponent) && compact_from_parts(t.negative, nibbles, exponent, code);
+  return twelve_columns_digits(t, nibbles, exponent) && (t.digits == 5 || nibbles >> 24 == 0) &&
+         compact_from_parts(t.negative, nibbles, exponent, code);
 }
 
-// The twelve columns' nearest double; false where the exponent is beyond
-// the exact powers of ten.
+// The columns' nearest double; false where the exponent is beyond the
+// exact powers of ten.
 inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
-  // lead.ddddd * 10^exponent = (lead ddddd) * 10^(exponent - 5).
-  return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
+  // lead.ddddd[d] * 10^exponent = (lead ddddd[d]) * 10^(exponent - digits),
+  // the digits' count a constant in each branch.
+  if (t.digits == 5)
+    return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
+  return scaled_exactly(t.lead * 1000000 + digit_bytes_value(t.fraction, 6), t.exponent - 6, t.negative, value);
 }
 
 
-// The fields of a table's rows at fixed column windows, each in the twelve
-// columns' shape with blanks before them, tested together: a row's columns
+// The fields of a table's rows at fixed column windows, each in one of the
+// shapes above with blanks before them, tested together: a row's columns
 // are compared, 16 at a time, against what each column of the windows may
 // hold (a blank, a digit, the point, E or D), and only the two sign
-// columns of each field are left to test one by one. A row that does not
-// pass, or a field whose signs do not, is read field by field as before.
+// columns of each field are left to test one by one. The shape is the one
+// every field of the first row has (the 12-column one where they do not
+// agree). A row that does not pass, or a field whose signs do not, is read
+// field by field as before.
 class TwelveColumnRow {
  public:
   static constexpr int max_fields = 24;
@@ -227,25 +248,30 @@ class TwelveColumnRow {
     }
     last_ = last;
     window_first_[count_] = first;
-    sign_at_[count_++] = last - 12;  // 0-based: the sign column of the field's last 12
+    window_last_[count_++] = last;
   }
-  // Lays out the column classes; false when the plan is unusable.
-  bool finish() {
+  // Lays out the column classes for the shape of first_row's fields (text
+  // from column 1); false when the plan is unusable.
+  bool finish(const char* first_row) {
     if (!usable_ || count_ == 0) return usable_ = false;
+    digits_ = 6;
+    for (int i = 0; i < count_; ++i)
+      if (window_last_[i] - window_first_[i] < 12 || fraction_digits(first_row + window_last_[i]) != 6) digits_ = 5;
     length_ = (last_ - first_ + 1 + 15) / 16 * 16;
     if (first_ - 1 + length_ > capacity_) return usable_ = false;
     std::memset(fold_, 0, sizeof fold_);
     std::memset(low_, 0, sizeof low_);
     std::memset(range_, 0xFF, sizeof range_);  // any byte, between and after the windows
     for (int i = 0; i < count_; ++i) {
-      const std::size_t sign = sign_at_[i] - (first_ - 1);  // offsets in the checked columns
+      sign_at_[i] = window_last_[i] - 7 - static_cast<std::size_t>(digits_);  // 0-based
+      const std::size_t sign = sign_at_[i] - (first_ - 1), letter = sign + 3 + static_cast<std::size_t>(digits_);
       for (std::size_t k = window_first_[i] - first_; k < sign; ++k) set(k, 0, ' ', 0);
       set(sign + 1, 0, '0', 9);
       set(sign + 2, 0, '.', 0);
-      for (std::size_t k = sign + 3; k < sign + 8; ++k) set(k, 0, '0', 9);
-      set(sign + 8, 0x20, 'd', 1);  // E, e, D or d, folded to lower case
-      set(sign + 10, 0, '0', 9);
-      set(sign + 11, 0, '0', 9);
+      for (std::size_t k = sign + 3; k < letter; ++k) set(k, 0, '0', 9);
+      set(letter, 0x20, 'd', 1);  // E, e, D or d, folded to lower case
+      set(letter + 2, 0, '0', 9);
+      set(letter + 3, 0, '0', 9);
     }
     return true;
   }
@@ -274,10 +300,7 @@ class TwelveColumnRow {
   // Field i of a row that matches, when its sign columns hold a blank or
   // a sign and its exponent's a sign.
   bool take(const char* text, int i, TwelveColumns& t) const {
-    const char* const p = text + sign_at_[i];
-    if (!are_signs(p[0], p[9])) return false;
-    take_tested_columns(load8(p), load4(p + 8), t);
-    return true;
+    return digits_ == 5 ? take_as<5>(text, i, t) : take_as<6>(text, i, t);
   }
 
   // Every field of a row that matches, as short decimals, into values[0..
@@ -286,18 +309,34 @@ class TwelveColumnRow {
   // written again, when a field's signs or leading digits need the
   // field-by-field reading.
   bool take_all_short(const char* text, double* values) const {
-    for (int i = 0; i < count_; ++i)
-      if (TwelveColumns t; !take(text, i, t) || !twelve_columns_short(t, values[i])) return false;
-    return true;
+    return digits_ == 5 ? all_short<5>(text, values) : all_short<6>(text, values);
   }
   // The same as compact values' codes.
   bool take_all_compact(const char* text, CompactValue* codes) const {
-    for (int i = 0; i < count_; ++i)
-      if (TwelveColumns t; !take(text, i, t) || !twelve_columns_compact(t, codes[i])) return false;
-    return true;
+    return digits_ == 5 ? all_compact<5>(text, codes) : all_compact<6>(text, codes);
   }
 
  private:
+  template <int digits>
+  bool take_as(const char* text, int i, TwelveColumns& t) const {
+    const char* const p = text + sign_at_[i];
+    if (!are_signs(p[0], p[4 + digits])) return false;
+    take_tested_columns<digits>(p, t);
+    return true;
+  }
+  template <int digits>
+  bool all_short(const char* text, double* values) const {
+    for (int i = 0; i < count_; ++i)
+      if (TwelveColumns t; !take_as<digits>(text, i, t) || !twelve_columns_short(t, values[i])) return false;
+    return true;
+  }
+  template <int digits>
+  bool all_compact(const char* text, CompactValue* codes) const {
+    for (int i = 0; i < count_; ++i)
+      if (TwelveColumns t; !take_as<digits>(text, i, t) || !twelve_columns_compact(t, codes[i])) return false;
+    return true;
+  }
+
   void set(std::size_t k, unsigned char fold, unsigned char low, unsigned char range) {
     fold_[k] = fold;
     low_[k] = low;
@@ -307,7 +346,8 @@ class TwelveColumnRow {
   std::size_t capacity_ = 0, first_ = 0, last_ = 0, length_ = 0;
   bool usable_ = false;
   int count_ = 0;
-  std::size_t window_first_[max_fields], sign_at_[max_fields];
+  std::size_t window_first_[max_fields], window_last_[max_fields], sign_at_[max_fields];
+  int digits_ = 5;  // after the point, in every field
   unsigned char fold_[max_span + 16], low_[max_span + 16], range_[max_span + 16];
 };
 

@@ -1,11 +1,9 @@
 #include "records/files.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,55 +12,7 @@ namespace pz {
 
 namespace {
 constexpr std::size_t read_block = 1 << 18;
-
-// The buffers handed back and not yet taken again: a few, as many as the
-// files a run has open at once, of the sizes files ask for.
-class SpareBuffers {
- public:
-  char* take(std::size_t size) {
-    const std::lock_guard lock(mutex_);
-    for (std::size_t i = count_; i-- > 0;) {
-      if (spare_[i].size != size) continue;
-      char* block = spare_[i].block;
-      spare_[i] = spare_[--count_];
-      return block;
-    }
-    return nullptr;
-  }
-  bool keep(char* block, std::size_t size) {
-    const std::lock_guard lock(mutex_);
-    if (count_ == spare_.size()) return false;
-    spare_[count_++] = {block, size};
-    return true;
-  }
-
- private:
-  struct Spare {
-    char* block;
-    std::size_t size;
-  };
-  std::mutex mutex_;
-  std::array<Spare, 8> spare_{};
-  std::size_t count_ = 0;
-};
-
-// (never destroyed: a buffer may come back while the program ends)
-SpareBuffers& spare_buffers() {
-  static SpareBuffers& spare = *new SpareBuffers;
-  return spare;
-}
 }  // namespace
-
-BlockBuffer block_buffer(std::size_t n) {
-  const std::size_t size = n + 2 * cache_line;
-  char* block = spare_buffers().take(size);
-  if (block == nullptr) block = new char[size];
-  return BlockBuffer(block, HandBack{size});
-}
-
-void HandBack::operator()(char* block) const noexcept {
-  if (block != nullptr && !spare_buffers().keep(block, size)) delete[] block;
-}
 
 LineReader::~LineReader() { close(); }
 

@@ -40,18 +40,10 @@ namespace pz {
 // buffer itself is an ordinary block, a little larger: blocks of malloc's
 // asked for with an alignment are reused less and less well as a long run
 // frees and asks for them, printout after printout, and memory would grow.
-//
-// A file done with its buffer hands it back for the next file to take: a
-// run opens a plot file a printout, and a buffer taken anew is memory that
-// the kernel clears and maps page by page on its first touch.
 inline constexpr std::size_t cache_line = 64;
-struct HandBack {
-  std::size_t size = 0;
-  void operator()(char* block) const noexcept;
-};
-using BlockBuffer = std::unique_ptr<char[], HandBack>;
+using BlockBuffer = std::unique_ptr<char[]>;
 // n bytes, and room to begin them anywhere in a cache line.
-BlockBuffer block_buffer(std::size_t n);
+inline BlockBuffer block_buffer(std::size_t n) { return std::make_unique_for_overwrite<char[]>(n + 2 * cache_line); }
 // The place in buffer b for the byte at file offset `offset`.
 inline char* place_of(const BlockBuffer& b, std::uint64_t offset) {
   const auto start = reinterpret_cast<std::uintptr_t>(b.get());
@@ -132,7 +124,6 @@ class LineReader {
   void close();
   // The watcher told of each block from now on (nullptr: none).
   void watch(ReadWatcher* watcher) { watcher_ = watcher; }
-  bool is_open() const { return fd_ >= 0; }
   const Source& source() const { return source_; }
   // Number of the record last handed out (1 for the first); 0 before any.
   long long line_number() const { return line_number_; }
@@ -251,7 +242,6 @@ class OutFile {
   void abandon();
   // Flushes and hands the open descriptor over to the caller.
   int release();
-  bool is_open() const { return fd_ >= 0; }
 
   // The bytes put so far, since the file was created.
   std::uint64_t position() const { return flushed_ + used_; }

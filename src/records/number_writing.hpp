@@ -32,14 +32,13 @@ char* write_e14_6(char* out, double value) noexcept;
 // write_e14_6 of values[0..count-1] in turn. Returns the end.
 char* write_e14_6_run(char* out, const double* values, int count) noexcept;
 
-// The same field with the exponent's letter always, for readers that need
-// it ("1.010000E-105"): a three-digit exponent takes its "E" and the field
-// 15 columns (lettered_width); not-a-number and infinities, 14 asterisks
-// above, are "nan", "inf" and "-inf", right-aligned in 14 columns, as C's
-// strtod and most readers read them. Returns the end of the field.
+// The fields of values[0..count-1] with the exponent's letter always, for
+// readers that need it ("1.010000E-105"): a three-digit exponent takes its
+// "E" and the field 15 columns (lettered_width); not-a-number and
+// infinities, 14 asterisks above, are "nan", "inf" and "-inf",
+// right-aligned in 14 columns, as C's strtod and most readers read them.
+// Returns the end.
 inline constexpr int lettered_width = 15;
-char* write_e14_6_lettered(char* out, double value) noexcept;
-// write_e14_6_lettered of values[0..count-1] in turn. Returns the end.
 char* write_e14_6_lettered_run(char* out, const double* values, int count) noexcept;
 // Adds the exponent's letter to a field write_e14_6 wrote at `field` (of a
 // finite value) where it has none; returns the end of the field.

@@ -17,40 +17,23 @@ namespace pz {
 
 using namespace field_shape;
 
-// ===========================================================================
-// Reading real fields
-// ===========================================================================
+// --- Reading real fields ---
 //
-// One pass over the field collects the sign, up to 19 significant digits in
-// a 64-bit integer, the position of the point and the exponent. The value is
-// then mantissa * 10^exp10. When the mantissa is at most 2^53 and |exp10| <= 22
-// both factors are exact doubles, so one IEEE multiply or divide rounds the
-// exact value once and gives the nearest double. Everything else (more than
-// 19 significant digits, large exponents) goes to slow_real(), which copies
-// the significant digits into a compact "digits e exponent" text and lets
-// std::from_chars round it correctly.
-//
-// Values too small for a double read as the nearest double: a subnormal, or
-// zero when they lie below half the smallest subnormal. Values too large
-// (those that would round to infinity) are not numbers. A negative zero keeps
-// its sign.
+// The table shapes (field_shape.hpp) and the mesh's e10.4 are read first,
+// with no search. Any other field: one pass collects the sign, up to 19
+// significant digits in a 64-bit integer, the position of the point and the
+// exponent. The value is then mantissa * 10^exp10. When the mantissa is at
+// most 2^53 and |exp10| <= 22 both factors are exact doubles, so one IEEE
+// multiply or divide rounds the exact value once and gives the nearest
+// double. Everything else (more than 19 significant digits, large
+// exponents) goes to slow_real(), which copies the significant digits into
+// a compact "digits e exponent" text and lets std::from_chars round it.
 
 namespace {
 
 inline void store8(char* p, std::uint64_t w) {
   if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
   std::memcpy(p, &w, 8);  // the low 8 bits at p
-}
-
-// How many of the 8 bytes of w (the first in the low bits) are digits
-// before the first that is not.
-inline int leading_digit_count(std::uint64_t w) {
-  constexpr std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull, zeros = 0x3030303030303030ull;
-  // A byte is a digit when its high half is 3 and stays 3 after adding 6.
-  // Adding 6 to a byte of 0xFA or more carries into the next, but that byte
-  // is itself no digit, so the count ends before the carry matters.
-  const std::uint64_t others = ((w & high) ^ zeros) | (((w + 0x0606060606060606ull) & high) ^ zeros);
-  return others == 0 ? 8 : std::countr_zero(others) / 8;
 }
 
 inline bool is_digit(char c, unsigned& d) {
@@ -121,9 +104,6 @@ constexpr std::size_t kept_digits = 800;
   return true;
 }
 
-}  // namespace
-
-namespace {
 
 // A real field taken apart: value = -1^negative * mantissa * 10^exp10, or
 // when it has more than 19 significant digits (many) the digits between
@@ -162,29 +142,6 @@ inline bool parse_real(std::string_view field, int decimals, RealParts& r) noexc
     ++p;
   }
   r.digits_begin = p;
-
-  // The shape simulators print, "d.ddddddE+dd" (E or D in either case, up
-  // to 17 digits after the point), ending the field: read straight through.
-  if (end - p >= 6 && p[1] == '.') {
-    unsigned d;
-    if (is_digit(p[0], d)) {
-      std::uint64_t mantissa = d;
-      const char* q = p + 2;
-      while (q < end && q - p < 19 && is_digit(*q, d)) {
-        mantissa = mantissa * 10 + d;
-        ++q;
-      }
-      unsigned e1, e2;
-      if (end - q == 4 && ((q[0] | 0x20) == 'e' || (q[0] | 0x20) == 'd') && (q[1] == '+' || q[1] == '-') &&
-          is_digit(q[2], e1) && is_digit(q[3], e2)) {
-        r.mantissa = mantissa;
-        r.digits_end = q;
-        r.exponent = q[1] == '-' ? -static_cast<long long>(10 * e1 + e2) : static_cast<long long>(10 * e1 + e2);
-        r.exp10 = r.exponent - (q - p - 2);
-        return true;
-      }
-    }
-  }
 
   // Mantissa: digits with at most one point, blanks ignored.
   int significant = 0;  // digits in mantissa from the first nonzero one
@@ -282,16 +239,11 @@ inline std::uint64_t nibbles_to_digits(std::uint32_t nibbles) noexcept {
   return w | ascii_zeros;
 }
 
-// 10^6 <= digits < 10^7 as nibbles, and back.
+// 10^6 <= digits < 10^7 as nibbles.
 inline std::uint32_t to_nibbles(std::uint32_t digits) noexcept {
   std::uint32_t nibbles = 0;
   for (int i = 0; i < 7; ++i, digits /= 10) nibbles = nibbles << 4 | digits % 10;
   return nibbles;  // the last digit taken, the leading one, in the low nibble
-}
-inline std::uint32_t from_nibbles(std::uint32_t nibbles) noexcept {
-  std::uint32_t digits = 0;
-  for (int i = 0; i < 7; ++i, nibbles >>= 4) digits = digits * 10 + (nibbles & 0xF);
-  return digits;
 }
 
 // The shape of an e10.4 field as simulators write mesh files, "0.5000E+01",
@@ -316,55 +268,6 @@ inline bool read_ten_columns(std::string_view field, double& value) noexcept {
   return scaled_exactly(mantissa, (exponent_sign == '-' ? -magnitude : magnitude) - 4, first == '-', value);
 }
 
-// The shape tables print, read straight to a short decimal: blanks, an
-// optional sign, "0." and 1 to 7 digits after the point (the first not 0),
-// or a digit 1-9, a point and 0 to 6 digits, then an exponent of E or D
-// (either case), a sign and two digits, ending the field. An all-zero
-// "0.00000E+00" is zero. False, with value untouched, for anything else.
-inline bool read_printed_shape(std::string_view field, double& value) noexcept {
-  const char* p = field.data();
-  const char* const end = p + field.size();
-  while (end - p >= 8) {
-    const std::uint64_t others = load8(p) ^ eight_blanks;
-    if (others != 0) {
-      p += std::countr_zero(others) / 8;
-      break;
-    }
-    p += 8;
-  }
-  while (p < end && *p == ' ') ++p;
-  if (p == end) return false;
-  const bool negative = *p == '-';
-  p += *p == '+' || *p == '-';
-  if (end - p < 10 || p[1] != '.') return false;  // the 8 bytes after the point must be the field's
-  const std::uint64_t fraction = load8(p + 2);
-  const int n = leading_digit_count(fraction);
-  const char* q = p + 2 + n;
-  if (end - q != 4 || ((q[0] | 0x20) != 'e' && (q[0] | 0x20) != 'd') || (q[1] != '+' && q[1] != '-')) return false;
-  unsigned e1, e2, lead;
-  if (!is_digit(q[2], e1) || !is_digit(q[3], e2) || !is_digit(p[0], lead)) return false;
-  const int magnitude = static_cast<int>(10 * e1 + e2);
-  int exponent = q[1] == '-' ? -magnitude : magnitude;
-  // The fraction's digits as nibbles, those past the n digits cleared.
-  std::uint32_t nibbles = n == 0 ? 0 : digits_to_nibbles(fraction & (~std::uint64_t{0} >> (64 - 8 * n)));
-  if (lead == 0) {
-    if (nibbles == 0) {  // "0.00000E+00"
-      value = negative ? -0.0 : 0.0;
-      return true;
-    }
-    if (n > 7 || (nibbles & 0xF) == 0) return false;  // 8 digits, or a leading 0 among them
-    --exponent;
-  } else {
-    if (n > 6) return false;
-    nibbles = nibbles << 4 | lead;
-  }
-  value = short_decimal(negative, nibbles, exponent);
-  return true;
-}
-
-}  // namespace
-
-namespace {
 
 // The readings past the twelve columns, out of the callers' way.
 [[gnu::noinline]] bool read_real_rest(std::string_view field, int decimals, double& value) noexcept {
@@ -373,7 +276,6 @@ namespace {
 }
 
 [[gnu::noinline]] bool read_real_as_written_rest(std::string_view field, int decimals, double& value) noexcept {
-  if (read_printed_shape(field, value)) return true;
   RealParts r;
   if (!parse_real(field, decimals, r)) return false;
   if (!r.blank && !r.many && r.mantissa != 0 && r.mantissa < seven_digits) {
@@ -408,17 +310,13 @@ bool read_real_as_written(std::string_view field, int decimals, double& value) n
 double binary_value(double value) noexcept {
   if (!is_short_decimal(value)) return value;
   const ShortDecimal d = short_decimal_parts(value);
-  const std::uint32_t digits = from_nibbles(d.nibbles);
-  const int exp10 = d.exponent - 6;
+  const std::uint64_t digits = nibbles_to_digits(d.nibbles);  // the 7 digits, the leading one first
   double v;
-  if (!scaled_exactly(digits, exp10, false, v)) {
-    char text[32];
-    char* end = std::to_chars(text, text + 10, digits).ptr;  // 7 digits
-    *end++ = 'e';
-    end = std::to_chars(end, text + sizeof text, exp10).ptr;
-    std::from_chars(text, end, v);
-  }
-  return d.negative ? -v : v;
+  if (scaled_exactly(digit_bytes_value(digits, 7), d.exponent - 6, d.negative, v)) return v;
+  char text[8];
+  store8(text, digits);
+  slow_real(text, text + 7, d.exponent - 6, d.negative, v);
+  return v;
 }
 
 std::size_t glued_number_length(std::string_view text) noexcept {
@@ -482,9 +380,7 @@ bool read_integer(std::string_view field, int& value) noexcept {
   return true;
 }
 
-// ===========================================================================
-// Writing integers
-// ===========================================================================
+// --- Writing integers ---
 
 namespace {
 constexpr char digit_pairs[201] =
@@ -540,9 +436,7 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
   return end;
 }
 
-// ===========================================================================
-// Writing "(1p,e14.6)"
-// ===========================================================================
+// --- Writing "(1p,e14.6)" ---
 //
 // Field shape, always 14 columns:
 //   col 1     blank
@@ -733,31 +627,14 @@ char* write_e14_6_exact(char* out, double value) noexcept {
     return out + e14_width;
   }
   if (value == 0.0) value = 0.0;  // negative zero is written as zero
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
-  // buf holds [-]d.dddddde[+-]dd[d]
-  const char* e = static_cast<const char*>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
-  const std::size_t mant = static_cast<std::size_t>(e - buf);
-  const char sign = e[1];
-  const std::size_t expdigits = static_cast<std::size_t>(r.ptr - (e + 2));
-  char field[32];
-  std::size_t n = 0;
-  std::memcpy(field, buf, mant);
-  n = mant;
-  if (expdigits <= 2) {
-    field[n++] = 'E';
-    field[n++] = sign;
-    if (expdigits == 1) field[n++] = '0';
-    std::memcpy(field + n, e + 2, expdigits);
-    n += expdigits;
-  } else {
-    field[n++] = sign;
-    std::memcpy(field + n, e + 2, expdigits);
-    n += expdigits;
-  }
+  char text[32];                  // [-]d.dddddde[+-]dd[d]
+  const char* const end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, 6).ptr;
+  const char* const e = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
+  int exponent = 0;
+  std::from_chars(e + 1 + (e[1] == '+'), end, exponent);
   std::memset(out, ' ', e14_width);
-  std::memcpy(out + e14_width - n, field, n);
-  return out + e14_width;
+  std::memcpy(out + 10 - (e - text), text, static_cast<std::size_t>(e - text));
+  return put_exponent(out, exponent);
 }
 
 namespace {
@@ -860,19 +737,18 @@ char* add_exponent_letter(char* field) noexcept {
   return field + lettered_width;
 }
 
-char* write_e14_6_lettered(char* out, double value) noexcept {
-  char* end = write_field_e14_6(out, value);
-  if (out[10] == 'E') [[likely]]
-    return end;
-  if (out[0] == '*') {
-    std::memcpy(out, std::isnan(value) ? "           nan" : value < 0 ? "          -inf" : "           inf", e14_width);
-    return end;
-  }
-  return add_exponent_letter(out);
-}
-
 char* write_e14_6_lettered_run(char* out, const double* values, int count) noexcept {
-  for (int k = 0; k < count; ++k) out = write_e14_6_lettered(out, values[k]);
+  for (int k = 0; k < count; ++k) {
+    const double value = values[k];
+    char* const field = out;
+    out = write_field_e14_6(field, value);
+    if (field[10] == 'E') [[likely]]
+      continue;
+    if (field[0] == '*')
+      std::memcpy(field, std::isnan(value) ? "           nan" : value < 0 ? "          -inf" : "           inf", e14_width);
+    else
+      out = add_exponent_letter(field);
+  }
   return out;
 }
 
