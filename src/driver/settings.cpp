@@ -89,7 +89,8 @@ compared exactly, stand before the printout file name, in any order:
                  -history, which otherwise replace them)
   -partial       a printout file that ends inside a table (a run still going,
                  a cut file): write that printout from the rows read, with a
-                 warning, instead of ending with failure 24
+                 warning, instead of ending with failure 24 (a last line cut
+                 short, without its line end, is left out)
   -o folder      write the plot files into that folder (created when missing)
                  instead of beside the printout file
   -m meshfile    read the mesh from that file instead of MESH in the working
