@@ -14,12 +14,13 @@ from pathlib import Path
 import meshio
 import numpy as np
 from vtkmodules.util.numpy_support import vtk_to_numpy
-from vtkmodules.vtkCommonCore import vtkOutputWindow, vtkStringOutputWindow
 from vtkmodules.vtkCommonDataModel import vtkPlane
 from vtkmodules.vtkFiltersCore import vtkCutter
 from vtkmodules.vtkFiltersVerdict import vtkMeshQuality
 from vtkmodules.vtkIOGeometry import vtkTecplotReader
 from vtkmodules.vtkIOXML import vtkXMLUnstructuredGridReader
+
+from check_readers import read_with
 
 XS, YS, ZS = [0, 10, 20, 35, 50], [0, 10, 25, 30], [0, -2, -6, -12]  # layers of unequal thickness
 MISSING = (2, 1, 1)
@@ -64,15 +65,6 @@ def write_case(d):
     table += [" %-5s %5d   %s" % ("ATM 1", len(cells) + 1, fortran(1.0e5)), " @@@@@@@@@@@@@@@@@@@@", ""]
     Path(d, "p.out").write_text("\n".join(table))
     return cells
-
-
-def read_with(reader, path):
-    messages, r = vtkStringOutputWindow(), reader()
-    vtkOutputWindow.SetInstance(messages)
-    r.SetFileName(str(path))
-    r.Update()
-    assert messages.GetOutput() == "" and r.GetErrorCode() == 0, messages.GetOutput()
-    return r.GetOutput()
 
 
 class Volumes(unittest.TestCase):
