@@ -95,6 +95,24 @@ void write_zone_header(OutFile& out, const PrintoutData& data, const PlotZones& 
   out.put(", DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL\n");
 }
 
+// A point's line longer than the file's buffer (tens of thousands of
+// values, which only a model past the fixed capacities has), field by field.
+[[gnu::cold, gnu::noinline]] void write_long_point(OutFile& out, const PrintoutData& data,
+                                                   const CoordinateColumns& columns, const char* fields, int element) {
+  for (int c = 0; c < columns.count; ++c) {
+    const int f = columns.field[static_cast<std::size_t>(c)];
+    char* at = out.reserve(lettered_width);
+    std::memcpy(at, f < 0 ? "  0.000000E+00" : fields + f * e14_width, e14_width);
+    out.commit_to(add_exponent_letter(at));
+  }
+  for (int b = 0; b < data.block_count; ++b) {
+    const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
+    for (int k = 0; k < block.width; ++k)
+      out.commit_to(write_e14_6_lettered(out.reserve(lettered_width), block.value(element, k)));
+  }
+  out.newline();
+}
+
 // A line per point, in point order: its coordinates (from the zone
 // format's fields), then every value slot.
 void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
@@ -102,6 +120,10 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
   const std::size_t line_room = static_cast<std::size_t>(columns.count + data.slot_count) * lettered_width + 1;
   for (std::size_t p = 0; p < zone.elements.size(); ++p) {
+    if (line_room > OutFile::block) {
+      write_long_point(out, data, columns, text.coordinates.data() + p * point_width, zone.elements[p]);
+      continue;
+    }
     char* at = out.reserve(line_room);
     const char* fields = text.coordinates.data() + p * point_width;
     for (int c = 0; c < columns.count; ++c) {
