@@ -50,7 +50,7 @@ long Run::printouts(int threads) {
   const std::string base_name = plot_base_name(settings.printout_file, settings.output_folder);
   std::vector<std::unique_ptr<PlotWriter>> formats;
   if (settings.fe) formats.push_back(make_fe_writer(texts, file_name_part(settings.printout_file)));
-  else if (!settings.vtk) formats.push_back(make_zone_format_writer(texts));
+  else if (!settings.vtk) formats.push_back(make_zone_format_writer(texts, settings.capacities.zone_fields));
   if (settings.vtk) formats.push_back(make_vtk_writer(base_name, settings.use_zone_file));
   writer = make_writer_list(std::move(formats));
   conversion.emplace(Conversion{settings,
@@ -156,23 +156,25 @@ void make_output_folder(const std::string& folder) {
 
 void Run::prepare_plot(Projection asked) {
   if (settings.use_zone_file) {
-    zones = read_zone_file(settings.zone_file, mesh);
+    zones = read_zone_file(settings.zone_file, mesh, settings.capacities.cells);
   } else {
     Cells traced;
     if (is_planar(settings.projection)) {
       const Elements& e = mesh.elements;
       const Connections& c = mesh.connections;
-      trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located});
+      trace_cells(traced, ConnectionGraph{e.centres, e.first_connection, c.ends, c.next_connection, e.located},
+                  settings.capacities.cells);
       if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
     }
     zones = traced_zone(mesh, std::move(traced));
   }
-  if (settings.fe || !settings.vtk) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
+  if (settings.fe || !settings.vtk)
+    texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection), settings.capacities.zone_fields);
 }
 
 }  // namespace
 
-int main_program(int argc, char** argv) {
+int main_program(int argc, char** argv, const Capacities& fixed) {
   try {
     if (wants_help(argc, argv)) {
       print_usage();
@@ -185,6 +187,7 @@ int main_program(int argc, char** argv) {
     remove_temporaries_on_signals();
     auto run = std::make_unique<Run>();
     Settings& settings = run->settings;
+    settings.capacities = fixed;
     take_settings(settings, argc, argv);
     // The collection of VTK files names them in XML.
     if (settings.vtk && !xml_can_hold(settings.printout_file))
@@ -193,9 +196,10 @@ int main_program(int argc, char** argv) {
     if (!settings.output_folder.empty()) make_output_folder(settings.output_folder);
     const int threads = settings.threads > 0 ? settings.threads : usable_cpus();
     const Projection asked = settings.projection;
-    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
+    read_mesh(run->mesh, settings.projection, settings.capacities.mesh, settings.mesh_file,
+              location_file_beside(settings.mesh_file));
     run->prepare_plot(asked);
-    run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
+    run->data = std::make_unique<PrintoutData>(run->mesh.elements.located, settings.capacities.printout);
     if (run->printouts(threads) == 0) warn_of_no_printout(settings.printout_file);
     flush_console();
     return 0;

@@ -2,7 +2,7 @@
 // from the console dialogue.
 //
 //   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-fe] [-vtk] [-partial]
-//             [-o folder] [-m meshfile] [-q] [-j threads] printoutfile
+//             [-o folder] [-m meshfile] [-q] [-j threads] [-large] printoutfile
 //   printzone -h | --help
 //   printzone --version
 //
@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/capacities.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "records/files.hpp"
@@ -36,6 +37,7 @@ struct Settings {
   std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
   bool quiet = false;  // -q: no catalogue lines, no progress line
   int threads = 0;     // -j: printouts converted at once (0: one per CPU the process may use)
+  Capacities capacities;  // -large: unbounded
 };
 
 // Whether an argument is -h or --help: the run then only prints the usage.
