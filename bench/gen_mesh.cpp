@@ -10,8 +10,10 @@
 //     under the 1 199 999 a MESH may hold;
 // section: a vertical X-Z section of 50 x 52 = 2 600 elements with 5 098
 //     connections, of the size of the simulations users run most.
-// The scale (0 < scale <= 1) shortens the last grid direction, so 0.1 gives
-// a tenth of the elements and connections.
+// The scale shortens the last grid direction, so 0.1 gives a tenth of the
+// elements and connections; a scale above 1 (at most 18) lengthens it, for
+// meshes past the fixed capacities (printzone -large): 3d at 10.06 gives
+// 46 x 46 x 473 = 1 000 868 elements with 2 956 972 connections.
 //
 // Records look like a simulator's own: 80 columns, names of three
 // characters and a two-digit number ("AB3 7", "AB312"), a material name,
@@ -42,11 +44,13 @@ void e10_4(char* out, double v) {
 }
 
 // Unique 5-character name of element i (0-based): three characters from
-// i / 100 and the number i % 100 right-aligned in two columns.
+// i / 100 and the number i % 100 right-aligned in two columns. The first
+// character is a capital letter up to element 935 999, a small one after.
 void element_name(char* out, long i) {
   static const char alnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
   const long q = i / 100, r = i % 100;
-  out[0] = alnum[(q / 360) % 26];
+  out[0] = letters[(q / 360) % 52];
   out[1] = alnum[(q / 10) % 36];
   out[2] = static_cast<char>('0' + q % 10);
   out[3] = r < 10 ? ' ' : static_cast<char>('0' + r / 10);
@@ -97,8 +101,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const double scale = std::atof(argv[2]);
-  if (!(scale > 0 && scale <= 1)) {
-    std::fprintf(stderr, "gen_mesh: scale must be in (0, 1]\n");
+  if (!(scale > 0 && scale <= 18)) {
+    std::fprintf(stderr, "gen_mesh: scale must be in (0, 18]\n");
     return 2;
   }
   Grid g = std::strcmp(argv[1], "2d") == 0 ? Grid{369, 1, 271, 10.0, 1.0, 2.0}
@@ -106,6 +110,10 @@ int main(int argc, char** argv) {
            : dense                         ? Grid{50, 46, 42, 20.0, 20.0, 5.0}
                                            : Grid{46, 46, 47, 20.0, 20.0, 5.0};
   g.nz = std::max(1L, std::lround(g.nz * scale));
+  if (g.nx * g.ny * g.nz > 52L * 360 * 100) {
+    std::fprintf(stderr, "gen_mesh: more elements than names (1 872 000)\n");
+    return 2;
+  }
 
   std::FILE* f = std::fopen(argv[3], "wb");
   if (!f) {

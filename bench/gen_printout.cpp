@@ -235,6 +235,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   char row[512];
+  // The index in 5 columns, or as many as the last one needs (a mesh past
+  // 99 999 elements), so that every row of a table has its values in the
+  // same columns.
+  const int index_width = std::max(5, static_cast<int>(std::to_string(elements.size()).size()));
   for (int n = 1; n <= printouts; ++n) {
     const double time = 86400.0 * n * n;
     std::fprintf(f, "\n\n OUTPUT DATA AFTER (%5d,  3)-2-TIME STEPS                                    THE TIME IS %.5E DAYS\n\n",
@@ -251,7 +255,7 @@ int main(int argc, char** argv) {
     if (only != "connections") page_break(f, element_heading, element_units);
     for (std::size_t e = 0; only != "connections" && e < elements.size(); ++e) {
       if (e > 0 && e % 56 == 0) page_break(f, element_heading, element_units);
-      p = row + std::sprintf(row, " %s %5zu", elements[e].c_str(), e + 1);
+      p = row + std::snprintf(row, sizeof row, " %s %*zu", elements[e].c_str(), index_width, e + 1);
       const double s = static_cast<double>(e % 997) / 997.0;
       const double values[13] = {1.0e5 + 1000 * s * n, 20 + 5 * s, 0.1 * s, 1 - 0.1 * s, 1.5e-5 * s, 0.99 - s * 0.01,
                                  -1234.5 * s,         0.8 + s, 998.2 - s, 0.01 * s,    1.0,          0.5 * s, 0};

@@ -252,7 +252,8 @@ class Parallel final : public ParallelPrintouts {
   void convert_job(Job& job, int worker) {
     std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
     try {
-      if (!data) data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located);
+      if (!data)
+        data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located, conversion_.settings.capacities.printout);
     } catch (...) {
       job.error = std::current_exception();
       return;

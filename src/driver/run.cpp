@@ -53,7 +53,7 @@ long Run::printouts(int threads) {
   std::vector<HistoryElement> history;
   if (settings.history) history = history_elements(*settings.history, mesh);
   std::vector<std::unique_ptr<PlotWriter>> formats;
-  if (settings.zone_files()) formats.push_back(make_zone_format_writer(texts));
+  if (settings.zone_files()) formats.push_back(make_zone_format_writer(texts, settings.capacities.zone_fields));
   if (settings.fe) formats.push_back(make_fe_writer(texts, file_name_part(settings.printout_file)));
   if (settings.vtk) formats.push_back(make_vtk_writer(base_name, settings.use_zone_file));
   if (settings.history) formats.push_back(make_history_writer(base_name, std::move(history)));
@@ -166,7 +166,7 @@ void Run::prepare_plot(Projection asked) {
     return;
   }
   if (settings.use_zone_file) {
-    zones = read_zone_file(settings.zone_file, mesh);
+    zones = read_zone_file(settings.zone_file, mesh, settings.capacities.cells);
   } else {
     const Elements& e = mesh.elements;
     const Connections& c = mesh.connections;
@@ -174,7 +174,7 @@ void Run::prepare_plot(Projection asked) {
     Cells traced;
     Boxes boxes;
     if (is_planar(settings.projection)) {
-      trace_cells(traced, graph);
+      trace_cells(traced, graph, settings.capacities.cells);
       if (asked != Projection::automatic) warn_of_empty_view(asked, mesh, traced);
     } else if (settings.vtk || settings.fe) {
       // (the zone format's plot files of three-dimensional points have no cells)
@@ -182,12 +182,13 @@ void Run::prepare_plot(Projection asked) {
     }
     zones = traced_zone(mesh, std::move(traced), std::move(boxes));
   }
-  if (settings.fe || settings.zone_files()) texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection));
+  if (settings.fe || settings.zone_files())
+    texts = lay_out_zones(zones, mesh, coordinate_count(settings.projection), settings.capacities.zone_fields);
 }
 
 }  // namespace
 
-int main_program(int argc, char** argv) {
+int main_program(int argc, char** argv, const Capacities& fixed) {
   try {
     if (wants_help(argc, argv)) {
       print_usage();
@@ -200,6 +201,7 @@ int main_program(int argc, char** argv) {
     remove_temporaries_on_signals();
     auto run = std::make_unique<Run>();
     Settings& settings = run->settings;
+    settings.capacities = fixed;
     take_settings(settings, argc, argv);
     // The collection of VTK files names them in XML.
     if (settings.vtk && !xml_can_hold(settings.printout_file))
@@ -208,9 +210,10 @@ int main_program(int argc, char** argv) {
     if (!settings.output_folder.empty()) make_output_folder(settings.output_folder);
     const int threads = settings.threads > 0 ? settings.threads : usable_cpus();
     const Projection asked = settings.projection;
-    read_mesh(run->mesh, settings.projection, {}, settings.mesh_file, location_file_beside(settings.mesh_file));
+    read_mesh(run->mesh, settings.projection, settings.capacities.mesh, settings.mesh_file,
+              location_file_beside(settings.mesh_file));
     run->prepare_plot(asked);
-    run->data = std::make_unique<PrintoutData>(run->mesh.elements.located);
+    run->data = std::make_unique<PrintoutData>(run->mesh.elements.located, settings.capacities.printout);
     if (run->printouts(threads) == 0) warn_of_no_printout(settings.printout_file);
     flush_console();
     return 0;

@@ -64,7 +64,7 @@ void dialogue(Settings& s) {
 
 constexpr std::string_view usage = R"(Usage: printzone [-yz | -xz | -xy | -xyz] [-z zonefile] [-w listfile] [-fe]
                  [-vtk] [-plots] [-history elementlist] [-partial] [-o folder]
-                 [-m meshfile] [-q] [-j threads] printoutfile
+                 [-m meshfile] [-q] [-j threads] [-large] printoutfile
        printzone -h | --help
        printzone --version
 
@@ -101,6 +101,11 @@ compared exactly, stand before the printout file name, in any order:
   -j threads     convert that many printouts at once (default: one per CPU
                  the program may use; -j 1 converts one after another); the
                  output is the same
+  -large         a model past the fixed sizes: more than 99 999 elements,
+                 1 199 999 connections or 140 000 cells, more than 120 values
+                 per element, 20 columns per table or 600 characters of
+                 names; the tables grow with the input, and the plot files'
+                 counts and point numbers take the columns they need
   -h, --help     print this help and end
   --version      print the version and end
 Without a printout file name the program asks for it and for the plane.
@@ -168,6 +173,7 @@ void take_settings(Settings& s, int argc, char** argv) {
     else if (arg == "-plots") s.plots = true;
     else if (arg == "-partial") s.partial = true;
     else if (arg == "-q") s.quiet = true;
+    else if (arg == "-large") s.capacities = Capacities::unbounded();
     else if (arg == "-z" && i < last) {
       s.use_zone_file = true;
       const std::string name = argument(argv[++i]);

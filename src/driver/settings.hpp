@@ -3,7 +3,7 @@
 //
 //   printzone [-yz|-xz|-xy|-xyz] [-z zonefile] [-w listfile] [-fe] [-vtk] [-plots]
 //             [-history elementlist] [-partial] [-o folder] [-m meshfile] [-q]
-//             [-j threads] printoutfile
+//             [-j threads] [-large] printoutfile
 //   printzone -h | --help
 //   printzone --version
 //
@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/capacities.hpp"
 #include "extract/tables.hpp"
 #include "mesh/mesh.hpp"
 #include "plot/history/history_format.hpp"
@@ -41,6 +42,7 @@ struct Settings {
   std::string mesh_file = default_mesh_file;  // -m: the mesh (and locat beside it)
   bool quiet = false;  // -q: no catalogue lines, no progress line
   int threads = 0;     // -j: printouts converted at once (0: one per CPU the process may use)
+  Capacities capacities;  // -large: unbounded
 
   // Whether the zone-format plot files are written: asked for, or nothing
   // else is.

@@ -26,7 +26,10 @@ void PrintoutData::start(Projection p, bool upper) {
 }
 
 bool PrintoutData::add_array(std::string_view name, int first_slot, int components, std::string_view whole) {
-  if (array_count == array_capacity) return false;
+  if (array_count == static_cast<int>(arrays.size())) {
+    if (array_count >= capacity.arrays()) return false;
+    arrays.emplace_back();
+  }
   ValueArray& a = arrays[static_cast<std::size_t>(array_count++)];
   a.length = static_cast<int>(std::min(name.size(), sizeof a.name));
   std::copy_n(name.data(), a.length, a.name);

@@ -6,8 +6,10 @@
 // writers of binary values take binary_value() of a slot's value().
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -40,14 +42,28 @@ struct ValueArray {
 // settles before any table is read).
 std::string_view coordinate_letters(Projection projection);
 
-struct PrintoutData {
-  static constexpr int slot_capacity = 120;  // value slots per element and printout
+// How far a printout's tables may fill it: a table that would go further
+// is left out, with the rest of its printout. The fixed sizes by default;
+// unbounded() lets every table grow with its input.
+struct ExtractCapacity {
+  int slots = 120;    // value slots per element and printout
   // The zone format's header line, "Variables = X Y P T ...", holds at most
   // 600 characters: a table whose names would take it further is dropped.
-  static constexpr int header_capacity = 600;
+  int header = 600;
+  int columns = 20;   // column names per table heading
+  static constexpr ExtractCapacity unbounded() {
+    constexpr int most = std::numeric_limits<int>::max();
+    return {most, most, most};
+  }
   // Arrays listed at once: those of the slots, and those of a heading's
   // columns that are added before the table turns out not to fit.
-  static constexpr int array_capacity = slot_capacity + 24;
+  constexpr int arrays() const { return slots > std::numeric_limits<int>::max() - 24 ? slots : slots + 24; }
+};
+
+struct PrintoutData {
+  // The arrays and blocks the fixed capacity needs are made at once; past
+  // it, they grow as tables add them.
+  static constexpr int fixed_arrays = ExtractCapacity{}.arrays();
 
   long number = 0;   // printouts count from 1
   double time = 0;   // the first number of the printout's values line
@@ -87,13 +103,15 @@ struct PrintoutData {
   std::vector<SlotBlock> blocks;  // blocks 0..block_count-1 in use, in slot order
   int block_count = 0;
   int slot_count = 0;  // slots in use
-  std::array<ValueArray, array_capacity> arrays;  // arrays 0..array_count-1, in slot order
+  std::vector<ValueArray> arrays;  // arrays 0..array_count-1, in slot order
   int array_count = 0;
   int elements = 0;  // the located count: elements that own values
+  ExtractCapacity capacity;
 
-  // (The blocks never move: a table may add its block while another
-  // thread fills an earlier table's.)
-  explicit PrintoutData(int located = 0) : elements(located) { blocks.reserve(slot_capacity + 1); }
+  explicit PrintoutData(int located = 0, const ExtractCapacity& limits = {})
+      : arrays(static_cast<std::size_t>(std::min(limits.arrays(), fixed_arrays))), elements(located), capacity(limits) {
+    blocks.reserve(static_cast<std::size_t>(std::min(limits.slots, ExtractCapacity{}.slots)) + 1);
+  }
 
   // Starts the printout's arrays afresh: no array and no slot yet,
   // coordinate letters of the projection in upper case when upper is set.

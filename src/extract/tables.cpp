@@ -13,7 +13,6 @@ namespace pz {
 
 namespace {
 
-constexpr int max_columns = 20;  // column names per heading line
 constexpr Routine routine = Routine::table_reader;
 // A row as read: the whole record (the reader's limit), blank-padded, with
 // blanks beyond, so that a value window reads what stands in its columns,
@@ -21,6 +20,9 @@ constexpr Routine routine = Routine::table_reader;
 // column 1.
 using Row = FixedText<LineReader::max_record>;
 constexpr int row_width = static_cast<int>(Row::width);
+// The most columns a table can have, whatever its printout's capacity
+// (data.capacity.columns, 20 by default): one per column of a row.
+constexpr int most_columns = row_width;
 
 // A table's heading line as read, as far as its rows are: the scan tests a
 // line's first 240 columns, but the names of a wide table reach further
@@ -164,7 +166,7 @@ struct Table {
   // of them, or the values, are the columns; none are laid out till then.
   bool deferred = false;
   int column_count = 0;
-  Column col[max_columns + 2];  // 1..column_count, and a sentinel after them
+  Column col[most_columns + 2];  // 1..column_count, and a sentinel after them
   int taken = 0;                // columns not skipped
   int slots_before = 0;         // the table's values go to the slots after these,
   int block = 0;                // in this block of the printout's
@@ -251,7 +253,7 @@ std::string_view append_array(const Table& t, std::string_view text, PrintoutDat
     len = static_cast<int>(name.size());
   }
   const int header_added = t.connection ? components * (len + 2) : len + 1;
-  if (data.header_length + header_added > PrintoutData::header_capacity) return too_many_names;
+  if (data.header_length + header_added > data.capacity.header) return too_many_names;
   if (!data.add_array(std::string_view(shaped, static_cast<std::size_t>(len)), first_slot, components,
                       t.connection ? std::string_view() : text))
     return too_many_values;
@@ -297,7 +299,7 @@ std::string_view plan_columns(Table& t, const Word* names, int count, ColumnName
   t.names = source;
   t.column_count = 0;
   t.taken = 0;
-  std::string_view exceeded = count > max_columns ? too_many_columns : std::string_view();
+  std::string_view exceeded = count > data.capacity.columns ? too_many_columns : std::string_view();
   for (int i = 0; exceeded.empty() && i < count; ++i) {
     const Word& w = names[i];
     Column& c = t.col[++t.column_count];
@@ -316,7 +318,7 @@ std::string_view plan_columns(Table& t, const Word* names, int count, ColumnName
   }
   // Capacity: the table is dropped whole when its slots would not fit.
   const int added = t.connection ? t.taken * data.coordinate_count : t.taken;
-  if (exceeded.empty() && data.slot_count + added > PrintoutData::slot_capacity) exceeded = too_many_values;
+  if (exceeded.empty() && data.slot_count + added > data.capacity.slots) exceeded = too_many_values;
   if (!exceeded.empty()) {
     data.header_length = t.header_before;
     data.array_count = t.arrays_before;
@@ -538,7 +540,7 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
 
   // Names of two words: one column per pair when that matches the row.
   bool from_values = false;
-  Word names[max_words];
+  Word names[most_columns];
   if (t.deferred) {
     t.deferred = false;
     if (join_words(t, true, names) != count || !replan(names, count, ColumnNames::pairs)) from_values = true;
@@ -553,7 +555,7 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
   }
   if (from_values) {
     // Each value of the row is a column, named by the heading's text over it.
-    if (count > max_columns) {
+    if (count > data.capacity.columns) {
       t.exceeded = too_many_columns;
       data.drop_slots_after(t.slots_before);
       data.header_length = t.header_before;
@@ -992,7 +994,7 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
          std::string(exceeded));
     return TableOutcome::overflow;
   };
-  t.deferred = t.word_count > max_columns;
+  t.deferred = t.word_count > data.capacity.columns;
   t.slots_before = data.slot_count;
   if (const std::string_view exceeded =
           t.deferred ? std::string_view()

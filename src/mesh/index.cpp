@@ -111,6 +111,8 @@ bool fill_slots(NameIndex& index, const std::vector<Name>& names, int n) {
   index.mask = size - 1;
   index.seed = random_seed();
   index.found_by_name.assign(static_cast<std::size_t>(n) + 1, 0);
+  index.element_of_slot.clear();
+  if (static_cast<std::uint64_t>(n) >= NameIndex::element_mask) index.element_of_slot.assign(size, 0);
   bool distinct = true;
   constexpr int ahead = 16;  // slots requested ahead of their insertion
   for (int p = 1; p <= n; ++p) {
@@ -121,7 +123,9 @@ bool fill_slots(NameIndex& index, const std::vector<Name>& names, int n) {
     std::size_t s = mix(key, index.seed) & index.mask;
     while (index.slots[s] != 0 && (index.slots[s] >> NameIndex::element_bits) != key) s = (s + 1) & index.mask;
     if (index.slots[s] == 0) {
-      index.slots[s] = key << NameIndex::element_bits | static_cast<std::uint64_t>(e);
+      const auto number = static_cast<std::uint64_t>(e);
+      index.slots[s] = key << NameIndex::element_bits | std::min(number, NameIndex::element_mask);
+      if (number >= NameIndex::element_mask) index.element_of_slot[s] = e;
       index.found_by_name[static_cast<std::size_t>(e)] = 1;
     } else {
       distinct = false;
@@ -161,7 +165,10 @@ int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
   for (;; s = (s + 1) & index.mask) {
     const std::uint64_t slot = index.slots[s];
     if (slot == 0) return 0;
-    if ((slot >> NameIndex::element_bits) == key) return static_cast<int>(slot & NameIndex::element_mask);
+    if ((slot >> NameIndex::element_bits) == key) {
+      const std::uint64_t number = slot & NameIndex::element_mask;
+      return number != NameIndex::element_mask ? static_cast<int>(number) : index.element_of_slot[s];
+    }
   }
 }
 
@@ -212,20 +219,23 @@ int find_element_missed(const Mesh& mesh, std::string_view name, int bound) {
 // ---- the connection index ------------------------------------------------
 
 namespace {
-// A slot: the pair's two element numbers (20 bits each) above the
-// connection's number (24 bits); 0 is an empty slot.
-constexpr int pair_bits = 20, connection_bits = 24;
-constexpr std::uint64_t connection_mask = (std::uint64_t{1} << connection_bits) - 1;
-
-std::uint64_t pair_key(int first, int second) {
-  return static_cast<std::uint64_t>(first) << pair_bits | static_cast<std::uint64_t>(second);
+// A slot: the pair's two element numbers (pair_bits each) above the
+// connection's number (connection_bits), or the pair alone; 0 is an empty
+// slot (elements count from 1).
+std::uint64_t pair_key(const ConnectionIndex& index, int first, int second) {
+  return static_cast<std::uint64_t>(first) << index.pair_bits | static_cast<std::uint64_t>(second);
 }
 
 // The slot of a pair: where it stands, or the empty slot where it belongs.
 std::size_t pair_slot(const ConnectionIndex& index, std::uint64_t key) {
   std::size_t s = mix(key, index.seed) & index.mask;
-  while (index.slots[s] != 0 && (index.slots[s] >> connection_bits) != key) s = (s + 1) & index.mask;
+  while (index.slots[s] != 0 && (index.slots[s] >> index.connection_bits) != key) s = (s + 1) & index.mask;
   return s;
+}
+
+int connection_in_slot(const ConnectionIndex& index, std::size_t s) {
+  if (index.connection_bits == 0) return index.connection_of_slot[s];
+  return static_cast<int>(index.slots[s] & ((std::uint64_t{1} << index.connection_bits) - 1));
 }
 }  // namespace
 
@@ -266,29 +276,38 @@ void build_connection_index(Mesh& mesh) {
     longest = std::max({longest, ++listed[static_cast<std::size_t>(a)], ++listed[static_cast<std::size_t>(b)]});
   }
   if (longest <= ConnectionIndex::longest_walk) return;
-  if (mesh.elements.count >= (1 << pair_bits) || connections.count >= (1 << connection_bits))
-    stop("too large a mesh for the connection index",
-         std::to_string(mesh.elements.count) + " elements and " + std::to_string(connections.count) +
-             " connections, one element in " + std::to_string(longest) + " of them");
+  // (20 and 24 bits hold a mesh of the fixed sizes)
+  index.pair_bits = std::max(20, static_cast<int>(std::bit_width(static_cast<unsigned>(mesh.elements.count))));
+  index.connection_bits = std::max(24, static_cast<int>(std::bit_width(static_cast<unsigned>(connections.count))));
+  if (2 * index.pair_bits + index.connection_bits > 64)
+    index.connection_bits = static_cast<int>(std::bit_width(static_cast<unsigned>(connections.count)));
+  if (2 * index.pair_bits + index.connection_bits > 64) index.connection_bits = 0;
   const std::size_t size =
       std::bit_ceil(std::max<std::size_t>(16, static_cast<std::size_t>(connections.count) * 3 / 2));
   index.slots.assign(size, 0);
   index.mask = size - 1;
   index.seed = random_seed();
+  index.connection_of_slot.clear();
+  if (index.connection_bits == 0) index.connection_of_slot.assign(size, 0);
   // Lists are walked from the newest connection: the last record of a pair
   // is the one a walk meets first.
   for (int k = 1; k <= connections.count; ++k) {
     const auto [a, b] = connections.ends[static_cast<std::size_t>(k)];
     if (a == 0 || a == b || a > located || b > located) continue;  // not in the lists
-    const std::uint64_t key = pair_key(a, b);
-    index.slots[pair_slot(index, key)] = key << connection_bits | static_cast<std::uint64_t>(k);
+    const std::uint64_t key = pair_key(index, a, b);
+    const std::size_t s = pair_slot(index, key);
+    if (index.connection_bits == 0) {
+      index.slots[s] = key;
+      index.connection_of_slot[s] = k;
+    } else {
+      index.slots[s] = key << index.connection_bits | static_cast<std::uint64_t>(k);
+    }
   }
 }
 
 int find_connection(const Mesh& mesh, int first, int second) {
   const ConnectionIndex& index = mesh.connection_index;
-  if (!index.slots.empty())
-    return static_cast<int>(index.slots[pair_slot(index, pair_key(first, second))] & connection_mask);
+  if (!index.slots.empty()) return connection_in_slot(index, pair_slot(index, pair_key(index, first, second)));
   // The walk of first's list, newest connection first.
   const Connections& connections = mesh.connections;
   for (int c = mesh.elements.first_connection[static_cast<std::size_t>(first)]; c != 0;) {

@@ -46,10 +46,13 @@ struct NameIndex {
   // Open addressing over packed normalised names. A slot holds the name's
   // 5 bytes above the number of its first element in bucket order
   // (element_bits wide), so a lookup touches one slot per probe; 0 is an
-  // empty slot (elements are numbered from 1).
-  static constexpr int element_bits = 24;  // room for far more than the element capacity
+  // empty slot (elements are numbered from 1). An element numbered
+  // element_mask or above (a mesh of more than 16 million elements) stands
+  // in element_of_slot, its slot holding element_mask.
+  static constexpr int element_bits = 24;  // room for far more than the fixed element capacity
   static constexpr std::uint64_t element_mask = (std::uint64_t{1} << element_bits) - 1;
   std::vector<std::uint64_t> slots;
+  std::vector<int> element_of_slot;  // empty while every element fits its slot
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;  // of the slots' hash, drawn for every build
   // Per element, 1 when a lookup of its name finds it (it is the first of
@@ -61,13 +64,18 @@ struct NameIndex {
 // long (an element at an end of more than longest_walk connections): for
 // each pair (first, second) of a connection in the lists, the one that a
 // walk of the first element's list meets first, the last such record. One
-// slot per pair, open addressing over the pair and the connection packed
-// in 64 bits. Empty for a mesh whose lists are all short.
+// slot per pair, open addressing over the pair (pair_bits a number) and the
+// connection (connection_bits) packed in 64 bits; where the three numbers
+// do not fit (more than 2^21 elements and connections, say), a slot holds
+// the pair alone and connection_of_slot the connection. Empty for a mesh
+// whose lists are all short.
 struct ConnectionIndex {
   static constexpr int longest_walk = 64;
   std::vector<std::uint64_t> slots;
   std::uint64_t mask = 0;
   std::uint64_t seed = 0;
+  int pair_bits = 0, connection_bits = 0;
+  std::vector<int> connection_of_slot;  // where connection_bits is 0
 };
 
 // The element table: entries 1..count, the located ones (those with a

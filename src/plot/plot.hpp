@@ -63,8 +63,8 @@ PlotZones traced_zone(const Mesh& mesh, Cells cells, Boxes boxes = {});
 // are located elements, grouped into zones; zones without points are left
 // out. A corner that is not a located element drops its line and gives the
 // message " Unknown element "NAME " in zone file", kept in messages. More
-// cells in a zone than the cell capacity stop the run.
-PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh);
+// cells in a zone than cell_limit stop the run.
+PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh, int cell_limit = cell_capacity);
 
 // One printout's plot files, written under temporary names: a file not
 // committed is removed when the object goes.

@@ -16,11 +16,11 @@ constexpr int corner_columns[4] = {2, 8, 14, 20};
 // element in it (0 when it is not).
 class ZoneBuilder {
  public:
-  explicit ZoneBuilder(int located) : point_of_(static_cast<std::size_t>(located) + 1, 0) {}
+  ZoneBuilder(int located, int capacity) : capacity_(capacity), point_of_(static_cast<std::size_t>(located) + 1, 0) {}
 
   // Adds a cell of four elements; false when the zone is full.
   bool add_cell(const std::array<int, 4>& elements) {
-    if (zone_.cells.count == cell_capacity) return false;
+    if (zone_.cells.count == capacity_) return false;
     std::array<int, 4> corners;
     for (int i = 0; i < 4; ++i) {
       int& point = point_of_[static_cast<std::size_t>(elements[i])];
@@ -48,6 +48,7 @@ class ZoneBuilder {
   }
 
  private:
+  int capacity_;  // cells per zone
   Zone zone_;
   std::vector<int> point_of_;
 };
@@ -81,10 +82,10 @@ PlotZones traced_zone(const Mesh& mesh, Cells cells, Boxes boxes) {
   return plot;
 }
 
-PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
+PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh, int cell_limit) {
   PlotZones plot;
   plot.from_zone_file = true;
-  ZoneBuilder zone(mesh.elements.located);
+  ZoneBuilder zone(mesh.elements.located, cell_limit);
   std::string title = "Zone";  // of the cells before the first title line
   Line line, lower;
   std::string_view record;
@@ -107,7 +108,7 @@ PlotZones read_zone_file(LineReader& zone_file, const Mesh& mesh) {
       }
     }
     if (known && !zone.add_cell(elements))
-      stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_capacity) + ")",
+      stop("too many cells in a zone of the zone file (at most " + std::to_string(cell_limit) + ")",
            zone_file.where() + ": start another zone (a line beginning \"Zone\") before it");
   }
   zone.finish(title, plot.zones);

@@ -81,29 +81,42 @@ void write_zone_header(OutFile& out, const PrintoutData& data, const PlotZones& 
   out.put("ZONE T=");
   put_quoted(out, title);
   char* p = out.reserve(64);
-  if (zone.cells.count == 0 && !zone.boxes.corners.empty()) {
-    const auto boxes = static_cast<std::int64_t>(zone.boxes.corners.size());
-    std::memcpy(p, ", N=", 4);
-    p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
-    std::memcpy(p, ", E=", 4);
-    p = write_integer(p + 4, boxes, integer_length(boxes));
-    out.commit_to(p);
-    out.put(", DATAPACKING=POINT, ZONETYPE=FEBRICK\n");
-    return;
-  }
-  if (zone.cells.count == 0) {
+  if (zone.cells.count == 0 && zone.boxes.corners.empty()) {
     std::memcpy(p, ", I=", 4);
     p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
     out.commit_to(p);
     out.put(", DATAPACKING=POINT\n");
     return;
   }
+  // Cells, or where a zone has none, its boxes as bricks.
+  const bool bricks = zone.cells.count == 0;
+  const auto elements = bricks ? static_cast<std::int64_t>(zone.boxes.corners.size()) : zone.cells.count;
   std::memcpy(p, ", N=", 4);
   p = write_integer(p + 4, zone.point_count(), integer_length(zone.point_count()));
   std::memcpy(p, ", E=", 4);
-  p = write_integer(p + 4, zone.cells.count, integer_length(zone.cells.count));
+  p = write_integer(p + 4, elements, integer_length(elements));
   out.commit_to(p);
-  out.put(", DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL\n");
+  out.put(bricks ? ", DATAPACKING=POINT, ZONETYPE=FEBRICK\n" : ", DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL\n");
+}
+
+// A point's line longer than the file's buffer (tens of thousands of
+// values, which only a model past the fixed capacities has), field by field.
+[[gnu::cold, gnu::noinline]] void write_long_point(OutFile& out, const PrintoutData& data,
+                                                   const CoordinateColumns& columns, const char* fields, int element) {
+  for (int c = 0; c < columns.count; ++c) {
+    const int f = columns.field[static_cast<std::size_t>(c)];
+    char* at = out.reserve(lettered_width);
+    std::memcpy(at, f < 0 ? "  0.000000E+00" : fields + f * e14_width, e14_width);
+    out.commit_to(add_exponent_letter(at));
+  }
+  for (int b = 0; b < data.block_count; ++b) {
+    const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
+    for (int k = 0; k < block.width; ++k) {
+      const double value = block.value(element, k);
+      out.commit_to(write_e14_6_lettered_run(out.reserve(lettered_width), &value, 1));
+    }
+  }
+  out.newline();
 }
 
 // A line per point, in point order: its coordinates (from the zone
@@ -113,6 +126,10 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
   const std::size_t line_room = static_cast<std::size_t>(columns.count + data.slot_count) * lettered_width + 1;
   for (std::size_t p = 0; p < zone.elements.size(); ++p) {
+    if (line_room > OutFile::block) {
+      write_long_point(out, data, columns, text.coordinates.data() + p * point_width, zone.elements[p]);
+      continue;
+    }
     char* at = out.reserve(line_room);
     const char* fields = text.coordinates.data() + p * point_width;
     for (int c = 0; c < columns.count; ++c) {

@@ -39,7 +39,7 @@ void write_header(OutFile& out, const PrintoutData& data) {
 
 }  // namespace
 
-ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count) {
+ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count, NumberFields fields) {
   ZoneTexts texts(zones.zones.size());
   for (std::size_t z = 0; z < texts.size(); ++z) {
     const Zone& zone = zones.zones[z];
@@ -50,13 +50,16 @@ ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate
       const auto& x = mesh.elements.centres[static_cast<std::size_t>(element)];
       p = write_e14_6_run(p, x.data(), coordinate_count);
     }
-    text.cells.resize(static_cast<std::size_t>(zone.cells.count) * cell_record_width);
+    const bool widened = fields == NumberFields::widened;
+    text.cells.resize(static_cast<std::size_t>(zone.cells.count) * (widened ? cell_record_room : cell_record_width));
     char* q = text.cells.data();
-    for (int c = 1; c <= zone.cells.count; ++c) q = write_cell_record(q, zone.cells.corners[static_cast<std::size_t>(c)]);
+    for (int c = 1; c <= zone.cells.count; ++c)
+      q = write_cell_record(q, zone.cells.corners[static_cast<std::size_t>(c)], fields);
     text.cells.resize(static_cast<std::size_t>(q - text.cells.data()));
-    text.boxes.resize(zone.boxes.corners.size() * box_record_width);
+    if (widened) text.cells.shrink_to_fit();
+    text.boxes.resize(zone.boxes.corners.size() * (widened ? box_record_room : box_record_width));
     char* r = text.boxes.data();
-    for (const auto& box : zone.boxes.corners) r = write_box_record(r, box);
+    for (const auto& box : zone.boxes.corners) r = write_box_record(r, box, fields);
     text.boxes.resize(static_cast<std::size_t>(r - text.boxes.data()));
   }
   return texts;
@@ -71,11 +74,37 @@ int point_values(const PrintoutData& data) {
   return values;
 }
 
+// Point records longer than the file's buffer (tens of thousands of values
+// a point, which only a model past the fixed capacities has), number by
+// number.
+[[gnu::cold, gnu::noinline]] void write_long_points(OutFile& out, const PrintoutData& data, const Zone& zone,
+                                                    const ZoneText& text) {
+  const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
+  for (std::size_t p = 0; p < zone.elements.size(); ++p) {
+    out.put(std::string_view(text.coordinates.data() + p * point_width, point_width));
+    int on_line = data.coordinate_count;
+    const int element = zone.elements[p];
+    for (int b = 0; b < data.block_count; ++b) {
+      const PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(b)];
+      for (int k = 0; k < block.width; ++k) {
+        if (on_line == RealRecord::per_record) {
+          out.newline();
+          on_line = 0;
+        }
+        out.commit_to(write_e14_6(out.reserve(e14_width), block.value(element, k)));
+        ++on_line;
+      }
+    }
+    out.newline();
+  }
+}
+
 // The point records in point order: coordinates, then every value slot.
 // Every record of a plot has the same length.
 void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, const ZoneText& text) {
   const std::size_t point_width = static_cast<std::size_t>(data.coordinate_count * e14_width);
   const int values = point_values(data);
+  if (RealRecord::length(values) > OutFile::block) return write_long_points(out, data, zone, text);
   for (std::size_t p = 0; p < zone.elements.size(); ++p) {
     RealRecord record(out, values);
     record.add_laid_out(std::string_view(text.coordinates.data() + p * point_width, point_width),
@@ -97,15 +126,16 @@ void write_zone_body(OutFile& out, const PrintoutData& data, const Zone& zone, c
   out.put(std::string_view(text.cells.data(), text.cells.size()));
 }
 
-void write_zone_header(OutFile& out, const PlotZones& zones, const Zone& zone) {
-  if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count());
-  else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count);
+void write_zone_header(OutFile& out, const PlotZones& zones, const Zone& zone, NumberFields fields) {
+  if (!zones.from_zone_file && zone.cells.count == 0) write_point_zone_header(out, zone.point_count(), fields);
+  else write_cell_zone_header(out, zone.title, zone.point_count(), zone.cells.count, fields);
 }
 
-void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts) {
+void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, const ZoneTexts& texts,
+                NumberFields fields) {
   write_header(out, data);
   for (std::size_t z = 0; z < zones.zones.size(); ++z) {
-    write_zone_header(out, zones, zones.zones[z]);
+    write_zone_header(out, zones, zones.zones[z], fields);
     write_zone_body(out, data, zones.zones[z], texts[z]);
   }
 }
@@ -113,11 +143,12 @@ void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, 
 // One plot file per printout.
 class ZoneFormatPlot : public PrintoutPlot {
  public:
-  ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts) : file_(plot_name), texts_(texts) {}
+  ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts, NumberFields fields)
+      : file_(plot_name), texts_(texts), fields_(fields) {}
 
   void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
     time = data.time;
-    write_plot(file_.out(), data, zones, texts_);
+    write_plot(file_.out(), data, zones, texts_, fields_);
     finished_.emplace(file_.finish());
   }
 
@@ -126,29 +157,31 @@ class ZoneFormatPlot : public PrintoutPlot {
  private:
   PlotFile file_;
   const ZoneTexts& texts_;
+  NumberFields fields_;
   std::optional<FinishedFile> finished_;
 };
 
 class ZoneFormatWriter : public PlotWriter {
  public:
-  explicit ZoneFormatWriter(const ZoneTexts& texts) : texts_(texts) {}
+  ZoneFormatWriter(const ZoneTexts& texts, NumberFields fields) : texts_(texts), fields_(fields) {}
 
   std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
-    return std::make_unique<ZoneFormatPlot>(plot_name, texts_);
+    return std::make_unique<ZoneFormatPlot>(plot_name, texts_, fields_);
   }
 
  private:
   const ZoneTexts& texts_;
+  NumberFields fields_;
 };
 
 }  // namespace
 
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh) {
-  write_plot(out, data, zones, lay_out_zones(zones, mesh, data.coordinate_count));
+  write_plot(out, data, zones, lay_out_zones(zones, mesh, data.coordinate_count), NumberFields::fixed);
 }
 
-std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts) {
-  return std::make_unique<ZoneFormatWriter>(texts);
+std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts, NumberFields fields) {
+  return std::make_unique<ZoneFormatWriter>(texts, fields);
 }
 
 }  // namespace pz

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "plot/plot.hpp"
+#include "plot/zone/zone_records.hpp"
 
 namespace pz {
 
@@ -31,13 +32,15 @@ struct ZoneText {
 using ZoneTexts = std::vector<ZoneText>;
 
 // Lays out the texts of the zones, in coordinate_count coordinates (the
-// run's projection).
-ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count);
+// run's projection), the point numbers of the cells in `fields`.
+ZoneTexts lay_out_zones(const PlotZones& zones, const Mesh& mesh, int coordinate_count,
+                        NumberFields fields = NumberFields::fixed);
 
-// The writer of a run, whose plot files hold the texts laid out. It reads
-// them only when a printout's plot is written, so they may be laid out
-// after it is made (and before any plot is written).
-std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts);
+// The writer of a run, whose plot files hold the texts laid out, and the
+// counts of the zone headers in `fields`. It reads the texts only when a
+// printout's plot is written, so they may be laid out after it is made
+// (and before any plot is written).
+std::unique_ptr<PlotWriter> make_zone_format_writer(const ZoneTexts& texts, NumberFields fields = NumberFields::fixed);
 
 // Writes a printout's plot in the zone format to out.
 void write_zone_format(OutFile& out, const PrintoutData& data, const PlotZones& zones, const Mesh& mesh);

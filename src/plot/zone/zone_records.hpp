@@ -19,15 +19,26 @@
 
 namespace pz {
 
-// A count written in "i5", or in full where it does not fit (a zone can
-// hold up to 140000 cells): five asterisks would leave the file unreadable.
+// How counts and point numbers that do not fit their fields are written.
+// Fixed: a count in full, run on from the text before it (a zone can hold
+// up to 140000 cells, and five asterisks would leave the file unreadable),
+// a point number as asterisks (no point number of a fixed-size mesh needs
+// more than 5 of its 6 columns). Widened, for models past the fixed sizes:
+// a count of more than 5 digits and a point number of 6 or more (which
+// would touch the number before it) in the columns they need, after a
+// blank, so that a reader that splits the record at blanks reads every
+// number ("I= 140000", "     1 999999 1000000").
+enum class NumberFields { fixed, widened };
+
+// A count written in "i5", or, where it does not fit, as `fields` says.
 // Returns the end.
-char* write_count(char* out, std::int64_t value, int width);
+char* write_count(char* out, std::int64_t value, int width, NumberFields fields = NumberFields::fixed);
 
 // "Zone F=POINT I=" i5
-void write_point_zone_header(OutFile& out, std::int64_t points);
+void write_point_zone_header(OutFile& out, std::int64_t points, NumberFields fields = NumberFields::fixed);
 // title " F=FEPOINT I=" i5 " J=" i5 ("Zone" as title without a zone file)
-void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells);
+void write_cell_zone_header(OutFile& out, std::string_view title, std::int64_t points, std::int64_t cells,
+                            NumberFields fields = NumberFields::fixed);
 
 // "(1p,100e14.6)": numbers are added one by one; after 100 numbers the
 // record ends and the layout starts again on a new record. A record of a
@@ -92,14 +103,17 @@ class RealRecord {
   int count_ = 0;
 };
 
-// "(4i6)", with its line end: cell_record_width characters from out;
-// returns the end.
+// "(4i6)", with its line end: cell_record_width characters from out, or
+// with widened fields at most cell_record_room; returns the end.
 inline constexpr int cell_record_width = 25;
-char* write_cell_record(char* out, const std::array<int, 4>& corners);
+inline constexpr int cell_record_room = 4 * 11 + 1;  // a blank and 10 digits a corner
+char* write_cell_record(char* out, const std::array<int, 4>& corners, NumberFields fields = NumberFields::fixed);
 
 // "(8i6)", with its line end: a box's eight point numbers, as the zone
-// format's finite-element form writes a brick; box_record_width characters.
+// format's finite-element form writes a brick; box_record_width characters,
+// or with widened fields at most box_record_room.
 inline constexpr int box_record_width = 49;
-char* write_box_record(char* out, const std::array<int, 8>& corners);
+inline constexpr int box_record_room = 8 * 11 + 1;
+char* write_box_record(char* out, const std::array<int, 8>& corners, NumberFields fields = NumberFields::fixed);
 
 }  // namespace pz
