@@ -29,6 +29,12 @@ class SpareBuffers {
     }
     return nullptr;
   }
+  // Frees the buffers kept.
+  void release() {
+    const std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < count_; ++i) delete[] spare_[i].block;
+    count_ = 0;
+  }
   bool keep(char* block, std::size_t size) {
     const std::lock_guard lock(mutex_);
     if (count_ == spare_.size()) return false;
@@ -59,6 +65,8 @@ BlockBuffer block_buffer(std::size_t n) {
   if (block == nullptr) block = new char[size];
   return BlockBuffer(block, HandBack{size});
 }
+
+void release_spare_buffers() { spare_buffers().release(); }
 
 void HandBack::operator()(char* block) const noexcept {
   if (block != nullptr && !spare_buffers().keep(block, size)) delete[] block;

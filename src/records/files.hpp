@@ -52,6 +52,8 @@ struct HandBack {
 using BlockBuffer = std::unique_ptr<char[], HandBack>;
 // n bytes, and room to begin them anywhere in a cache line.
 BlockBuffer block_buffer(std::size_t n);
+// Frees the buffers handed back and kept for later files (where memory runs short).
+void release_spare_buffers();
 // The place in buffer b for the byte at file offset `offset`.
 inline char* place_of(const BlockBuffer& b, std::uint64_t offset) {
   const auto start = reinterpret_cast<std::uintptr_t>(b.get());
