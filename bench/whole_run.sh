@@ -28,7 +28,7 @@
 # columns, connection table of 4 columns, page breaks); the dense 3-D block
 # with 1 199 636 connections as 3-D points, 2 printouts of both tables, and 2
 # printouts of its connection table alone for the time per connection row;
-# then three adversarial shapes (below).
+# then the adversarial shapes (below).
 #
 # printzone is built as a Release build builds it (see README.md).
 set -euo pipefail
@@ -254,22 +254,30 @@ run_case dense dense 2 -xyz
 run_case dense-connections dense 2 -xyz connections
 
 # Shapes that once cost quadratic time: names crafted to share the name
-# index's slots, an element at the first end of 80 000 connections, and
-# 16 000 printouts written with -vtk (the collection file).
-adversarial() {  # shape option
-  local shape=$1 option=$2
+# index's slots, an element at the first end of 80 000 connections, a
+# boundary element tied to every surface cell of a grid of 40 000 and of
+# 80 000 (the hub: its cells traced in the automatic plane and with -xy;
+# the grid of 80 000 makes more cells than a plot holds, and the run ends
+# with that stop once the cells are traced), and 16 000 printouts written
+# with -vtk (the collection file).
+adversarial() {  # shape option [cells]
+  local shape=$1 option=$2 cells=${3:-}
   rm -rf "adversarial-$shape" && mkdir "adversarial-$shape" && cd "adversarial-$shape"
-  "$build/bench/gen_adversarial" "$shape" .
+  "$build/bench/gen_adversarial" "$shape" . $cells
   cat case.out MESH >/dev/null
-  local t0 t1
+  local t0 t1 status=0
   t0=$EPOCHREALTIME
-  /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null
+  /usr/bin/time -f "%M" -o rss.txt "$build/printzone" $option case.out >/dev/null 2>stderr.txt || status=$?
   t1=$EPOCHREALTIME
-  python3 -c "import sys; print(f'adversarial {sys.argv[1]} ({sys.argv[2]}): printzone {float(sys.argv[4]) - float(sys.argv[3]):.3f} s, peak RSS {int(sys.argv[5]) / 1024:.1f} MiB')" \
-    "$shape" "$option" "$t0" "$t1" "$(cat rss.txt)"
+  python3 -c "import sys; print(f'adversarial {sys.argv[1]}{sys.argv[2]} ({sys.argv[3] or \"automatic plane\"}): printzone {float(sys.argv[5]) - float(sys.argv[4]):.3f} s, peak RSS {int(sys.argv[6]) / 1024:.1f} MiB, status {sys.argv[7]}')" \
+    "$shape" "${cells:+ $cells}" "$option" "$t0" "$t1" "$(tail -n 1 rss.txt)" "$status"
   cd ..
   rm -rf "adversarial-$shape"
 }
 adversarial names -xy
 adversarial star -xyz
+for cells in 40000 80000; do
+  adversarial hub "" "$cells"
+  adversarial hub -xy "$cells"
+done
 adversarial printouts "-vtk -xy"

@@ -1,6 +1,7 @@
 #include "driver/parallel.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -8,11 +9,11 @@
 #include <functional>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include "driver/printout_scan.hpp"
@@ -40,7 +41,60 @@ struct Job {
   long long line_shift = 0;
 };
 
-// Worker threads taking jobs in the order given.
+// A worker thread, on a stack mapped here and given back to the system
+// when the thread has ended: a stack's whole size counts against a limit on
+// the address space (ulimit -v) from the thread's start on, and the C
+// library would keep the stacks it maps for threads that have ended, for
+// later ones. The frames are small (the largest hold a few lines of text):
+// a mebibyte, where the system's default of 8 MiB a thread would be most of
+// what a worker takes.
+class WorkerThread {
+ public:
+  static constexpr std::size_t stack_size = std::size_t{1} << 20;
+  static constexpr std::size_t guard_size = 1 << 16;  // never mapped for use: an overflow faults
+
+  WorkerThread() = default;
+  WorkerThread(WorkerThread&& other) noexcept
+      : thread_(other.thread_), mapping_(std::exchange(other.mapping_, nullptr)) {}
+  WorkerThread& operator=(WorkerThread&&) = delete;
+  ~WorkerThread() { join(); }
+
+  // Runs run(argument) on a thread of its own: false where the system
+  // grants no stack or no thread.
+  bool start(void* (*run)(void*), void* argument) {
+    void* mapping = ::mmap(nullptr, guard_size + stack_size, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    if (mapping == MAP_FAILED) return false;
+    pthread_attr_t attributes;
+    bool started = ::mprotect(mapping, guard_size, PROT_NONE) == 0 && ::pthread_attr_init(&attributes) == 0;
+    if (started) {
+      started = ::pthread_attr_setstack(&attributes, static_cast<char*>(mapping) + guard_size, stack_size) == 0 &&
+                ::pthread_create(&thread_, &attributes, run, argument) == 0;
+      ::pthread_attr_destroy(&attributes);
+    }
+    if (!started) {
+      ::munmap(mapping, guard_size + stack_size);
+      return false;
+    }
+    mapping_ = mapping;
+    return true;
+  }
+
+  // Waits for the thread's end (once it was started) and unmaps its stack.
+  void join() {
+    if (mapping_ == nullptr) return;
+    ::pthread_join(thread_, nullptr);
+    ::munmap(std::exchange(mapping_, nullptr), guard_size + stack_size);
+  }
+
+ private:
+  pthread_t thread_{};
+  void* mapping_ = nullptr;  // the guard and the stack, while the thread runs
+};
+
+// Worker threads taking jobs in the order given. The pool may shrink,
+// thread by thread, down to none: the jobs are then done on the thread that
+// waits for them.
 class Workers {
  public:
   // As many threads as the system grants, up to count: a system out of
@@ -48,10 +102,21 @@ class Workers {
   Workers(int count, std::function<void(Job&, int worker)> work) : work_(std::move(work)) {
     try {
       threads_.reserve(static_cast<std::size_t>(count));
-      for (int i = 0; i < count; ++i) threads_.emplace_back([this, i] { serve(i); });
-    } catch (const std::system_error&) {
+      starts_.reserve(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {
+      return;
     }
+    serving_ = count;  // (before any thread looks)
+    for (int i = 0; i < count; ++i) {
+      starts_.push_back(Start{this, i});
+      threads_.emplace_back();
+      if (!threads_.back().start(&Workers::begin_serving, &starts_.back())) {
+        threads_.pop_back();
+        break;
+      }
+    }
+    const std::lock_guard lock(mutex_);
+    serving_ = static_cast<int>(threads_.size());
   }
   ~Workers() {
     {
@@ -60,7 +125,7 @@ class Workers {
       queue_.clear();
     }
     wanted_.notify_all();
-    for (std::thread& t : threads_) t.join();
+    threads_.clear();  // (each joined)
   }
   Workers(const Workers&) = delete;
   Workers& operator=(const Workers&) = delete;
@@ -73,7 +138,8 @@ class Workers {
     wanted_.notify_one();
   }
 
-  bool running() const { return !threads_.empty(); }
+  // The threads at work (none: the jobs are done where they are waited for).
+  int count() const { return static_cast<int>(threads_.size()); }
 
   // Whether no printout waits for a worker.
   bool none_waiting() {
@@ -83,6 +149,15 @@ class Workers {
 
   void wait(Job& job) {
     std::unique_lock lock(mutex_);
+    if (threads_.empty() && !job.done) {
+      const auto queued = std::find(queue_.begin(), queue_.end(), &job);
+      if (queued != queue_.end()) queue_.erase(queued);
+      lock.unlock();
+      work_(job, 0);
+      lock.lock();
+      job.done = true;
+      return;
+    }
     finished_.wait(lock, [&] { return job.done; });
   }
 
@@ -97,14 +172,36 @@ class Workers {
     finished_.wait(lock, [&] { return job.done; });
   }
 
+  // Ends the last thread, once its job (if any) is done: returns its
+  // worker number, whose tables are then free to go.
+  int retire_one() {
+    {
+      const std::lock_guard lock(mutex_);
+      --serving_;
+    }
+    wanted_.notify_all();
+    threads_.pop_back();  // (joined)
+    return serving_;
+  }
+
  private:
+  struct Start {
+    Workers* workers;
+    int worker;
+  };
+  static void* begin_serving(void* start) {
+    const Start& s = *static_cast<Start*>(start);
+    s.workers->serve(s.worker);
+    return nullptr;
+  }
+
   void serve(int worker) {
     for (;;) {
       Job* job;
       {
         std::unique_lock lock(mutex_);
-        wanted_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-        if (stopping_) return;
+        wanted_.wait(lock, [&] { return stopping_ || worker >= serving_ || !queue_.empty(); });
+        if (stopping_ || worker >= serving_) return;
         job = queue_.front();
         queue_.pop_front();
       }
@@ -122,8 +219,25 @@ class Workers {
   std::condition_variable wanted_, finished_;
   std::deque<Job*> queue_;
   bool stopping_ = false;
-  std::vector<std::thread> threads_;
+  int serving_ = 0;  // threads 0 .. serving_-1 take jobs
+  std::vector<Start> starts_;
+  std::vector<WorkerThread> threads_;
 };
+
+// Whether a printout's conversion ended for want of what converting more
+// printouts at once takes: memory, or descriptors for its files (an open
+// that failed with too many open files, in the process or the system).
+bool short_of_resources(const std::exception_ptr& error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const Failure& failure) {
+    return failure.system_error == EMFILE || failure.system_error == ENFILE;
+  } catch (...) {
+  }
+  return false;
+}
 
 // A file that ends before the size it had when the run began was cut
 // short while it was read (a simulator writing it anew).
@@ -181,17 +295,15 @@ class Parallel final : public ParallelPrintouts {
         in_(in),
         fd_(in.descriptor()),
         file_size_(file_size),
-        most_in_flight_(static_cast<std::size_t>(2 * threads)),
+        data_(static_cast<std::size_t>(threads)),  // (made by each worker, when it first converts)
+        readers_(static_cast<std::size_t>(threads)),
         workers_(threads, [this](Job& job, int worker) { convert_job(job, worker); }),
         scanner_(in, file_size) {
-    for (int i = 0; i < threads; ++i) {
-      data_.emplace_back();  // (made by the worker, when it first converts)
-      readers_.push_back(std::make_unique<LineReader>());
-    }
+    most_in_flight_ = printouts_in_flight(workers_.count());
     in.watch(nullptr);  // the scan runs ahead: the commits tell the progress
   }
 
-  bool running() const { return workers_.running(); }
+  bool running() const { return workers_.count() > 0; }
 
   long commit_all(PlotWriter& writer, std::optional<Progress>& progress) override {
     long committed = 0;
@@ -225,6 +337,19 @@ class Parallel final : public ParallelPrintouts {
         }
         job.end_line += job.line_shift;
       }
+      if (job.error && workers_.count() > 0 && short_of_resources(job.error)) {
+        // Memory or descriptors ran short while other printouts were
+        // converted beside it: half the workers, and this printout and
+        // those after it converted again (with no worker left, one at a
+        // time on this thread, as a run of one thread converts them).
+        // Halving, a run that began with many threads converts a printout
+        // again a few times at most.
+        drop_after_first();
+        halve_workers();
+        restart_scan(job.start, job.line + job.line_shift - 1, job.number);
+        in_flight_.pop_front();
+        continue;
+      }
       if (progress) progress->printout_started(job.number);
       job.console.replay();
       if (job.error) {
@@ -251,19 +376,32 @@ class Parallel final : public ParallelPrintouts {
  private:
   void convert_job(Job& job, int worker) {
     std::unique_ptr<PrintoutData>& data = data_[static_cast<std::size_t>(worker)];
+    std::unique_ptr<LineReader>& reader = readers_[static_cast<std::size_t>(worker)];
     try {
       if (!data)
         data = std::make_unique<PrintoutData>(conversion_.mesh.elements.located, conversion_.settings.capacities.printout);
+      if (!reader) reader = std::make_unique<LineReader>();
     } catch (...) {
       job.error = std::current_exception();
       return;
     }
-    convert(conversion_, fd_, file_size_, job, *readers_[static_cast<std::size_t>(worker)], *data);
+    convert(conversion_, fd_, file_size_, job, *reader, *data);
     // This worker has converted its last printout: its tables go back to
     // the system now, beside the other workers' conversions, not at the end
     // of the run. (Printouts found again after a guess proved wrong take
     // new ones.)
     if (none_left_to_take()) data.reset();
+  }
+
+  // Half the workers end (the last of one), their tables and their
+  // readers' buffers go; fewer printouts are in flight.
+  void halve_workers() {
+    for (const int kept = workers_.count() / 2; workers_.count() > kept;) {
+      const auto retired = static_cast<std::size_t>(workers_.retire_one());
+      data_[retired].reset();
+      readers_[retired].reset();
+    }
+    most_in_flight_ = printouts_in_flight(workers_.count());
   }
 
   // Whether the scan has found every printout and none waits for a worker:
@@ -297,8 +435,9 @@ class Parallel final : public ParallelPrintouts {
   LineReader& in_;
   const int fd_;
   const std::uint64_t file_size_;
-  const std::size_t most_in_flight_;
-  // Each worker's printout data and reader, kept from printout to printout.
+  std::size_t most_in_flight_ = 1;
+  // Each worker's printout data and reader, kept from printout to printout
+  // (worker 0's also serve conversions on this thread, once no worker is left).
   std::vector<std::unique_ptr<PrintoutData>> data_;
   std::vector<std::unique_ptr<LineReader>> readers_;
   std::deque<std::unique_ptr<Job>> in_flight_;  // in printout order
@@ -315,9 +454,12 @@ std::unique_ptr<ParallelPrintouts> begin_in_parallel(Conversion& conversion, Lin
   const int fd = in.descriptor();
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return nullptr;
-  auto parallel = std::make_unique<Parallel>(conversion, in, threads, static_cast<std::uint64_t>(st.st_size));
-  if (!parallel->running()) return nullptr;  // no thread to be had: one printout after another
-  return parallel;
+  try {
+    auto parallel = std::make_unique<Parallel>(conversion, in, threads, static_cast<std::uint64_t>(st.st_size));
+    if (parallel->running()) return parallel;
+  } catch (const std::bad_alloc&) {
+  }
+  return nullptr;  // no thread, or no memory for the pool, to be had: one printout after another
 }
 
 }  // namespace pz

@@ -26,6 +26,14 @@
 //
 // At most twice as many printouts as threads are in flight, so memory
 // depends on the threads and the widest printout, not on the file's length.
+// Where memory or descriptors run short (a printout's conversion fails for
+// want of them: an allocation, or an open with too many files open), half
+// the workers end, fewer printouts are in flight, and that printout is
+// converted again with those after it, down to no worker at all: this
+// thread then converts one printout after another, and a printout that
+// fails so fails as in a run of one thread. The same files, console output
+// and status come out whatever the number of threads; limits are found
+// from the calls that fail.
 #pragma once
 
 #include <memory>
@@ -38,7 +46,7 @@
 namespace pz {
 
 // At most this many printouts are in flight at once.
-constexpr int printouts_in_flight(int threads) { return 2 * threads; }
+constexpr std::size_t printouts_in_flight(int threads) { return threads > 0 ? 2 * static_cast<std::size_t>(threads) : 1; }
 
 // Printouts converted on worker threads, committed in order.
 class ParallelPrintouts {

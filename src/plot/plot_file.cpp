@@ -137,7 +137,11 @@ PlotFile::PlotFile(std::string name) : name_(std::move(name)) {
     err = out_.create_new(temp_);
     if (err != 0) temporaries.remove(temp_);
   }
-  if (err != 0) fail(failure_for_open_error(err, false), source, Routine::main_program, file_error(name_, err));
+  if (err != 0) {
+    Failure failure(failure_for_open_error(err, false), source, Routine::main_program, file_error(name_, err));
+    failure.system_error = err;  // (too many open files: the run may go on with fewer at once)
+    throw failure;
+  }
 }
 
 PlotFile::~PlotFile() {

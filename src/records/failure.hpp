@@ -86,6 +86,7 @@ struct Failure : RunEnd {
   std::string file;
   Routine routine;
   std::string context;  // where and what, when known: a line of its own
+  int system_error = 0;  // the system's error number behind it (errno), where one is
 
   // "forrtl: severe (N): <message>, unit U, file F"
   std::string first_line() const;

@@ -583,5 +583,129 @@ TEST(Temporaries, ASignalRemovesThemAndEndsTheRunAsItWould) {
   }
 }
 
+// Limits and threads: what a run leaves (status, console, every file in
+// its folder and what each holds) is the same whatever -j, where memory or
+// descriptors run short, and where the run stops before its printouts or
+// amid them.
+
+struct Left {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::pair<std::string, std::string>> files;
+  bool operator==(const Left&) const = default;
+};
+
+Left left_by(Inputs run, int threads) {
+  run.args.insert(run.args.begin(), {"-j", std::to_string(threads)});
+  ScratchDir dir;
+  prepare(run, dir);
+  const RunResult r = run_in(run, dir);
+  Left left{r.status, r.out, r.err, {}};
+  for (const std::string& f : dir.files()) left.files.push_back({f, dir.read(f)});
+  return left;
+}
+
+// A run at -j 2 and -j 4 (three times each: threads meet limits in any
+// order) leaves what -j 1 leaves; returns that.
+Left same_whatever_threads(const Inputs& run) {
+  const Left one = left_by(run, 1);
+  for (int round = 0; round < 3; ++round)
+    for (int threads : {2, 4}) {
+      const Left many = left_by(run, threads);
+      EXPECT_EQ(many.status, one.status) << "-j " << threads << ": " << many.err;
+      EXPECT_EQ(many.err, one.err) << "-j " << threads;
+      EXPECT_TRUE(many == one) << "-j " << threads << " leaves other files than -j 1";
+    }
+  return one;
+}
+
+// In the child: at most `count` descriptors, those beyond the standard three closed.
+std::function<void()> descriptor_limit(rlim_t count) {
+  return [limit = rlimit{count, count}] {
+    for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(125);
+  };
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than any limit here
+// 40 000 elements and 3 printouts of a table of 20 columns of 8 digits:
+// each printout in flight takes 6 MB of values, each worker its stack. With
+// 16 MB more address space than the smallest limit tried (in steps of 8 MB)
+// at which -j 1 gets through, more threads get through too, with the same
+// files: the threads' memory alone would want 20 MB more, and more threads
+// are granted than that room holds.
+TEST(Limits, ShortMemoryGivesTheResultOfOneThread) {
+  std::string heading = " ELEM.  INDEX", row = " " + big_name(0) + "     1";
+  for (int k = 1; k <= 20; ++k) {
+    char field[32];
+    std::snprintf(field, sizeof field, "%13s", ("C" + std::to_string(k)).c_str());
+    heading += field;
+    std::snprintf(field, sizeof field, " %12.8f", k + 0.12345678);
+    row += field;
+  }
+  const Inputs wide{.args = {"-q", "-xyz", "p.out"},
+                    .printout = repeated(no_table + lines({heading, row, terminator}), 3), .mesh = row_mesh(40000)};
+  auto limited = [&](rlim_t megabytes) {
+    Inputs run = wide;
+    run.in_child = [limit = rlimit{megabytes << 20, megabytes << 20}] {
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
+    };
+    return run;
+  };
+  for (rlim_t megabytes = 16; megabytes <= 64; megabytes += 8) {
+    if (left_by(limited(megabytes), 1).status != 0) continue;
+    const Left left = same_whatever_threads(limited(megabytes + 16));
+    EXPECT_EQ(left.status, 0) << left.err;
+    EXPECT_EQ(left.files.size(), 5u) << megabytes + 16 << " MB";
+    return;
+  }
+  GTEST_SKIP() << "no address-space limit up to 64 MB lets the run through, or none can be set";
+}
+#endif
+
+// With -vtk a printout in flight holds its grid file open beside the
+// printout file and the collection: six descriptors leave room for one,
+// five for none (failure 30 with the system's reason), whatever -j.
+TEST(Limits, FewDescriptorsGiveTheResultOfOneThread) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' checks open files of their own at any moment";
+#endif
+  Inputs run{.args = {"-q", "-vtk", "-xy", "p.out"}, .printout = repeated(one_table, 8), .in_child = descriptor_limit(6)};
+  const Left enough = same_whatever_threads(run);
+  if (enough.status == 125) GTEST_SKIP() << "no descriptor limit can be set";
+  EXPECT_EQ(enough.status, 0) << enough.err;
+  EXPECT_EQ(enough.files.size(), 11u);  // MESH, p.out, 8 grids and the collection
+  run.in_child = descriptor_limit(5);
+  const Left none = same_whatever_threads(run);
+  EXPECT_EQ(none.status, 30);
+  EXPECT_EQ(none.err, "forrtl: severe (30): open failure, unit 2, file p.out.1.vtu\nprintzone: DIR/p.out.1.vtu: "
+                      "Too many open files\n  in printzone\n");
+}
+
+// A stop before the first printout (too many cells) leaves an earlier
+// run's collection as it was; a stop in printout 3 of 5 leaves the plot
+// files of the two before it and a collection listing them.
+TEST(Limits, AStopLeavesTheSameFilesWhateverTheThreads) {
+  const Left before = same_whatever_threads(
+      {.args = {"-vtk", "p.out"}, .printout = repeated(one_table, 3), .mesh = triangle_mesh(281, 252),
+       .files = {{"p.out.pvd", "earlier"}, {"p.out.1.vtu", "earlier"}}});
+  EXPECT_EQ(before.status, 1);
+  EXPECT_TRUE(before.err.starts_with("too many cells (at most 140000)\n")) << before.err;
+  EXPECT_EQ(before.files, (std::vector<std::pair<std::string, std::string>>{
+                              {"MESH", triangle_mesh(281, 252)}, {"p.out", repeated(one_table, 3)},
+                              {"p.out.1.vtu", "earlier"}, {"p.out.pvd", "earlier"}}));
+  const std::string wrong_way = no_table + lines({" ELEM1 ELEM2 INDEX  FLOH", " A1  2 A1  1     1  4.0", terminator});
+  const Left amid = same_whatever_threads({.args = {"-vtk", "-xy", "p.out"},
+                                           .printout = one_table + one_table + wrong_way + one_table + one_table,
+                                           .files = {{"p.out.pvd", "earlier"}, {"p.out.4.vtu", "earlier"}}});
+  EXPECT_EQ(amid.status, 1);
+  EXPECT_TRUE(amid.err.starts_with("no connection\nprintzone: printout 3, line 14: ")) << amid.err;
+  std::vector<std::string> names;
+  for (const auto& [name, text] : amid.files) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"MESH", "p.out", "p.out.1.vtu", "p.out.2.vtu", "p.out.4.vtu", "p.out.pvd"}));
+  EXPECT_EQ(amid.files[4].second, "earlier");
+  EXPECT_TRUE(amid.files[5].second.ends_with("file=\"p.out.2.vtu\"/>\n  </Collection>\n</VTKFile>\n"));
+}
+
 }  // namespace
 }  // namespace pz::test
