@@ -7,7 +7,7 @@
 
 #include "plot/vtk/vtk_format.hpp"
 #include "plot/vtk/xml.hpp"
-#include "support/run.hpp"
+#include "support/written.hpp"
 
 namespace pz {
 namespace {
@@ -19,15 +19,7 @@ std::string encode(std::string_view s) {
   return out;
 }
 
-// What write puts into an OutFile, read back from its file.
-std::string written(const std::function<void(OutFile&)>& write) {
-  test::ScratchDir dir;
-  OutFile out;
-  EXPECT_EQ(out.create((dir.path() / "f").string()), 0);
-  write(out);
-  out.close();
-  return dir.read("f");
-}
+using test::written;
 
 TEST(Base64, KnownVectorsAndStreamedPieces) {
   const std::pair<std::string, const char*> known[] = {

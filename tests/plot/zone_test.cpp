@@ -5,19 +5,12 @@
 
 #include "plot/fe/fe_format.hpp"
 #include "plot/zone/zone_format.hpp"
-#include "support/run.hpp"
+#include "support/written.hpp"
 
 namespace pz {
 namespace {
 
-std::string written(const std::function<void(OutFile&)>& write) {
-  test::ScratchDir dir;
-  OutFile out;
-  EXPECT_EQ(out.create((dir.path() / "f").string()), 0);
-  write(out);
-  out.close();
-  return dir.read("f");
-}
+using test::written;
 
 TEST(ZoneFields, CountsAndPointNumbersWidenAfterABlankOnlyWhenAsked) {
   const auto header = [](std::int64_t points, std::int64_t cells, NumberFields fields) {
