@@ -7,8 +7,11 @@
 // SIGTERM, SIGHUP, SIGXFSZ) removes the temporary files first.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
+#include "plot/plot.hpp"
 #include "records/files.hpp"
 
 namespace pz {
@@ -54,6 +57,32 @@ class PlotFile {
   OutFile out_;
   bool committed_ = false;
 };
+
+// A printout's plot of one file, written whole by write(out, data, zones)
+// and moved into place at commit (the zone format and its finite-element
+// form).
+template <class Write>
+class OneFilePlot final : public PrintoutPlot {
+ public:
+  OneFilePlot(std::string file_name, Write write) : file_(std::move(file_name)), write_(std::move(write)) {}
+
+  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
+    time = data.time;
+    write_(file_.out(), data, zones);
+    finished_.emplace(file_.finish());
+  }
+  void commit() override { finished_->commit(); }
+
+ private:
+  PlotFile file_;
+  Write write_;
+  std::optional<FinishedFile> finished_;
+};
+
+template <class Write>
+std::unique_ptr<PrintoutPlot> one_file_plot(std::string file_name, Write write) {
+  return std::make_unique<OneFilePlot<Write>>(std::move(file_name), std::move(write));
+}
 
 // Makes the signals that end a run remove its temporary files first, then
 // end it as they would have (a signal ignored when the program started

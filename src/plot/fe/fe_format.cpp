@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 #include <unordered_set>
 
 #include "plot/plot_file.hpp"
@@ -149,33 +148,16 @@ void write_points(OutFile& out, const PrintoutData& data, const Zone& zone, cons
   }
 }
 
-class FeFormatPlot : public PrintoutPlot {
- public:
-  FeFormatPlot(const std::string& plot_name, const ZoneTexts& texts, const std::string& printout_name)
-      : file_(plot_name + ".dat"), texts_(texts), printout_name_(printout_name) {}
-
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
-    time = data.time;
-    write_fe_format(file_.out(), data, zones, texts_, printout_name_);
-    finished_.emplace(file_.finish());
-  }
-
-  void commit() override { finished_->commit(); }
-
- private:
-  PlotFile file_;
-  const ZoneTexts& texts_;
-  const std::string& printout_name_;
-  std::optional<FinishedFile> finished_;
-};
-
 class FeFormatWriter : public PlotWriter {
  public:
   FeFormatWriter(const ZoneTexts& texts, std::string printout_name)
       : texts_(texts), printout_name_(std::move(printout_name)) {}
 
   std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
-    return std::make_unique<FeFormatPlot>(plot_name, texts_, printout_name_);
+    return one_file_plot(plot_name + ".dat", [&texts = texts_, &name = printout_name_](
+                                                 OutFile& out, const PrintoutData& data, const PlotZones& zones) {
+      write_fe_format(out, data, zones, texts, name);
+    });
   }
 
  private:

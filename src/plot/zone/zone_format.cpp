@@ -1,6 +1,5 @@
 #include "plot/zone/zone_format.hpp"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -140,33 +139,15 @@ void write_plot(OutFile& out, const PrintoutData& data, const PlotZones& zones, 
   }
 }
 
-// One plot file per printout.
-class ZoneFormatPlot : public PrintoutPlot {
- public:
-  ZoneFormatPlot(const std::string& plot_name, const ZoneTexts& texts, NumberFields fields)
-      : file_(plot_name), texts_(texts), fields_(fields) {}
-
-  void write(const PrintoutData& data, const PlotZones& zones, const Mesh&) override {
-    time = data.time;
-    write_plot(file_.out(), data, zones, texts_, fields_);
-    finished_.emplace(file_.finish());
-  }
-
-  void commit() override { finished_->commit(); }
-
- private:
-  PlotFile file_;
-  const ZoneTexts& texts_;
-  NumberFields fields_;
-  std::optional<FinishedFile> finished_;
-};
-
 class ZoneFormatWriter : public PlotWriter {
  public:
   ZoneFormatWriter(const ZoneTexts& texts, NumberFields fields) : texts_(texts), fields_(fields) {}
 
   std::unique_ptr<PrintoutPlot> begin(const std::string& plot_name) const override {
-    return std::make_unique<ZoneFormatPlot>(plot_name, texts_, fields_);
+    return one_file_plot(plot_name, [&texts = texts_, fields = fields_](OutFile& out, const PrintoutData& data,
+                                                                      const PlotZones& zones) {
+      write_plot(out, data, zones, texts, fields);
+    });
   }
 
  private:
