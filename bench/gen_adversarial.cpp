@@ -36,6 +36,14 @@ FILE* open_file(const std::string& path) {
   return f;
 }
 
+// An element name: the letter and k in four base-36 digits.
+void base36_name(char letter, int k, char* buf) {
+  const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  buf[0] = letter;
+  for (int i = 4; i >= 1; --i, k /= 36) buf[i] = digits[k % 36];
+  buf[5] = '\0';
+}
+
 void element(FILE* f, const char* name, double x, double y) {
   std::fprintf(f, "%-5.5s%45s%10.4f%10.4f%10.4f\n", name, "", x, y, 0.0);
 }
@@ -78,12 +86,7 @@ void star(const std::string& dir) {
   constexpr int count = 80000;
   FILE* mesh = open_file(dir + "/MESH");
   FILE* out = open_file(dir + "/case.out");
-  auto name = [](int k, char* buf) {  // "S" and k in four base-36 digits
-    const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    buf[0] = 'S';
-    for (int i = 4; i >= 1; --i, k /= 36) buf[i] = digits[k % 36];
-    buf[5] = '\0';
-  };
+  const auto name = [](int k, char* buf) { base36_name('S', k, buf); };
   char a[8], b[8];
   std::fprintf(mesh, "ELEME\n");
   name(0, a);
@@ -111,12 +114,7 @@ void hub(const std::string& dir, int cells) {
   while ((side + 1) * (side + 1) <= cells) ++side;
   FILE* mesh = open_file(dir + "/MESH");
   FILE* out = open_file(dir + "/case.out");
-  auto name = [](int k, char* buf) {  // "C" and k in four base-36 digits
-    const char digits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    buf[0] = 'C';
-    for (int i = 4; i >= 1; --i, k /= 36) buf[i] = digits[k % 36];
-    buf[5] = '\0';
-  };
+  const auto name = [](int k, char* buf) { base36_name('C', k, buf); };
   char a[8], b[8];
   std::fprintf(mesh, "ELEME\n");
   std::fprintf(out, " TOTAL TIME\n 1.0\n ELEM.  INDEX  P\n");

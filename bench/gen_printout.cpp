@@ -27,41 +27,30 @@
 
 namespace {
 
-// "0.12345E+03" as E12.5 prints it, right-aligned in 13 columns with the
-// separating blank.
-char* e12_5(char* p, double v) {
+// A value as the simulator's E format of `digits` digits after the point
+// prints it ("0.12345E+03" for E12.5, "0.822321E-02" for E13.6),
+// right-aligned in digits + 8 columns with the separating blank.
+char* fortran_e(char* p, double v, int digits) {
+  const int width = digits + 7;
   *p++ = ' ';
+  char field[40];
   if (v == 0) {
-    std::memcpy(p, " 0.00000E+00", 12);
-    return p + 12;
+    std::snprintf(field, sizeof field, " 0.%0*dE+00", digits, 0);
+  } else {
+    char tmp[32];
+    std::snprintf(tmp, sizeof tmp, "%.*E", digits - 1, std::fabs(v));  // d.dddE+xx
+    const int exponent = std::atoi(tmp + digits + 2) + 1;
+    char mantissa[16] = {tmp[0]};
+    std::memcpy(mantissa + 1, tmp + 2, static_cast<std::size_t>(digits - 1));
+    mantissa[digits] = '\0';
+    std::snprintf(field, sizeof field, "%s.%sE%c%02d", v < 0 ? "-0" : " 0", mantissa, exponent < 0 ? '-' : '+',
+                  std::abs(exponent) % 100);
   }
-  char tmp[32];
-  std::snprintf(tmp, sizeof tmp, "%.4E", std::fabs(v));  // d.ddddE+xx
-  const int exponent = std::atoi(tmp + 7) + 1;
-  char field[32];
-  std::snprintf(field, sizeof field, "%s.%c%c%c%c%cE%c%02d", v < 0 ? "-0" : " 0", tmp[0], tmp[2], tmp[3], tmp[4],
-                tmp[5], exponent < 0 ? '-' : '+', std::abs(exponent) % 100);
-  std::memcpy(p, field, 12);
-  return p + 12;
+  std::memcpy(p, field, static_cast<std::size_t>(width));
+  return p + width;
 }
-
-// "0.822321E-02" as E13.6 prints it, right-aligned in 14 columns with the
-// separating blank.
-char* e13_6(char* p, double v) {
-  *p++ = ' ';
-  if (v == 0) {
-    std::memcpy(p, " 0.000000E+00", 13);
-    return p + 13;
-  }
-  char tmp[32];
-  std::snprintf(tmp, sizeof tmp, "%.5E", std::fabs(v));  // d.dddddE+xx
-  const int exponent = std::atoi(tmp + 8) + 1;
-  char field[32];
-  std::snprintf(field, sizeof field, "%s.%c%c%c%c%c%cE%c%02d", v < 0 ? "-0" : " 0", tmp[0], tmp[2], tmp[3], tmp[4],
-                tmp[5], tmp[6], exponent < 0 ? '-' : '+', std::abs(exponent) % 100);
-  std::memcpy(p, field, 13);
-  return p + 13;
-}
+char* e12_5(char* p, double v) { return fortran_e(p, v, 5); }
+char* e13_6(char* p, double v) { return fortran_e(p, v, 6); }
 
 // A heading whose k-th name ends in the column where the k-th value of the
 // rows ends (first_end + step (k - 1)), as the simulator centres them.
