@@ -25,13 +25,6 @@ std::function<void()> size_limit(rlim_t bytes) {
   return [limit = rlimit{bytes, bytes}] { ::signal(SIGXFSZ, SIG_IGN), ::setrlimit(RLIMIT_FSIZE, &limit); };
 }
 
-// Element names for large meshes: a capital and four digits.
-std::string big_name(int i) {
-  char b[8];
-  std::snprintf(b, sizeof b, "%c%04d", 'A' + i / 10000, i % 10000);
-  return b;
-}
-
 // n elements in a row along x at 0, 1, 2, ..., no connections.
 std::string row_mesh(int n) {
   std::string s = "ELEME\n";

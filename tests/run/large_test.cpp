@@ -11,19 +11,14 @@ namespace {
 // An nx x ny grid at integer points, row by row, joined to its right and
 // upper neighbours: (nx-1)(ny-1) cells in the XY plane.
 std::string grid_mesh(int nx, int ny) {
-  const auto name = [](int i) {
-    char b[8];
-    std::snprintf(b, sizeof b, "%c%04d", 'A' + i / 10000, i % 10000);
-    return std::string(b);
-  };
-  std::string s = "ELEME\n", c;
+  std::vector<std::string> elements, connections;
   for (int j = 0, a = 0; j < ny; ++j)
     for (int i = 0; i < nx; ++i, ++a) {
-      s += element(name(a), i, j) + "\n";
-      if (i + 1 < nx) c += connection(name(a), name(a + 1)) + "\n";
-      if (j + 1 < ny) c += connection(name(a), name(a + nx)) + "\n";
+      elements.push_back(element(big_name(a), i, j));
+      if (i + 1 < nx) connections.push_back(connection(big_name(a), big_name(a + 1)));
+      if (j + 1 < ny) connections.push_back(connection(big_name(a), big_name(a + nx)));
     }
-  return s + "\nCONNE\n" + c + "+++\n";
+  return mesh_file(elements, connections);
 }
 
 // An element table over the first `rows` elements of grid_mesh, with the

@@ -123,6 +123,13 @@ inline std::string connection(const std::string& a, const std::string& b, double
   return buf;
 }
 
+// Element names for large meshes: a capital and four digits (A0000 ... Z9999).
+inline std::string big_name(int i) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%c%04d", 'A' + i / 10000, i % 10000);
+  return b;
+}
+
 inline std::string mesh_file(const std::vector<std::string>& elements, const std::vector<std::string>& connections) {
   std::string s = "ELEME\n";
   for (auto& e : elements) s += e + "\n";
