@@ -4,6 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +79,7 @@ class ScratchDir {
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out, err;
+  long peak_kib = 0;  // the child's peak resident memory
 };
 
 // Runs printzone with args in dir, input on standard input (standard input,
@@ -99,8 +104,9 @@ inline RunResult run_printzone(const fs::path& dir, const std::vector<std::strin
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  RunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", ""};
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  RunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", "", usage.ru_maxrss};
   for (int fd = 0; fd < 3; ++fd) {
     std::rewind(streams[fd]);
     for (int c; fd > 0 && (c = std::fgetc(streams[fd])) != EOF;) (fd == 1 ? r.out : r.err).push_back(char(c));
@@ -243,6 +249,52 @@ inline RunResult check(const Case& k) {
   files.erase(std::unique(files.begin(), files.end()), files.end());
   EXPECT_EQ(dir.files(), files) << what;
   return r;
+}
+
+// Whether the blocks of the file at p reach beyond its end, on a file
+// system that counts them as ext4 and tmpfs do (elsewhere: never).
+inline bool blocks_beyond_end(const fs::path& p) {
+  struct statfs system;
+  struct stat st;
+  if (::statfs(p.c_str(), &system) != 0 || (system.f_type != EXT4_SUPER_MAGIC && system.f_type != TMPFS_MAGIC) ||
+      ::stat(p.c_str(), &st) != 0)
+    return false;
+  const auto block = static_cast<std::uint64_t>(st.st_blksize), size = static_cast<std::uint64_t>(st.st_size);
+  return static_cast<std::uint64_t>(st.st_blocks) * 512 > (size + block - 1) / block * block;
+}
+
+// What a run leaves: status, console, and every file of its folder with what it holds.
+struct Left {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::pair<std::string, std::string>> files;
+  bool operator==(const Left&) const = default;
+};
+
+// Runs with -j threads in a fresh directory; no file may hold blocks beyond
+// its end (a plot file asks for its blocks for its bytes alone).
+inline Left left_by(Inputs run, int threads) {
+  run.args.insert(run.args.begin(), {"-j", std::to_string(threads)});
+  ScratchDir dir;
+  prepare(run, dir);
+  const RunResult r = run_in(run, dir);
+  Left left{r.status, r.out, r.err, {}};
+  for (const std::string& f : dir.files()) {
+    left.files.push_back({f, dir.read(f)});
+    EXPECT_FALSE(blocks_beyond_end(dir.path() / f)) << f << " with -j " << threads;
+  }
+  return left;
+}
+
+// A run with each of the counts of threads leaves what -j 1 leaves; returns that.
+inline Left same_whatever_threads(const Inputs& run, std::initializer_list<int> counts = {2, 4}) {
+  const Left one = left_by(run, 1);
+  for (int threads : counts) {
+    const Left many = left_by(run, threads);
+    EXPECT_EQ(many.err, one.err) << "-j " << threads << ", status " << many.status << " for " << one.status;
+    EXPECT_TRUE(many == one) << "-j " << threads << " leaves other files than -j 1";
+  }
+  return one;
 }
 
 }  // namespace pz::test
