@@ -1,6 +1,5 @@
-// Helpers of the tests: scratch directories, runs of the printzone
-// executable in one, hand-made inputs, and one whole run described as a
-// table row: what the directory holds, the command line, and the result.
+// Helpers of the tests: scratch directories, runs of printzone in one,
+// hand-made inputs, and whole runs as table rows: inputs, command line, result.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -82,9 +81,8 @@ struct RunResult {
   long peak_kib = 0;  // the child's peak resident memory
 };
 
-// Runs printzone with args in dir, input on standard input (standard input,
-// output and error are unnamed temporary files). in_child runs in the child
-// just before the program starts (to set limits, redirect or drop
+// Runs printzone with args in dir, input on standard input. in_child runs in
+// the child just before the program starts (limits, redirections,
 // privileges); a child that cannot start ends with status 127.
 inline RunResult run_printzone(const fs::path& dir, const std::vector<std::string>& args, std::string_view input = {},
                                const std::function<void()>& in_child = {}) {
@@ -157,9 +155,8 @@ inline std::string repeated(const std::string& text, int n) {
   return s;
 }
 
-// The unit square: A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1),
-// joined along its sides: one cell (1, 2, 4, 3) in the XY plane. Placed at
-// z = 5, or unplaced: every coordinate zero, the places in square_locat.
+// The unit square A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1) at z = 5,
+// one cell (1, 2, 4, 3); or unplaced, every coordinate zero, the places in square_locat.
 inline std::string square_mesh(bool placed = true) {
   const double s = placed ? 1 : 0, z = placed ? 5 : 0;
   return mesh_file({element("A1  1", 0, 0, z), element("A1  2", s, 0, z), element("A2  1", 0, s, z),
@@ -184,8 +181,7 @@ inline const std::string one_table_plot =
 // A printout without tables, and the square's cell as a zone file's line.
 inline const std::string no_table = lines({" TOTAL TIME", " 1.0"}), cell_line = " A1  1 A1  2 A2  2 A2  1\n";
 
-// One whole run: the directory holds p.out, MESH and `files`, then
-// `prepare` may change it; `in_child` runs in the child before the program.
+// One whole run: the directory holds p.out, MESH and `files`, which `prepare` may change.
 struct Inputs {
   std::vector<std::string> args = {"-xy", "p.out"};
   std::optional<std::string> printout = one_table, mesh = square_mesh();
@@ -228,9 +224,8 @@ inline RunResult run_in(const Inputs& run, const ScratchDir& dir) {
   return r;
 }
 
-// Runs k in a fresh directory; the files there afterwards must be those
-// before and the ones in k.left. A child ending with 126 (it could not drop
-// its privileges) is not checked.
+// Runs k in a fresh directory: afterwards it holds the files before and
+// those of k.left. A child ending with 126 (no privileges dropped) is not checked.
 inline RunResult check(const Case& k) {
   ScratchDir dir;
   prepare(k.run, dir);
@@ -251,8 +246,7 @@ inline RunResult check(const Case& k) {
   return r;
 }
 
-// Whether the blocks of the file at p reach beyond its end, on a file
-// system that counts them as ext4 and tmpfs do (elsewhere: never).
+// Whether the blocks of the file at p reach beyond its end (on ext4 and tmpfs; elsewhere never).
 inline bool blocks_beyond_end(const fs::path& p) {
   struct statfs system;
   struct stat st;
