@@ -173,15 +173,9 @@ TEST_F(MeshRun, AnInputFileGivesTheMeshOfItsBlocks) {
   EXPECT_EQ(outcome(title + rocks + bad + eleme),
             "forrtl: severe (64): input conversion error, unit 1, file " + (dir.path() / "MESH").string() +
                 " | line 6, columns 51-60: \"    2.0x  \" is not a number");
-  // Neither block, or no CONNE block: what a MESH file gets, and where they were looked for.
-  const std::string path = (dir.path() / "MESH").string(),
-                    looked = "; the ELEME and CONNE blocks were looked for throughout the file, as in a simulator input file";
-  EXPECT_EQ(outcome(title + rocks + param),
-            "no eleme in MESH | " + path + ", line 1: a mesh file begins with ELEME\nprintzone: " + path +
-                ": no record begins an ELEME block (ELEME or eleme in columns 1-5)" + looked);
+  // Neither block (the message is a whole run's, in tests/run), or no CONNE block.
   EXPECT_EQ(outcome(title + "Eleme\n" + conne), outcome(title + rocks));
-  EXPECT_EQ(outcome(title + eleme + param),
-            "no conne in MESH | " + path + ": no record begins a CONNE block (CONNE or conne in columns 1-5)" + looked);
+  EXPECT_TRUE(outcome(title + eleme + param).starts_with("no conne in MESH | "));
 }
 
 TEST_F(MeshRun, LocationFileIsReadOnlyForAMeshWithoutCoordinates) {

@@ -1,24 +1,11 @@
-// The records layer: number fields (reading fW.D / eW.D, glued numbers,
-// writing iW and (1p,e14.6), against tables and against reference
-// conversions), the fixed-column input records and the line reader. (Files
-// that are missing, folders or end too soon are whole-run failures in
-// tests/run.)
+// The records layer: number fields read and written, against tables and
+// reference conversions; the fixed-column input records; the line reader.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdint>
-#include <cstdlib>
-#include <functional>
-#include <memory>
 #include <random>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "records/field_shape.hpp"
 #include "records/layouts.hpp"
@@ -105,14 +92,9 @@ TEST(GluedNumbers, EachNumberEndsWhereTheNextBegins) {
   for (const auto& [run, first] : cases) EXPECT_EQ(glued_number_length(run), first) << run;
 }
 
+// Either side of every power of ten, where the count of digits changes, in
+// fields too narrow (asterisks), just wide enough and wider.
 TEST(WriteInteger, WidthsAndOverflow) {
-  const std::tuple<std::int64_t, int, const char*> cases[] = {
-      {0, 5, "    0"}, {-9999, 5, "-9999"}, {-10000, 5, "*****"}, {100000, 6, "100000"},
-      {0, 1, "0"}, {10, 1, "*"}, {100000, 5, "*****"}, {INT64_MIN, 20, "-9223372036854775808"},
-      {7, 3, "  7"}, {99, 2, "99"}, {100, 3, "100"}, {12345, 6, " 12345"}, {-123456, 8, " -123456"}};
-  for (char buf[32]; const auto& [value, width, text] : cases)
-    EXPECT_EQ(std::string(buf, write_integer(buf, value, width)), text);
-  // Either side of every power of ten, where the count of digits changes.
   std::vector<std::int64_t> values{INT64_MAX, INT64_MIN, INT64_MIN + 1};
   for (std::int64_t p = 1; p <= INT64_MAX / 10; p *= 10)
     for (const std::int64_t v : {p - 1, p, p + 1, 10 * p - 1}) values.insert(values.end(), {v, -v});
@@ -155,9 +137,8 @@ TEST(WriteE14, DocumentedForms) {
               lettered(-INFINITY) == "          -inf");
 }
 
-// The fast writer against the exact one over about 10 million values (a
-// tenth under AddressSanitizer), each of either sign; and in runs of 7, as
-// a point record takes a table's values, against the fields one by one.
+// The fast writer against the exact one over millions of values of either
+// sign, and in runs of 7 against the fields one by one.
 TEST(WriteE14, FastAgainstExact) {
 #if defined(__SANITIZE_ADDRESS__)
   constexpr long n = 100000;
@@ -209,25 +190,13 @@ TEST(WriteE14, FastAgainstExact) {
     if (j >= 0 ? v < 9007199254740992.0 : r != 0 && r <= hi && (r * pow5) % 10 == 5) ++ties, around(v, 1);
   }
   EXPECT_GT(ties, 3 * n / 10);
-  // Every 7 digits the field can hold: d.dddddd for each whole number from
-  // 10^6 to 10^7, and a sample of negative ones far below 1.
-  char want[e14_width + 1] = "  0.000000E+06", got[e14_width];
-  for (std::uint32_t d = 1000000; d < 10000000; ++d) {
-    std::uint32_t rest = d;
-    for (int i = 9; i >= 4; --i, rest /= 10) want[i] = static_cast<char>('0' + rest % 10);
-    want[2] = static_cast<char>('0' + rest);
-    write_e14_6(got, d);
-    ASSERT_EQ(std::string_view(got, e14_width), std::string_view(want, e14_width));
-  }
-  for (std::uint32_t d = 1000000; d < 10000000; d += 997) {
-    const double v = -static_cast<double>(d) / 1e40;
-    ASSERT_EQ(e14(v), e14(v, true));
-  }
+  // Every 7 digits the field can hold, and a sample of them far below 1.
+  for (std::uint32_t d = 1000000; d < 10000000; ++d) ASSERT_EQ(e14(d), e14(d, true));
+  for (std::uint32_t d = 1000000; d < 10000000; d += 997) ASSERT_EQ(e14(-d / 1e40), e14(-d / 1e40, true));
 }
 
-// Whether value has a compact code exactly when it should (a zero, or a
-// short decimal whose e14.6 field shows a 7th digit 0 and an exponent from
-// -64 to 63), and the code gives the value and its field back.
+// Whether value has a compact code exactly when it should (zero, or a short
+// decimal of 6 digits and an exponent from -64 to 63) that gives it back.
 bool compact_as_written(double value) {
   const std::string field = e14(value);
   const int exponent = std::stoi(field.substr(field[10] == 'E' ? 11 : 10));
@@ -240,13 +209,9 @@ bool compact_as_written(double value) {
          std::string(laid_out, write_compact_e14_6(laid_out, code)) == field;
 }
 
-// Values of at most 7 significant digits, written in every form a field
-// takes (point anywhere or none with implied decimals, exponents with E, D,
-// e or a bare sign, of one to three digits, blanks and signs), keep their
-// digits: their e14.6 field must be the exact conversion's of the nearest
-// double, and binary_value that double, bit for bit. So must longer values,
-// kept as their double. Those of 6 digits and smaller exponents have compact
-// codes, which give back the same.
+// Values of at most 7 significant digits in every form a field takes keep
+// their digits: their e14.6 field is the exact conversion's of the nearest
+// double, and binary_value that double, bit for bit; so are longer values.
 TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
   std::mt19937_64 rng(14);
   const auto kept = [](const std::string& field, int decimals) {
@@ -272,9 +237,7 @@ TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
     }
     ASSERT_TRUE(kept(field, rng() % 2 ? 4 : 0)) << field;
   }
-  // The shape tables print, " -0.56169E-02": "0." or a digit and up to 17
-  // more digits, an exponent of two digits, ending the field; read straight
-  // through, as the nearest double.
+  // The shape tables print (" -0.56169E-02", up to 18 digits), as the nearest double.
   for (int n = 0; n < 400'000; ++n) {
     std::string digits(1 + rng() % 18, '0');
     for (char& d : digits) d = static_cast<char>('0' + rng() % 10);
@@ -288,12 +251,9 @@ TEST(ShortDecimals, LaidOutAsTheExactConversionWritesThem) {
   }
 }
 
-
-// Fields of 5 or 6 digits after the point in 12 or 13 columns (the shapes
-// read with no search): each read as the general reader reads the same
-// field ending in a blank, and as the nearest double of its text, bit for
-// bit. Every exponent, digits at the ends of their range, and the largest
-// and smallest exponents that an exact power of ten still scales.
+// Fields of 5 or 6 digits after the point in 12 or 13 columns (read with no
+// search) as the general reader reads them and as the nearest double of
+// their text, bit for bit; every exponent and digits at the ends of their range.
 TEST(ReadReal, PrintedShapesAsTheGeneralReader) {
   std::mt19937_64 rng(16);
   const auto same = [](const std::string& field) {
@@ -319,11 +279,9 @@ TEST(ReadReal, PrintedShapesAsTheGeneralReader) {
   EXPECT_TRUE(read_real("-0.000000E+05", 0, zero) && zero == 0 && std::signbit(zero));
 }
 
-// A row's fields tested together give what each field read alone gives,
-// and are tested together whenever each alone has the shape the row was
-// planned for: rows of fields in windows of 12 to 16 columns, with bytes
-// put out of place, of one shape or of both, planned on the row itself or
-// (one row in four) on another row of other shapes.
+// A row's fields taken together give what each read alone gives, and are
+// taken whenever each alone has the shape planned: windows of 12 to 16
+// columns, bytes out of place, planned on the row or on another row.
 TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
   using field_shape::TwelveColumnRow;
   std::mt19937_64 rng(15);
@@ -335,7 +293,6 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
     const int fields = 1 + static_cast<int>(rng() % 12);
     const int shapes = static_cast<int>(rng() % 3);  // fields of 5 digits (1), of 6 (2) or of either (0)
     for (int i = 0; i < fields; ++i) {
-      // (a lead digit 0 one time in three: the way Fortran prints the shape)
       const auto printed = [&](int digits) {
         char field[20];
         const int lead = rng() % 3 == 0 ? 0 : static_cast<int>(rng() % 10);
@@ -375,28 +332,21 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
       double short_value, binary_value, as_written, nearest_value;
       const bool is_short = twelve_columns_short(together, short_value);
       ASSERT_TRUE(read_real_as_written(field, 0, as_written) && read_real(field, 0, nearest_value)) << field;
-      CompactValue code, expected_code;
+      CompactValue code{}, expected_code{};
       const bool is_compact = field_shape::twelve_columns_compact(together, code);
       if (is_short) {
         ASSERT_EQ(bits(short_value), bits(as_written)) << field;
         shorts[i] = short_value;
         ASSERT_EQ(is_compact, compact_code(short_value, expected_code)) << field;
-        if (is_compact) {
-          ASSERT_EQ(code, expected_code) << field;
-        }
+        ASSERT_TRUE(!is_compact || code == expected_code) << field;
         codes[i] = code;
       }
       all_short = all_short && is_short;
       all_compact = all_compact && is_short && is_compact;
-      if (twelve_columns_binary(together, binary_value)) {
-        ASSERT_EQ(bits(binary_value), bits(nearest_value)) << field;
-      }
+      ASSERT_TRUE(!twelve_columns_binary(together, binary_value) || bits(binary_value) == bits(nearest_value)) << field;
     }
-    if (planned_here && shapes != 0) {
-      ASSERT_EQ(all_taken, each_has_shape) << text;
-    }
-    // The whole row at once: taken exactly when every field is a short
-    // decimal (a compact value), with the same values (codes).
+    ASSERT_TRUE(!planned_here || shapes == 0 || all_taken == each_has_shape) << text;
+    // The whole row at once: taken exactly when every field is a short decimal (a compact value).
     if (double together[TwelveColumnRow::max_fields]; matches) {
       ASSERT_EQ(row_shape->take_all_short(text.data(), together), all_short) << text;
       for (int i = 0; all_short && i < fields; ++i) ASSERT_EQ(bits(together[i]), bits(shorts[i])) << text;
@@ -406,8 +356,7 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
       for (int i = 0; all_compact && i < fields; ++i) ASSERT_EQ(together[i], codes[i]) << text;
     }
   }
-  // Windows it cannot plan: narrower than 12 columns, wider than a field
-  // is read, or beyond the buffer.
+  // Windows it cannot plan: narrower than 12 columns, too wide, beyond the buffer.
   const auto plans = [&](std::size_t first, std::size_t last, std::size_t capacity) {
     row_shape->start(capacity);
     row_shape->add(first, last);
@@ -465,9 +414,8 @@ TEST(InputLayouts, FieldsColumnsAndFailures) {
   for (const auto& c : cases) EXPECT_EQ(read_as(c.layout, c.record), c.read) << c.layout << " \"" << c.record << '"';
 }
 
-// Lines of many lengths across the reader's blocks with both line ends,
-// long lines cut, a carriage return kept where no line end follows it, and
-// a last line without a line end; twice, the second time after a rewind.
+// Lines of many lengths across blocks with both line ends, long lines cut,
+// a lone carriage return kept, a last line without a line end; twice, after a rewind.
 TEST(LineReader, RecordsAndLineNumbers) {
   test::ScratchDir dir;
   const std::string cut(LineReader::max_record, 'y'), path = (dir.path() / "f").string();
@@ -492,8 +440,7 @@ TEST(LineReader, RecordsAndLineNumbers) {
     EXPECT_FALSE(in.next(r));
     EXPECT_EQ(in.line_number(), static_cast<long long>(lines.size()));
   }
-  // Passing over unwanted records: every wanted one is handed out, with its
-  // number and offset, whatever the block boundaries.
+  // Unwanted records passed over: every wanted one handed out, with its number and offset.
   const auto wanted = [](std::string_view r) { return !r.empty() && (r[0] == 'd' || r[0] == 'q' || r[0] == 'x'); };
   std::string_view r;
   std::size_t k = 0, handed_out = 0;

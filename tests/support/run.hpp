@@ -1,9 +1,12 @@
-// Helpers of the tests: scratch directories, runs of the printzone
-// executable in one, hand-made inputs, and one whole run described as a
-// table row: what the directory holds, the command line, and the result.
+// Helpers of the tests: scratch directories, runs of printzone in one,
+// hand-made inputs, and whole runs as table rows: inputs, command line, result.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,11 +78,11 @@ class ScratchDir {
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
   std::string out, err;
+  long peak_kib = 0;  // the child's peak resident memory
 };
 
-// Runs printzone with args in dir, input on standard input (standard input,
-// output and error are unnamed temporary files). in_child runs in the child
-// just before the program starts (to set limits, redirect or drop
+// Runs printzone with args in dir, input on standard input. in_child runs in
+// the child just before the program starts (limits, redirections,
 // privileges); a child that cannot start ends with status 127.
 inline RunResult run_printzone(const fs::path& dir, const std::vector<std::string>& args, std::string_view input = {},
                                const std::function<void()>& in_child = {}) {
@@ -99,8 +102,9 @@ inline RunResult run_printzone(const fs::path& dir, const std::vector<std::strin
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  RunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", ""};
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  RunResult r{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), "", "", usage.ru_maxrss};
   for (int fd = 0; fd < 3; ++fd) {
     std::rewind(streams[fd]);
     for (int c; fd > 0 && (c = std::fgetc(streams[fd])) != EOF;) (fd == 1 ? r.out : r.err).push_back(char(c));
@@ -151,9 +155,8 @@ inline std::string repeated(const std::string& text, int n) {
   return s;
 }
 
-// The unit square: A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1),
-// joined along its sides: one cell (1, 2, 4, 3) in the XY plane. Placed at
-// z = 5, or unplaced: every coordinate zero, the places in square_locat.
+// The unit square A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1) at z = 5,
+// one cell (1, 2, 4, 3); or unplaced, every coordinate zero, the places in square_locat.
 inline std::string square_mesh(bool placed = true) {
   const double s = placed ? 1 : 0, z = placed ? 5 : 0;
   return mesh_file({element("A1  1", 0, 0, z), element("A1  2", s, 0, z), element("A2  1", 0, s, z),
@@ -178,8 +181,7 @@ inline const std::string one_table_plot =
 // A printout without tables, and the square's cell as a zone file's line.
 inline const std::string no_table = lines({" TOTAL TIME", " 1.0"}), cell_line = " A1  1 A1  2 A2  2 A2  1\n";
 
-// One whole run: the directory holds p.out, MESH and `files`, then
-// `prepare` may change it; `in_child` runs in the child before the program.
+// One whole run: the directory holds p.out, MESH and `files`, which `prepare` may change.
 struct Inputs {
   std::vector<std::string> args = {"-xy", "p.out"};
   std::optional<std::string> printout = one_table, mesh = square_mesh();
@@ -222,9 +224,8 @@ inline RunResult run_in(const Inputs& run, const ScratchDir& dir) {
   return r;
 }
 
-// Runs k in a fresh directory; the files there afterwards must be those
-// before and the ones in k.left. A child ending with 126 (it could not drop
-// its privileges) is not checked.
+// Runs k in a fresh directory: afterwards it holds the files before and
+// those of k.left. A child ending with 126 (no privileges dropped) is not checked.
 inline RunResult check(const Case& k) {
   ScratchDir dir;
   prepare(k.run, dir);
@@ -243,6 +244,51 @@ inline RunResult check(const Case& k) {
   files.erase(std::unique(files.begin(), files.end()), files.end());
   EXPECT_EQ(dir.files(), files) << what;
   return r;
+}
+
+// Whether the blocks of the file at p reach beyond its end (on ext4 and tmpfs; elsewhere never).
+inline bool blocks_beyond_end(const fs::path& p) {
+  struct statfs system;
+  struct stat st;
+  if (::statfs(p.c_str(), &system) != 0 || (system.f_type != EXT4_SUPER_MAGIC && system.f_type != TMPFS_MAGIC) ||
+      ::stat(p.c_str(), &st) != 0)
+    return false;
+  const auto block = static_cast<std::uint64_t>(st.st_blksize), size = static_cast<std::uint64_t>(st.st_size);
+  return static_cast<std::uint64_t>(st.st_blocks) * 512 > (size + block - 1) / block * block;
+}
+
+// What a run leaves: status, console, and every file of its folder with what it holds.
+struct Left {
+  int status = -1;
+  std::string out, err;
+  std::vector<std::pair<std::string, std::string>> files;
+  bool operator==(const Left&) const = default;
+};
+
+// Runs with -j threads in a fresh directory; no file may hold blocks beyond
+// its end (a plot file asks for its blocks for its bytes alone).
+inline Left left_by(Inputs run, int threads) {
+  run.args.insert(run.args.begin(), {"-j", std::to_string(threads)});
+  ScratchDir dir;
+  prepare(run, dir);
+  const RunResult r = run_in(run, dir);
+  Left left{r.status, r.out, r.err, {}};
+  for (const std::string& f : dir.files()) {
+    left.files.push_back({f, dir.read(f)});
+    EXPECT_FALSE(blocks_beyond_end(dir.path() / f)) << f << " with -j " << threads;
+  }
+  return left;
+}
+
+// A run with each of the counts of threads leaves what -j 1 leaves; returns that.
+inline Left same_whatever_threads(const Inputs& run, std::initializer_list<int> counts = {2, 4}) {
+  const Left one = left_by(run, 1);
+  for (int threads : counts) {
+    const Left many = left_by(run, threads);
+    EXPECT_EQ(many.err, one.err) << "-j " << threads << ", status " << many.status << " for " << one.status;
+    EXPECT_TRUE(many == one) << "-j " << threads << " leaves other files than -j 1";
+  }
+  return one;
 }
 
 }  // namespace pz::test
