@@ -452,16 +452,12 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
 // X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer, ties to even. For
 // either decade the binade keeps c = floor(10^(6-E) * 2^(e+92)) < 2^64, so
 //   X' = m * c / 2^92  <=  X  <  X' + m / 2^92  <  X' + 2^-39.
-// The integer part of X' and the top 64 bits F of its fraction come straight
-// out of the 128-bit product m * c. The true fraction of X lies in
-// [F/2^64, F/2^64 + 2^-64 + 2^-39), so:
-//   F <  2^63 - 2^25  ->  fraction < 1/2: round down,
-//   F >  2^63         ->  fraction > 1/2: round up,
-//   otherwise the fraction may be exactly 1/2 (a true tie) or within 2^-38
-//   of it: the exact conversion decides. Only exact ties reach it in
-//   practice.
-// A fraction near 1 may in truth reach the next integer; rounding up gives
-// that integer, which is then the correct result as well.
+// With 1/2 added in, the integer part of the 128-bit product m * c + 2^91
+// is X' rounded half up, and below it come the top 64 bits G of the
+// fraction of X' + 1/2. X + 1/2 lies in [X' + 1/2, X' + 1/2 + 2^-39), so it
+// has the same integer part, and is no whole number (no tie), unless
+// G >= 2^64 - 2^25 - 1 or G = 0: those go to the exact conversion. Only
+// exact ties reach it in practice.
 
 namespace {
 
@@ -575,13 +571,10 @@ inline char* put_exponent(char* out, int E) {
 
 // The two words of a field (columns 1-8 and 7-14) with every digit 0: the
 // sign and the exponent set, digits to be added in.
-struct FieldWords {
-  std::uint64_t first, second;
-};
 constexpr std::uint64_t minus_sign = std::uint64_t{'-' - ' '} << 8;  // added to column 2's blank
-constexpr FieldWords field_words(bool negative, int E) {
-  return {0x303030302E302020ull + (negative ? minus_sign : 0),  // "  0.0000", " -0.0000"
-          0x30303030u | std::uint64_t{exponent_fields[static_cast<std::size_t>(E - exponent_min)]} << 32};
+constexpr std::uint64_t first_word(bool negative) { return 0x303030302E302020ull + (negative ? minus_sign : 0); }
+constexpr std::uint64_t second_word(int E) {
+  return 0x30303030u | std::uint64_t{exponent_fields[static_cast<std::size_t>(E - exponent_min)]} << 32;
 }
 
 // Digits to add into a field's words, by byte of a short decimal's nibbles:
@@ -607,19 +600,20 @@ constexpr NibbleDigits nibble_digits = make_nibble_digits();
 
 // The field of a short decimal's digits (7 nibbles, the lead one in the
 // low bits) into the words of its sign and exponent.
-inline char* lay_out_nibbles(char* out, const FieldWords& words, std::uint32_t nibbles) noexcept {
+inline char* lay_out_nibbles(char* out, std::uint64_t first, std::uint64_t second, std::uint32_t nibbles) noexcept {
   const std::uint32_t b0 = nibbles & 0xFF, b1 = nibbles >> 8 & 0xFF, b2 = nibbles >> 16 & 0xFF;
-  store8(out, words.first | nibble_digits.first0[b0] | nibble_digits.first1[b1]);
-  store8(out + 6, words.second | nibble_digits.second1[b1] | nibble_digits.second2[b2] | (nibbles & 0x0F000000));
+  store8(out, first | nibble_digits.first0[b0] | nibble_digits.first1[b1]);
+  store8(out + 6, second | nibble_digits.second1[b1] | nibble_digits.second2[b2] | (nibbles & 0x0F000000));
   return out + e14_width;
 }
 
-// Words of digit text, the first digit in the low byte: a lead digit, the
-// point and two more ("1.23") by number from 100 to 999, and two digits by
-// number below 100.
+// Words of text, the first column in the low byte: the first 6 columns of
+// a positive field by its first three digits, from 100 to 999 ("  1.23"),
+// and two digits by number below 100.
 constexpr auto lead_point_digits = [] {
-  std::array<std::uint32_t, 1000> t{};
-  for (std::uint32_t q = 100; q < 1000; ++q) t[q] = (q / 100 + '0') | '.' << 8 | (q / 10 % 10 + '0') << 16 | (q % 10 + '0') << 24;
+  std::array<std::uint64_t, 1000> t{};
+  for (std::uint64_t q = 100; q < 1000; ++q)
+    t[q] = 0x2020 | (q / 100 + '0') << 16 | std::uint64_t{'.'} << 24 | (q / 10 % 10 + '0') << 32 | (q % 10 + '0') << 40;
   return t;
 }();
 constexpr auto two_digits = [] {
@@ -699,25 +693,24 @@ inline char* write_zero_e14_6(char* out) noexcept {
 
 // The field of a value in binary.
 inline char* write_binary_e14_6(char* out, double value) noexcept {
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
   if ((bits << 1) == 0) return write_zero_e14_6(out);
   const Binade& binade = binades[bits >> 52 & 0x7FF];
   const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
   const bool up = m >= binade.threshold;
-  const unsigned __int128 product = static_cast<unsigned __int128>(m) * binade.scale[up];  // X' * 2^92
-  const auto high = static_cast<std::uint64_t>(product >> 64), low = static_cast<std::uint64_t>(product);
-  const std::uint64_t whole = high >> 28, F = high << 36 | low >> 28;
-  constexpr std::uint64_t half = std::uint64_t{1} << 63, short_by = std::uint64_t{1} << 25;
-  // (rounded up past a tie, without a branch: which way a value rounds
-  // is as random as its digits)
-  const std::uint64_t d = whole + (F > half);
-  if (F - (half - short_by) <= short_by || d - 1000000 >= 9000000) [[unlikely]]
+  constexpr auto half = static_cast<unsigned __int128>(1) << 91;
+  const unsigned __int128 product = static_cast<unsigned __int128>(m) * binade.scale[up] + half;
+  const auto d = static_cast<std::uint64_t>(product >> 92), G = static_cast<std::uint64_t>(product >> 28);
+  constexpr std::uint64_t near = (std::uint64_t{1} << 25) + 1;
+  if (G + near <= near || d - 1000000 >= 9000000) [[unlikely]]
     return write_e14_6_exact(out, value);  // at or too near a tie, rounded up to 10^7, or no normal double
   // d / 10^4 in fixed point, 32 bits after the point: the integer part is
   // the first three digits, and each multiplication of the fraction by 100
   // brings the next two into it (exact for every such d, as the tests show).
   std::uint64_t y = d * 28147497672ull >> 16;
-  const std::uint64_t first = (0x2020 + (bits >> 63) * minus_sign) | std::uint64_t{lead_point_digits[y >> 32]} << 16;
+  const std::uint64_t sign = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63) & minus_sign;
+  const std::uint64_t first = sign | lead_point_digits[y >> 32];
   y = (y & 0xFFFFFFFF) * 100;
   std::uint64_t second = two_digits[y >> 32];
   y = (y & 0xFFFFFFFF) * 100;
@@ -729,14 +722,20 @@ inline char* write_binary_e14_6(char* out, double value) noexcept {
 
 // The field of a short decimal: its digits laid out, as whole words.
 inline char* write_short_e14_6(char* out, const ShortDecimal& d) noexcept {
-  return lay_out_nibbles(out, field_words(d.negative, d.exponent), d.nibbles);
+  return lay_out_nibbles(out, first_word(d.negative), second_word(d.exponent), d.nibbles);
 }
 
 // The words of a compact value's field but its digits, by the code's top
 // byte: its sign and exponent.
-constexpr auto compact_words = [] {
-  std::array<FieldWords, 256> t{};
-  for (int top = 0; top < 256; ++top) t[static_cast<std::size_t>(top)] = field_words(top >= 128, (top & 127) - compact_exponent_bias);
+struct CompactWords {
+  std::uint64_t first[256], second[256];
+};
+constexpr CompactWords compact_words = [] {
+  CompactWords t{};
+  for (int top = 0; top < 256; ++top) {
+    t.first[top] = first_word(top >= 128);
+    t.second[top] = second_word((top & 127) - compact_exponent_bias);
+  }
   return t;
 }();
 
@@ -757,7 +756,7 @@ inline ShortDecimal compact_parts(CompactValue code) noexcept {
 // of plus zero, whose digits are all 0.
 [[gnu::always_inline]] inline char* write_compact_field(char* out, CompactValue code) noexcept {
   if ((code & 0xFFFFFF) == 0) code = compact_zero;
-  return lay_out_nibbles(out, compact_words[code >> 24], code & 0xFFFFFF);
+  return lay_out_nibbles(out, compact_words.first[code >> 24], compact_words.second[code >> 24], code & 0xFFFFFF);
 }
 
 }  // namespace
@@ -765,7 +764,11 @@ inline ShortDecimal compact_parts(CompactValue code) noexcept {
 char* write_e14_6(char* out, double value) noexcept { return write_field_e14_6(out, value); }
 
 char* write_e14_6_run(char* out, const double* values, int count) noexcept {
-  for (int k = 0; k < count; ++k) out = write_field_e14_6(out, values[k]);
+  for (int k = 0; k < count; ++k) {
+    std::uint64_t bits;  // (taken as an integer: no trip through a floating-point register)
+    std::memcpy(&bits, values + k, sizeof bits);
+    out = write_field_e14_6(out, std::bit_cast<double>(bits));
+  }
   return out;
 }
 
