@@ -759,6 +759,7 @@ inline ShortDecimal compact_parts(CompactValue code) noexcept {
 char* write_e14_6(char* out, double value) noexcept { return write_field_e14_6(out, value); }
 
 char* write_e14_6_run(char* out, const double* values, int count) noexcept {
+#pragma GCC unroll 2
   for (int k = 0; k < count; ++k) {
     std::uint64_t bits;  // (taken as an integer: no trip through a floating-point register)
     std::memcpy(&bits, values + k, sizeof bits);
