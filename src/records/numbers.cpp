@@ -449,15 +449,19 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
 // Fast conversion. A positive normal double is v = m * 2^e with m in
 // [2^52, 2^53). Its decimal exponent E is the binade's first decade or the
 // next one, which v reaches at a threshold of m kept for the binade; we need
-// X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer, ties to even. For
-// either decade the binade keeps c = floor(10^(6-E) * 2^(e+92)) < 2^64, so
-//   X' = m * c / 2^92  <=  X  <  X' + m / 2^92  <  X' + 2^-39.
-// With 1/2 added in, the integer part of the 128-bit product m * c + 2^91
-// is X' rounded half up, and below it come the top 64 bits G of the
-// fraction of X' + 1/2. X + 1/2 lies in [X' + 1/2, X' + 1/2 + 2^-39), so it
-// has the same integer part, and is no whole number (no tie), unless
-// G >= 2^64 - 2^25 - 1 or G = 0: those go to the exact conversion. Only
-// exact ties reach it in practice.
+// X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer d, ties to even:
+// the digits of Y = (X + 1/2) / 10^4, whose integer part holds the first
+// three, and its fraction times 100, twice, the next two each. For either
+// decade the binade keeps c = floor(10^(2-E) * 2^(e+106)) < 2^64; with
+// h = floor(2^106 / (2 * 10^4)),
+//   Y' = (m * c + h) / 2^106  <=  Y  <  Y' + 2^-53.
+// The integer part of Y' and the top 64 bits of its fraction come straight
+// out of the 128-bit product; multiplying that fraction by 100, twice, in
+// 64-bit fixed point gives two digits each and leaves Z, the top 64 bits
+// of the fraction of 10^4 * Y'. The true fraction of X + 1/2 = 10^4 * Y is
+// less than 2^-39 above Z / 2^64 (10^4 * 2^-53 < 2^-39.7): the digits are
+// d's, and X no tie, unless Z >= 2^64 - 2^25 - 1 or Z = 0. Those go to the
+// exact conversion; only exact ties reach it in practice.
 
 namespace {
 
@@ -645,9 +649,9 @@ constexpr std::array<Binade, 2048> make_binades() {
     const int e = b - 1075, E0 = floor_log10_pow2(e + 52);
     Binade& binade = t[static_cast<std::size_t>(b)];
     for (int up = 0; up < 2; ++up) {
-      const Pow10& power = pow10_table[static_cast<std::size_t>(6 - E0 - up - pow10_min)];
+      const Pow10& power = pow10_table[static_cast<std::size_t>(2 - E0 - up - pow10_min)];
       const unsigned __int128 T = static_cast<unsigned __int128>(power.hi) << 64 | power.lo;
-      const int drop = -(power.shift + e + 92);  // c = floor(T / 2^drop), below 2^64
+      const int drop = -(power.shift + e + 106);  // c = floor(T / 2^drop), below 2^64
       if (drop < 64 || drop > 127) throw "scale out of range";
       binade.scale[up] = static_cast<std::uint64_t>(T >> drop);
       binade.exponent[up] = exponent_field(E0 + up);
@@ -663,7 +667,7 @@ constexpr std::array<Binade, 2048> make_binades() {
 }
 constexpr auto binades = make_binades();
 static_assert(binades[1023 + 3].threshold == 5ull << 50);  // [8, 16), e = -49: 10 / 2^e = 5 * 2^50
-static_assert(binades[1023].scale[0] == 1000000ull << 40);  // [1, 2), e = -52: 10^6 * 2^40
+static_assert(binades[1023].scale[0] == 100ull << 54);  // [1, 2), e = -52: 10^2 * 2^54
 
 }  // namespace
 
@@ -696,22 +700,20 @@ inline char* write_binary_e14_6(char* out, double value, std::uint64_t bits, uns
   const Binade& binade = binades[b];
   const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | std::uint64_t{1} << 52;
   const bool up = m >= binade.threshold;
-  constexpr auto half = static_cast<unsigned __int128>(1) << 91;
+  constexpr auto half = (static_cast<unsigned __int128>(1) << 105) / 10000;  // h
   const unsigned __int128 product = static_cast<unsigned __int128>(m) * binade.scale[up] + half;
-  const auto d = static_cast<std::uint64_t>(product >> 92), G = static_cast<std::uint64_t>(product >> 28);
+  const auto first_three = static_cast<std::uint64_t>(product >> 106);
+  unsigned __int128 f = static_cast<unsigned __int128>(static_cast<std::uint64_t>(product >> 42)) * 100;
+  const auto next_two = static_cast<std::uint64_t>(f >> 64);
+  f = static_cast<unsigned __int128>(static_cast<std::uint64_t>(f)) * 100;
+  const auto last_two = static_cast<std::uint64_t>(f >> 64), Z = static_cast<std::uint64_t>(f);
   constexpr std::uint64_t near = (std::uint64_t{1} << 25) + 1;
-  if (G + near <= near || d - 1000000 >= 9000000) [[unlikely]]
+  if (Z + near <= near || first_three - 100 >= 900) [[unlikely]]
     return write_e14_6_exact(out, value);  // at or too near a tie, rounded up to 10^7, or no normal double
-  // d / 10^4 in fixed point, 32 bits after the point: the integer part is
-  // the first three digits, and each multiplication of the fraction by 100
-  // brings the next two into it (exact for every such d, as the tests show).
-  std::uint64_t y = d * 28147497672ull >> 16;
   const std::uint64_t sign = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63) & minus_sign;
-  const std::uint64_t first = sign | lead_point_digits[y >> 32];
-  y = (y & 0xFFFFFFFF) * 100;
-  std::uint64_t second = two_digits[y >> 32];
-  y = (y & 0xFFFFFFFF) * 100;
-  second |= std::uint64_t{two_digits[y >> 32]} << 16 | std::uint64_t{binade.exponent[up]} << 32;
+  const std::uint64_t first = sign | lead_point_digits[first_three];
+  const std::uint64_t second =
+      two_digits[next_two] | std::uint64_t{two_digits[last_two]} << 16 | std::uint64_t{binade.exponent[up]} << 32;
   store8(out, first);
   store8(out + 6, second);
   return out + e14_width;
