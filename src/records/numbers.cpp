@@ -452,8 +452,9 @@ char* write_integer(char* out, std::int64_t value, int width) noexcept {
 // X = v * 10^(6-E) in [10^6, 10^7) rounded to an integer d, ties to even:
 // the digits of Y = (X + 1/2) / 10^4, whose integer part holds the first
 // three, and its fraction times 100, twice, the next two each. For either
-// decade the binade keeps c = floor(10^(2-E) * 2^(e+106)) < 2^64; with
-// h = floor(2^106 / (2 * 10^4)),
+// decade the binade keeps c = floor(10^(2-E) * 2^(e+106)) < 2^64, from 10^p
+// held as a 128-bit truncated fraction, 10^p = (T + delta) * 2^s with
+// 2^127 <= T < 2^128 and 0 <= delta < 1; with h = floor(2^106 / (2 * 10^4)),
 //   Y' = (m * c + h) / 2^106  <=  Y  <  Y' + 2^-53.
 // The integer part of Y' and the top 64 bits of its fraction come straight
 // out of the 128-bit product; multiplying that fraction by 100, twice, in
@@ -563,7 +564,8 @@ static_assert(exponent_field(7) == ('E' | '+' << 8 | '0' << 16 | '7' << 24) &&
 constexpr int exponent_min = -330, exponent_max = 330;
 constexpr auto exponent_fields = [] {
   std::array<std::uint32_t, exponent_max - exponent_min + 1> fields{};
-  for (int E = exponent_min; E <= exponent_max; ++E) fields[static_cast<std::size_t>(E - exponent_min)] = exponent_field(E);
+  for (int E = exponent_min; E <= exponent_max; ++E)
+    fields[static_cast<std::size_t>(E - exponent_min)] = exponent_field(E);
   return fields;
 }();
 
@@ -635,9 +637,9 @@ constexpr int floor_log10_pow2(int k) { return (k * 315653) >> 20; }
 // inside it: a significand m reaches P when m >= ceil(P / 2^e), the
 // threshold (from the truncated powers above: a power is exact from 10^0
 // to 10^55 and nowhere else). For E = E0 and E0 + 1 in turn, the scale c
-// and the field's exponent. Zeros and subnormals (b = 0), infinities and
-// not-a-number (b = 2047) have scale 0: their digits of 0 send them to the
-// exact conversion.
+// and the field's exponent. Subnormals (b = 0), infinities and
+// not-a-number (b = 2047) have scale 0: their first digits of 0 send them
+// to the exact conversion.
 struct Binade {
   std::uint64_t threshold;
   std::uint64_t scale[2];
@@ -711,11 +713,9 @@ inline char* write_binary_e14_6(char* out, double value, std::uint64_t bits, uns
   if (Z + near <= near || first_three - 100 >= 900) [[unlikely]]
     return write_e14_6_exact(out, value);  // at or too near a tie, rounded up to 10^7, or no normal double
   const std::uint64_t sign = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63) & minus_sign;
-  const std::uint64_t first = sign | lead_point_digits[first_three];
-  const std::uint64_t second =
-      two_digits[next_two] | std::uint64_t{two_digits[last_two]} << 16 | std::uint64_t{binade.exponent[up]} << 32;
-  store8(out, first);
-  store8(out + 6, second);
+  store8(out, sign | lead_point_digits[first_three]);
+  store8(out + 6,
+         two_digits[next_two] | std::uint64_t{two_digits[last_two]} << 16 | std::uint64_t{binade.exponent[up]} << 32);
   return out + e14_width;
 }
 
@@ -761,7 +761,6 @@ inline ShortDecimal compact_parts(CompactValue code) noexcept {
 char* write_e14_6(char* out, double value) noexcept { return write_field_e14_6(out, value); }
 
 char* write_e14_6_run(char* out, const double* values, int count) noexcept {
-#pragma GCC unroll 2
   for (int k = 0; k < count; ++k) {
     std::uint64_t bits;  // (taken as an integer: no trip through a floating-point register)
     std::memcpy(&bits, values + k, sizeof bits);
