@@ -195,6 +195,29 @@ TEST(WriteE14, FastAgainstExact) {
   for (std::uint32_t d = 1000000; d < 10000000; d += 997) ASSERT_EQ(e14(-d / 1e40), e14(-d / 1e40, true));
 }
 
+// Runs of compact codes of every sign and exponent, random digits and
+// zeros of either sign among them, as the exact conversion writes their
+// nearest doubles.
+TEST(WriteE14, CompactRunsAsTheExactConversion) {
+  std::mt19937_64 rng(17);
+  const CompactValue minus_zero = compact_zero | 0x80000000u;
+  for (int top = 0; top < 256; ++top) {
+    for (int n = 0; n < 200; ++n) {
+      CompactValue codes[5];
+      std::string want;
+      for (CompactValue& code : codes) {
+        std::uint32_t digits = static_cast<std::uint32_t>(100000 + rng() % 900000), nibbles = 0;
+        for (int i = 0; i < 6; ++i, digits /= 10) nibbles = nibbles << 4 | digits % 10;
+        code = rng() % 4 == 0 ? (rng() % 2 ? compact_zero : minus_zero) : static_cast<CompactValue>(top) << 24 | nibbles;
+        want += e14(binary_value(compact_value(code)), true);
+      }
+      char fields[5 * e14_width];
+      ASSERT_EQ(write_compact_e14_6_run(fields, codes, 5), fields + sizeof fields);
+      ASSERT_EQ(std::string_view(fields, sizeof fields), want) << std::hex << codes[0];
+    }
+  }
+}
+
 // Whether value has a compact code exactly when it should (zero, or a short
 // decimal of 6 digits and an exponent from -64 to 63) that gives it back.
 bool compact_as_written(double value) {
