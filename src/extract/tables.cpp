@@ -596,9 +596,10 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
 [[gnu::always_inline]] inline double cell(const Table& t, bool shaped, int field, const Row& row, const Column& c,
                                           const LineReader& in) {
   double value;
-  if (field_shape::TwelveColumns columns;
-      shaped && t.shape.take(row.cols(1, 1).data(), field, columns) && twelve_columns_binary(columns, value))
-    return value;
+  if (field_shape::TwelveColumns columns; shaped) {
+    t.shape.take(row.cols(1, 1).data(), field, columns);
+    if (twelve_columns_binary(columns, value)) return value;
+  }
   if (!read_table_cell(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
   return value;
 }
@@ -607,9 +608,10 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
 [[gnu::always_inline]] inline double written_cell(const Table& t, bool shaped, int field, const Row& row,
                                                   const Column& c, const LineReader& in) {
   double value;
-  if (field_shape::TwelveColumns columns;
-      shaped && t.shape.take(row.cols(1, 1).data(), field, columns) && twelve_columns_short(columns, value))
-    return value;
+  if (field_shape::TwelveColumns columns; shaped) {
+    t.shape.take(row.cols(1, 1).data(), field, columns);
+    if (twelve_columns_short(columns, value)) return value;
+  }
   if (!read_table_value(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
   return value;
 }
@@ -806,6 +808,50 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
 
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
   const bool shaped = t.shape.matches(row.cols(1, 1).data());
+  // A row of the shape, its values read at once: every sum it adds to is
+  // worked out and stored, and all are kept when all come out finite.
+  // Those before are finite, a sum is never -0 and x + 0 is x: a column
+  // left out adds 0. One sum of the sums tells whether any is infinite or
+  // not a number (or whether they pass the largest number together): the
+  // sums before are then put back, and the row is added column by column
+  // below, which tells why.
+  if (double w[field_shape::TwelveColumnRow::max_fields]; shaped && t.shape.take_all_binary(row.cols(1, 1).data(), w)) {
+    double before[2][3 * field_shape::TwelveColumnRow::max_fields];
+    double* const first = block.row(e1);
+    double* const second = block.row(e2);
+    Pair total{};
+    int s = 0, field = 0;
+    for (int k = 1; k <= t.column_count; ++k) {
+      const ColumnUse use = t.col[k].use;
+      if (use == ColumnUse::skip) continue;
+      const double v = w[field++];
+      const bool velocity = use == ColumnUse::take_velocity;
+      const Pair add01 = velocity ? f01 * v : area != 0 ? f01 * v / area : Pair{};
+      Pair sum1, sum2;
+      std::memcpy(&sum1, first + s, sizeof sum1);
+      std::memcpy(&sum2, second + s, sizeof sum2);
+      std::memcpy(before[0] + s, &sum1, sizeof sum1);
+      std::memcpy(before[1] + s, &sum2, sizeof sum2);
+      sum1 += add01;
+      sum2 += add01;
+      std::memcpy(first + s, &sum1, sizeof sum1);
+      std::memcpy(second + s, &sum2, sizeof sum2);
+      total += sum1 + sum2;
+      if (third) {
+        const double add2 = velocity ? f2 * v : area != 0 ? f2 * v / area : 0.0;
+        before[0][s + 2] = first[s + 2];
+        before[1][s + 2] = second[s + 2];
+        first[s + 2] += add2;
+        second[s + 2] += add2;
+        total[0] += first[s + 2] + second[s + 2];
+      }
+      s += coordinates;
+    }
+    if ((total[0] - total[0]) + (total[1] - total[1]) == 0) [[likely]]
+      return true;
+    std::memcpy(first, before[0], static_cast<std::size_t>(s) * sizeof(double));
+    std::memcpy(second, before[1], static_cast<std::size_t>(s) * sizeof(double));
+  }
   int s = 0;  // the column's first slot in the block
   int field = 0;
   bool left_out = false;
