@@ -808,42 +808,43 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
 
   PrintoutData::SlotBlock& block = data.blocks[static_cast<std::size_t>(t.block)];
   const bool shaped = t.shape.matches(row.cols(1, 1).data());
-  // A row of the shape, its values read at once: every sum it adds to is
-  // worked out and stored, and all are kept when all come out finite.
-  // Those before are finite, a sum is never -0 and x + 0 is x: a column
-  // left out adds 0. One sum of the sums tells whether any is infinite or
-  // not a number (or whether they pass the largest number together): the
-  // sums before are then put back, and the row is added column by column
-  // below, which tells why.
-  if (double w[field_shape::TwelveColumnRow::max_fields]; shaped && t.shape.take_all_binary(row.cols(1, 1).data(), w)) {
+  // A row of the shape, its values read at once, through a connection of
+  // some area: every sum it adds to is worked out and stored, and all are
+  // kept when all come out finite. One sum of the sums tells whether any
+  // is infinite or not a number (or whether they pass the largest number
+  // together): the sums before are then put back, and the row is added
+  // column by column below, which tells why.
+  if (double w[field_shape::TwelveColumnRow::max_fields];
+      shaped && area != 0 && t.shape.take_all_binary(row.cols(1, 1).data(), w)) {
+    const double divisors[2] = {area, 1.0};  // a velocity's 1 changes no value
+    // Two slots as they stand in a block (the compiler then knows what
+    // they cannot overwrite).
+    using Slots [[gnu::aligned(8)]] = Pair;
     double before[2][3 * field_shape::TwelveColumnRow::max_fields];
     double* const first = block.row(e1);
     double* const second = block.row(e2);
     Pair total{};
     int s = 0, field = 0;
-    for (int k = 1; k <= t.column_count; ++k) {
-      const ColumnUse use = t.col[k].use;
-      if (use == ColumnUse::skip) continue;
-      const double v = w[field++];
-      const bool velocity = use == ColumnUse::take_velocity;
-      const Pair add01 = velocity ? f01 * v : area != 0 ? f01 * v / area : Pair{};
-      Pair sum1, sum2;
-      std::memcpy(&sum1, first + s, sizeof sum1);
-      std::memcpy(&sum2, second + s, sizeof sum2);
-      std::memcpy(before[0] + s, &sum1, sizeof sum1);
-      std::memcpy(before[1] + s, &sum2, sizeof sum2);
-      sum1 += add01;
-      sum2 += add01;
-      std::memcpy(first + s, &sum1, sizeof sum1);
-      std::memcpy(second + s, &sum2, sizeof sum2);
+    for (const Column* c = t.col + 1; c != t.col + t.column_count + 1; ++c) {
+      if (c->use == ColumnUse::skip) continue;
+      const double v = w[field++], divisor = divisors[c->use == ColumnUse::take_velocity];
+      const Pair add01 = f01 * v / divisor;
+      Slots* const at1 = reinterpret_cast<Slots*>(first + s);
+      Slots* const at2 = reinterpret_cast<Slots*>(second + s);
+      const Pair old1 = *at1, old2 = *at2, sum1 = old1 + add01, sum2 = old2 + add01;
+      *reinterpret_cast<Slots*>(before[0] + s) = old1;
+      *reinterpret_cast<Slots*>(before[1] + s) = old2;
+      *at1 = sum1;
+      *at2 = sum2;
       total += sum1 + sum2;
       if (third) {
-        const double add2 = velocity ? f2 * v : area != 0 ? f2 * v / area : 0.0;
-        before[0][s + 2] = first[s + 2];
-        before[1][s + 2] = second[s + 2];
-        first[s + 2] += add2;
-        second[s + 2] += add2;
-        total[0] += first[s + 2] + second[s + 2];
+        const double add2 = f2 * v / divisor, old1_z = first[s + 2], old2_z = second[s + 2];
+        const double sum1_z = old1_z + add2, sum2_z = old2_z + add2;
+        before[0][s + 2] = old1_z;
+        before[1][s + 2] = old2_z;
+        first[s + 2] = sum1_z;
+        second[s + 2] = sum2_z;
+        total[0] += sum1_z + sum2_z;
       }
       s += coordinates;
     }

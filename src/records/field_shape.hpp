@@ -123,7 +123,7 @@ inline void take_tested_columns(const char* p, TwelveColumns& t) noexcept {
   t.digits = digits;
   // The point's byte and those before it cleared, the lead digit moved into the point's.
   t.mantissa = ((w & ~low_bytes(lead + 2)) | (w >> (8 * lead) & 0xFF) << (8 * lead + 8)) & low_nibbles;
-  const int magnitude = static_cast<int>(10 * (exponent >> 16 & 0xF) + (exponent >> 24 & 0xF));
+  const int magnitude = static_cast<int>(((exponent >> 16 & 0x0F0F) * (10 * 256 + 1)) >> 8 & 0xFF);  // 10 d + d
   t.exponent = (exponent & 0x400) != 0 ? -magnitude : magnitude;
 }
 
