@@ -294,6 +294,7 @@ class TwelveColumnRow {
     using Bytes = unsigned char __attribute__((vector_size(16)));
     Bytes over{};
     const char* p = text + first_ - 1;
+#pragma GCC unroll 2
     for (std::size_t i = 0; i < length_; i += 16) {
       Bytes c, low, mask, range, alone;
       std::memcpy(&c, p + i, 16);
