@@ -96,9 +96,9 @@ inline std::uint32_t eight_digits_value(std::uint64_t w) noexcept {
 // with no search and no branch between the tests. False for any other field.
 struct TwelveColumns {
   bool negative;
-  int digits;             // after the point: 5 or 6
+  int digits;              // after the point: 5 or 6
   std::uint64_t mantissa;  // the digit before the point and those after it, a byte each (0-9), the last in the top byte
-  int exponent;           // as written
+  int exponent;            // as written
 };
 
 inline std::uint32_t load4(const char* p) {
@@ -328,11 +328,13 @@ class TwelveColumnRow {
   }
   // The same as compact values' codes.
   bool take_all_compact(const char* text, CompactValue* codes) const {
-    return digits_ == 5 ? all_as<5>(text, codes, twelve_columns_compact) : all_as<6>(text, codes, twelve_columns_compact);
+    return digits_ == 5 ? all_as<5>(text, codes, twelve_columns_compact)
+                        : all_as<6>(text, codes, twelve_columns_compact);
   }
   // The same as nearest doubles (twelve_columns_binary()).
   bool take_all_binary(const char* text, double* values) const {
-    return digits_ == 5 ? all_as<5>(text, values, twelve_columns_binary) : all_as<6>(text, values, twelve_columns_binary);
+    return digits_ == 5 ? all_as<5>(text, values, twelve_columns_binary)
+                        : all_as<6>(text, values, twelve_columns_binary);
   }
 
  private:
