@@ -79,6 +79,15 @@ inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
   return value;
 }
 
+// The number 8 digits spell, their values a byte each, the first in the
+// low byte: pairs, then fours, then the eight, each step one multiply
+// and shift over all lanes at once.
+inline std::uint32_t eight_digits_value(std::uint64_t w) noexcept {
+  w = (w * (10 * 256 + 1)) >> 8;
+  w = ((w & 0x00FF00FF00FF00FFull) * (100 * 65536 + 1)) >> 16;
+  return static_cast<std::uint32_t>(((w & 0x0000FFFF0000FFFFull) * (10000 * (std::uint64_t{1} << 32) + 1)) >> 32);
+}
+
 // The shapes nearly every table prints its values in, "e12.5" (" 0.56436E+07",
 // "-1.23456E-02") and "e13.6" (" 0.822321E-02"): a blank or a sign, a
 // digit, a point, five or six digits, E or D (either case), a sign and two
@@ -87,9 +96,8 @@ inline std::uint32_t digit_bytes_value(std::uint64_t w, int n) noexcept {
 // with no search and no branch between the tests. False for any other field.
 struct TwelveColumns {
   bool negative;
-  unsigned lead;           // the digit before the point
   int digits;              // after the point: 5 or 6
-  std::uint64_t fraction;  // those digits, a byte each (ASCII), the first in the low byte
+  std::uint64_t mantissa;  // the digit before the point and those after it, a byte each (0-9), the last in the top byte
   int exponent;            // as written
 };
 
@@ -103,18 +111,20 @@ inline std::uint32_t load4(const char* p) {
 // The low `bytes` bytes of a word.
 constexpr std::uint64_t low_bytes(int bytes) { return ~std::uint64_t{0} >> (64 - 8 * bytes); }
 
-// The columns from the sign column p on, their shape tested, of a field
-// with `digits` digits after the point.
+// The columns from the sign column p on, of a field with `digits` digits
+// after the point whose shape was tested. Of the signs, '-' alone has bit 2
+// set (' ' 0x20, '+' 0x2B, '-' 0x2D).
 template <int digits>
 inline void take_tested_columns(const char* p, TwelveColumns& t) noexcept {
-  const std::uint64_t head = load8(p);               // s d . d d d d d
-  const std::uint32_t tail = load4(p + 3 + digits);  // E s d d
-  t.negative = static_cast<char>(head) == '-';
-  t.lead = static_cast<unsigned>(head >> 8 & 0xFF) - '0';
+  constexpr int lead = 6 - digits;                       // the lead digit's byte in w
+  const std::uint64_t w = load8(p + digits - 5);         // [s] d . d d d d d [d]
+  const std::uint32_t exponent = load4(p + 3 + digits);  // E s d d
+  t.negative = (static_cast<unsigned char>(p[0]) >> 2 & 1) != 0;
   t.digits = digits;
-  t.fraction = digits == 5 ? head >> 24 : load8(p + 3) & low_bytes(digits);
-  const int magnitude = static_cast<int>(10 * ((tail >> 16 & 0xFF) - '0') + ((tail >> 24) - '0'));
-  t.exponent = static_cast<char>(tail >> 8) == '-' ? -magnitude : magnitude;
+  // The point's byte and those before it cleared, the lead digit moved into the point's.
+  t.mantissa = ((w & ~low_bytes(lead + 2)) | (w >> (8 * lead) & 0xFF) << (8 * lead + 8)) & low_nibbles;
+  const int magnitude = static_cast<int>(((exponent >> 16 & 0x0F0F) * (10 * 256 + 1)) >> 8 & 0xFF);  // 10 d + d
+  t.exponent = (exponent & 0x400) != 0 ? -magnitude : magnitude;
 }
 
 // Whether the sign columns hold a blank or a sign (the value's) and a sign
@@ -171,12 +181,14 @@ inline bool compact_from_parts(bool negative, std::uint32_t nibbles, int exponen
 // "0.00000E+00") and the exponent of the leading one; false for a leading
 // zero after the point ("0.01234E+01").
 inline bool twelve_columns_digits(const TwelveColumns& t, std::uint32_t& nibbles, int& exponent) noexcept {
-  const std::uint32_t fraction = digits_to_nibbles(t.fraction);  // 5 or 6 digits
-  if (t.lead != 0) {
-    nibbles = fraction << 4 | t.lead;
+  // The lead digit in bits 0-3, those after the point above it.
+  const std::uint32_t all = digits_to_nibbles(t.mantissa) >> (4 * (7 - t.digits));
+  if ((all & 0xF) != 0) {
+    nibbles = all;
     exponent = t.exponent;
     return true;
   }
+  const std::uint32_t fraction = all >> 4;
   if ((fraction & 0xF) == 0 && fraction != 0) return false;
   nibbles = fraction;
   exponent = fraction == 0 ? 0 : t.exponent - 1;
@@ -203,24 +215,19 @@ inline bool twelve_columns_compact(const TwelveColumns& t, CompactValue& code) n
 }
 
 // The columns' nearest double; false where the exponent is beyond the
-// exact powers of ten.
+// exact powers of ten. lead.ddddd[d] * 10^exponent is the whole number of
+// its digits times 10^(exponent - digits).
 inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcept {
-  // lead.ddddd[d] * 10^exponent = (lead ddddd[d]) * 10^(exponent - digits),
-  // the digits' count a constant in each branch.
-  if (t.digits == 5)
-    return scaled_exactly(t.lead * 100000 + digit_bytes_value(t.fraction, 5), t.exponent - 5, t.negative, value);
-  return scaled_exactly(t.lead * 1000000 + digit_bytes_value(t.fraction, 6), t.exponent - 6, t.negative, value);
+  return scaled_exactly(eight_digits_value(t.mantissa), t.exponent - t.digits, t.negative, value);
 }
 
 
 // The fields of a table's rows at fixed column windows, each in one of the
 // shapes above with blanks before them, tested together: a row's columns
 // are compared, 16 at a time, against what each column of the windows may
-// hold (a blank, a digit, the point, E or D), and only the two sign
-// columns of each field are left to test one by one. The shape is the one
+// hold (a blank, a digit, the point, E or D, a sign). The shape is the one
 // every field of the first row has (the 12-column one where they do not
-// agree). A row that does not pass, or a field whose signs do not, is read
-// field by field as before.
+// agree). A row that does not pass is read field by field as before.
 class TwelveColumnRow {
  public:
   static constexpr int max_fields = 24;
@@ -259,87 +266,93 @@ class TwelveColumnRow {
       if (window_last_[i] - window_first_[i] < 12 || fraction_digits(first_row + window_last_[i]) != 6) digits_ = 5;
     length_ = (last_ - first_ + 1 + 15) / 16 * 16;
     if (first_ - 1 + length_ > capacity_) return usable_ = false;
-    std::memset(fold_, 0, sizeof fold_);
-    std::memset(low_, 0, sizeof low_);
-    std::memset(range_, 0xFF, sizeof range_);  // any byte, between and after the windows
+    // Any byte, between and after the windows: nothing is masked in.
+    for (unsigned char* table : {low_, mask_, range_, alone_}) std::memset(table, 0, max_span + 16);
     for (int i = 0; i < count_; ++i) {
       sign_at_[i] = window_last_[i] - 7 - static_cast<std::size_t>(digits_);  // 0-based
       const std::size_t sign = sign_at_[i] - (first_ - 1), letter = sign + 3 + static_cast<std::size_t>(digits_);
-      for (std::size_t k = window_first_[i] - first_; k < sign; ++k) set(k, 0, ' ', 0);
-      set(sign + 1, 0, '0', 9);
-      set(sign + 2, 0, '.', 0);
-      for (std::size_t k = sign + 3; k < letter; ++k) set(k, 0, '0', 9);
-      set(letter, 0x20, 'd', 1);  // E, e, D or d, folded to lower case
-      set(letter + 2, 0, '0', 9);
-      set(letter + 3, 0, '0', 9);
+      for (std::size_t k = window_first_[i] - first_; k < sign; ++k) set(k, ' ', 0xFF, 0);
+      set(sign, '+', 0xFD, 0);  // '+' or '-' (2 above), or a blank
+      alone_[sign] = ' ';
+      set(sign + 1, '0', 0xFF, 9);
+      set(sign + 2, '.', 0xFF, 0);
+      for (std::size_t k = sign + 3; k < letter; ++k) set(k, '0', 0xFF, 9);
+      set(letter, 'D', 0xDE, 0);  // D, E, d or e: 0, 1, 0x20 or 0x21 above D
+      set(letter + 1, '+', 0xFD, 0);
+      set(letter + 2, '0', 0xFF, 9);
+      set(letter + 3, '0', 0xFF, 9);
     }
     return true;
   }
 
-  // Whether every column of a row's windows holds what it may, the sign
-  // columns aside; text is the row from column 1. False while the plan is
-  // unusable.
+  // Whether every column of a row's windows holds what it may; text is
+  // the row from column 1. False while the plan is unusable. A column
+  // passes where its byte less the lowest it may hold, masked, is at most
+  // its range, or where the byte is the one it may also hold alone.
   bool matches(const char* text) const {
     if (!usable_) return false;
     using Bytes = unsigned char __attribute__((vector_size(16)));
     Bytes over{};
     const char* p = text + first_ - 1;
+#pragma GCC unroll 2
     for (std::size_t i = 0; i < length_; i += 16) {
-      Bytes c, fold, low, range;
+      Bytes c, low, mask, range, alone;
       std::memcpy(&c, p + i, 16);
-      std::memcpy(&fold, fold_ + i, 16);
       std::memcpy(&low, low_ + i, 16);
+      std::memcpy(&mask, mask_ + i, 16);
       std::memcpy(&range, range_ + i, 16);
-      over |= reinterpret_cast<Bytes>(((c | fold) - low) > range);
+      std::memcpy(&alone, alone_ + i, 16);
+      const Bytes above_low = (c - low) & mask;
+      // How far each column passes its range (0 where it does not), but for a byte held alone.
+      const Bytes beyond = above_low - (above_low < range ? above_low : range);
+      over |= beyond & ~reinterpret_cast<Bytes>(c == alone);
     }
     std::uint64_t halves[2];
     std::memcpy(halves, &over, 16);
     return (halves[0] | halves[1]) == 0;
   }
 
-  // Field i of a row that matches, when its sign columns hold a blank or
-  // a sign and its exponent's a sign.
-  bool take(const char* text, int i, TwelveColumns& t) const {
-    return digits_ == 5 ? take_as<5>(text, i, t) : take_as<6>(text, i, t);
+  // Field i of a row that matches.
+  void take(const char* text, int i, TwelveColumns& t) const {
+    if (digits_ == 5) take_tested_columns<5>(text + sign_at_[i], t);
+    else take_tested_columns<6>(text + sign_at_[i], t);
   }
 
   // Every field of a row that matches, as short decimals, into values[0..
   // fields): the same values as take() and twelve_columns_short() field by
   // field, in one pass with no dispatch a column. False, with values to be
-  // written again, when a field's signs or leading digits need the
-  // field-by-field reading.
+  // written again, when a field's leading digits need the field-by-field
+  // reading.
   bool take_all_short(const char* text, double* values) const {
-    return digits_ == 5 ? all_short<5>(text, values) : all_short<6>(text, values);
+    return digits_ == 5 ? all_as<5>(text, values, twelve_columns_short) : all_as<6>(text, values, twelve_columns_short);
   }
   // The same as compact values' codes.
   bool take_all_compact(const char* text, CompactValue* codes) const {
-    return digits_ == 5 ? all_compact<5>(text, codes) : all_compact<6>(text, codes);
+    return digits_ == 5 ? all_as<5>(text, codes, twelve_columns_compact)
+                        : all_as<6>(text, codes, twelve_columns_compact);
+  }
+  // The same as nearest doubles (twelve_columns_binary()).
+  bool take_all_binary(const char* text, double* values) const {
+    return digits_ == 5 ? all_as<5>(text, values, twelve_columns_binary)
+                        : all_as<6>(text, values, twelve_columns_binary);
   }
 
  private:
-  template <int digits>
-  bool take_as(const char* text, int i, TwelveColumns& t) const {
-    const char* const p = text + sign_at_[i];
-    if (!are_signs(p[0], p[4 + digits])) return false;
-    take_tested_columns<digits>(p, t);
-    return true;
-  }
-  template <int digits>
-  bool all_short(const char* text, double* values) const {
-    for (int i = 0; i < count_; ++i)
-      if (TwelveColumns t; !take_as<digits>(text, i, t) || !twelve_columns_short(t, values[i])) return false;
-    return true;
-  }
-  template <int digits>
-  bool all_compact(const char* text, CompactValue* codes) const {
-    for (int i = 0; i < count_; ++i)
-      if (TwelveColumns t; !take_as<digits>(text, i, t) || !twelve_columns_compact(t, codes[i])) return false;
-    return true;
+  template <int digits, class Value, class Convert>
+  bool all_as(const char* text, Value* values, Convert convert) const {
+    bool all = true;
+    const int count = count_;  // (values may alias it)
+    for (int i = 0; i < count; ++i) {
+      TwelveColumns t;
+      take_tested_columns<digits>(text + sign_at_[i], t);
+      all &= convert(t, values[i]);
+    }
+    return all;
   }
 
-  void set(std::size_t k, unsigned char fold, unsigned char low, unsigned char range) {
-    fold_[k] = fold;
-    low_[k] = low;
+  void set(std::size_t k, unsigned char low, unsigned char mask, unsigned char range) {
+    low_[k] = alone_[k] = low;
+    mask_[k] = mask;
     range_[k] = range;
   }
 
@@ -348,7 +361,7 @@ class TwelveColumnRow {
   int count_ = 0;
   std::size_t window_first_[max_fields], window_last_[max_fields], sign_at_[max_fields];
   int digits_ = 5;  // after the point, in every field
-  unsigned char fold_[max_span + 16], low_[max_span + 16], range_[max_span + 16];
+  alignas(16) unsigned char low_[max_span + 16], mask_[max_span + 16], range_[max_span + 16], alone_[max_span + 16];
 };
 
 }  // namespace pz::field_shape

@@ -100,8 +100,11 @@ struct FixedText {
   // n-th byte, over the one before it): a record of a table is copied in a
   // few moves, where a copy of any length starts slowly.
   static void copy(char* to, const char* from, std::size_t n) {
-    if (n >= 32) {
-      for (std::size_t i = 0; i + 32 < n; i += 32) std::memcpy(to + i, from + i, 32);
+    if (n >= 64) {
+      for (std::size_t i = 0; i + 64 < n; i += 64) std::memcpy(to + i, from + i, 64);
+      std::memcpy(to + n - 64, from + n - 64, 64);
+    } else if (n >= 32) {
+      std::memcpy(to, from, 32);
       std::memcpy(to + n - 32, from + n - 32, 32);
     } else if (n >= 8) {
       for (std::size_t i = 0; i + 8 < n; i += 8) std::memcpy(to + i, from + i, 8);

@@ -4,6 +4,9 @@
 // column 1, and the letter-line layout.
 #include "extract/tables.hpp"
 
+#include <bit>
+#include <random>
+
 #include "records/failure.hpp"
 #include "records/number_reading.hpp"
 #include "support/run.hpp"
@@ -14,7 +17,8 @@ namespace {
 using test::lines;
 
 // A printout's tables read from the text given, over a mesh whose elements
-// lie at x = 1, 2, ... in the order given, each connection's area 2.
+// lie at x = 1, 2, ... in the order given (and, given a rise, at y and z of
+// 0 to 2 and 0 to 1 rises), each connection's area 2.
 struct Tables {
   test::ScratchDir dir;
   Mesh mesh;
@@ -22,9 +26,10 @@ struct Tables {
   std::vector<TableOutcome> outcomes;
 
   Tables(const std::vector<std::string>& names, const std::vector<std::pair<std::string, std::string>>& pairs,
-         const std::string& printout, TableSettings settings = {}) {
+         const std::string& printout, TableSettings settings = {}, double rise = 0) {
     std::vector<std::string> elements, connections;
-    for (std::size_t i = 0; i < names.size(); ++i) elements.push_back(test::element(names[i], double(i + 1), 0));
+    for (std::size_t i = 0; i < names.size(); ++i)
+      elements.push_back(test::element(names[i], double(i + 1), rise * double(i % 3), rise * double(i % 2)));
     for (const auto& [a, b] : pairs) connections.push_back(test::connection(a, b, 2));
     dir.write("MESH", test::mesh_file(elements, connections));
     dir.write("p.out", printout);
@@ -36,7 +41,7 @@ struct Tables {
     }
     data = PrintoutData(mesh.elements.located);
     data.number = 1;
-    data.start(Projection::xy, true);
+    data.start(settings.projection, true);
     LineReader in;
     in.open((dir.path() / "p.out").string(), Source{unit::printout, "p.out"}, Routine::main_program);
     ScanLine line;
@@ -129,6 +134,44 @@ TEST(LetterLines, OnlyTheirLayoutEndsTablesAtThemAndReadsElem1Twice) {
   ASSERT_EQ(layout.outcomes.size(), 2u);
   EXPECT_EQ(layout.outcomes[1], TableOutcome::read);
   EXPECT_EQ(layout.slot(1, 2), 2.0);  // x of the vector from A1  1 towards A1  2
+}
+
+// Connection rows of the shape (" -0.250000E+01") are added with no test
+// of the sums: they give the sums that the same decimals out of the shape
+// ("  -2.5000000") give, bit for bit, flows over the area and velocities
+// alone, in the plane and in space, and past a column the list leaves out.
+TEST(ConnectionSums, RowsOfTheShapeAddAsTheSameValuesOutOfIt) {
+  const std::vector<std::string> names = {"A1  1", "A1  2", "A1  3", "A1  4"};
+  const std::vector<std::pair<std::string, std::string>> pairs = {
+      {"A1  1", "A1  2"}, {"A1  1", "A1  4"}, {"A1  2", "A1  3"}, {"A1  3", "A1  4"}};
+  std::mt19937_64 rng(17);
+  std::string shaped, plain;
+  for (int n = 0; n < 400; ++n) {
+    shaped += " " + pairs[n % 4].first + " " + pairs[n % 4].second + "     1";
+    plain += " " + pairs[n % 4].first + " " + pairs[n % 4].second + "     1";
+    for (int k = 0; k < 3; ++k) {
+      const std::string digits = std::to_string(rng() % 9'000'000 + 1'000'000), sign = rng() % 2 ? "-" : " ";
+      const std::size_t exponent = rng() % 6;
+      shaped += " " + sign + digits[0] + "." + digits.substr(1) + "E+0" + std::to_string(exponent);
+      const std::string decimal = sign + digits.substr(0, exponent + 1) + "." + digits.substr(exponent + 1);
+      plain += std::string(14 - decimal.size(), ' ') + decimal;
+    }
+    shaped += "\n";
+    plain += "\n";
+  }
+  const std::string heading = " ELEM1 ELEM2 INDEX          FLOH      VEL(GAS)          FLOF\n";
+  const WantedList list("floh vel(gas)");
+  for (const Projection projection : {Projection::xy, Projection::xyz})
+    for (const WantedList* wanted : {static_cast<const WantedList*>(nullptr), &list}) {
+      const TableSettings settings{.projection = projection, .wanted = wanted};
+      const Tables fast(names, pairs, heading + shaped + at_signs + "\n", settings, 0.7);
+      const Tables slow(names, pairs, heading + plain + at_signs + "\n", settings, 0.7);
+      ASSERT_EQ(fast.data.slot_count, (wanted ? 2 : 3) * (projection == Projection::xy ? 2 : 3));
+      for (int e = 1; e <= 4; ++e)
+        for (int j = 1; j <= fast.data.slot_count; ++j)
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast.slot(e, j)), std::bit_cast<std::uint64_t>(slow.slot(e, j)))
+              << e << " " << j;
+    }
 }
 
 }  // namespace

@@ -339,18 +339,19 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
     for (const auto& [first, last] : windows) row_shape->add(first, last);
     ASSERT_TRUE(row_shape->finish(planned_here ? text.data() : other.data()));
     const bool matches = row_shape->matches(text.data());
-    bool each_has_shape = true, all_taken = matches, all_short = matches, all_compact = matches;
-    double shorts[TwelveColumnRow::max_fields];
+    bool each_has_shape = true, all_taken = matches, all_short = matches, all_compact = matches, all_binary = matches;
+    double shorts[TwelveColumnRow::max_fields], binaries[TwelveColumnRow::max_fields];
     CompactValue codes[TwelveColumnRow::max_fields];
     for (int i = 0; i < fields; ++i) {
       const std::string_view field(text.data() + windows[i].first - 1, windows[i].second - windows[i].first + 1);
       field_shape::TwelveColumns alone, together;
       const bool shaped = field_shape::take_twelve_columns(field, alone);
       each_has_shape = each_has_shape && shaped;
-      if (!matches || !row_shape->take(text.data(), i, together)) {
+      if (!matches) {
         all_taken = all_short = all_compact = false;
         continue;
       }
+      row_shape->take(text.data(), i, together);
       ASSERT_TRUE(shaped) << text;
       double short_value, binary_value, as_written, nearest_value;
       const bool is_short = twelve_columns_short(together, short_value);
@@ -366,13 +367,21 @@ TEST(ShortDecimals, RowOfFieldsAsEachFieldAlone) {
       }
       all_short = all_short && is_short;
       all_compact = all_compact && is_short && is_compact;
-      ASSERT_TRUE(!twelve_columns_binary(together, binary_value) || bits(binary_value) == bits(nearest_value)) << field;
+      const bool is_binary = twelve_columns_binary(together, binary_value);
+      ASSERT_TRUE(!is_binary || bits(binary_value) == bits(nearest_value)) << field;
+      if (is_binary) binaries[i] = binary_value;
+      all_binary = all_binary && is_binary;
     }
     ASSERT_TRUE(!planned_here || shapes == 0 || all_taken == each_has_shape) << text;
-    // The whole row at once: taken exactly when every field is a short decimal (a compact value).
+    // The whole row at once: taken exactly when every field is a short decimal (a compact value, a
+    // double the exact powers of ten scale), with the same values.
     if (double together[TwelveColumnRow::max_fields]; matches) {
       ASSERT_EQ(row_shape->take_all_short(text.data(), together), all_short) << text;
       for (int i = 0; all_short && i < fields; ++i) ASSERT_EQ(bits(together[i]), bits(shorts[i])) << text;
+    }
+    if (double together[TwelveColumnRow::max_fields]; matches) {
+      ASSERT_EQ(row_shape->take_all_binary(text.data(), together), all_binary) << text;
+      for (int i = 0; all_binary && i < fields; ++i) ASSERT_EQ(bits(together[i]), bits(binaries[i])) << text;
     }
     if (CompactValue together[TwelveColumnRow::max_fields]; matches) {
       ASSERT_EQ(row_shape->take_all_compact(text.data(), together), all_compact) << text;
