@@ -1,8 +1,5 @@
-// What reading -fe files back (tests/vtk) cannot single out: the names of
-// variables that would clash or that readers would split or take for a
-// coordinate, and the layout of a file whose values the example does not
-// have (not-a-number, three-digit exponents, compact values) with an
-// ordered zone after a zone of cells.
+// What reading -fe files back cannot single out: clashing or split names, not-a-number, three-digit
+// exponents, compact values, an ordered zone after a zone of cells.
 #include <gtest/gtest.h>
 
 #include <cmath>

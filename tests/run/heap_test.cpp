@@ -15,8 +15,7 @@
 namespace pz {
 namespace {
 
-// The flags of the mapping that holds address a, as /proc/self/smaps lists
-// them ("rd wr mr mw me ac hg"; "hg": huge pages asked for, "nh": refused).
+// The flags of the mapping that holds address a, as /proc/self/smaps lists them.
 std::string mapping_flags(const void* a) {
   const std::string smaps = test::slurp("/proc/self/smaps");
   const auto at = reinterpret_cast<std::uintptr_t>(a);
@@ -33,9 +32,7 @@ std::string mapping_flags(const void* a) {
   return flags;
 }
 
-// After prepare_heap, a block far above malloc's usual threshold for a
-// mapping of its own comes from the heap (below its end), and lies on
-// memory asked for as 2 MiB pages where the trial found them to pay.
+// After prepare_heap a large block comes from the heap, on 2 MiB pages where the trial found them to pay.
 TEST(Heap, LargeBlocksComeFromTheOneHeap) {
   const HeapPages pages = prepare_heap();
   if (pages == HeapPages::as_given) GTEST_SKIP() << "malloc is not the C library's here";
