@@ -39,18 +39,16 @@ pz::Boxes find(const Mesh& m, int most_neighbours = pz::most_box_neighbours) {
 // An nx x ny x nz block, x fastest, joined along x, y and z; the element numbers by (i, j, k).
 std::vector<int> block(Mesh& m, const std::vector<double>& xs, const std::vector<double>& ys,
                        const std::vector<double>& zs) {
-  const int nx = static_cast<int>(xs.size()), ny = static_cast<int>(ys.size()), nz = static_cast<int>(zs.size());
-  std::vector<int> id(static_cast<std::size_t>(nx * ny * nz));
-  const auto at = [&](int i, int j, int k) -> int& { return id[static_cast<std::size_t>((k * ny + j) * nx + i)]; };
-  for (int k = 0; k < nz; ++k)
-    for (int j = 0; j < ny; ++j)
-      for (int i = 0; i < nx; ++i) at(i, j, k) = m.add({xs[i], ys[j], zs[k]});
-  for (int k = 0; k < nz; ++k)
+  const int nx = static_cast<int>(xs.size()), ny = static_cast<int>(ys.size());
+  std::vector<int> id;
+  for (std::size_t k = 0; k < zs.size(); ++k)
     for (int j = 0; j < ny; ++j)
       for (int i = 0; i < nx; ++i) {
-        if (i + 1 < nx) m.conns.emplace_back(at(i, j, k), at(i + 1, j, k));
-        if (j + 1 < ny) m.conns.emplace_back(at(i, j, k), at(i, j + 1, k));
-        if (k + 1 < nz) m.conns.emplace_back(at(i, j, k), at(i, j, k + 1));
+        const int e = m.add({xs[i], ys[j], zs[k]});
+        id.push_back(e);
+        if (i > 0) m.conns.emplace_back(e - 1, e);
+        if (j > 0) m.conns.emplace_back(e - nx, e);
+        if (k > 0) m.conns.emplace_back(e - nx * ny, e);
       }
   return id;
 }
