@@ -1,5 +1,4 @@
-// The first words of a line: inspect's lower-case copy and positions, and
-// the time of a printout, read from the first word of its values line.
+// The first words of a line: inspect's lower-case copy and positions, and a printout's time.
 #include <gtest/gtest.h>
 
 #include "extract/inspect.hpp"
@@ -34,9 +33,7 @@ TEST(PrintoutTime, FirstWordOfTheValuesLineOrThePrintoutNumber) {
   for (const auto& [line, number, time] : cases) EXPECT_EQ(printout_time(line, number), time) << line;
 }
 
-// A header line: "total time" in any case where the text begins, after
-// column 1, within the line given: a short line (a blank one, a view into a
-// file's block) is never read past its end.
+// A header line: "total time" in any case after column 1, never read past the line's end.
 TEST(HeaderLine, TheMarkerAfterColumnOneWithinTheLine) {
   const std::string text = "\nTOTAL TIME in column 1 of the next line";
   EXPECT_FALSE(is_header_line(std::string_view(text.data(), 0)));  // the blank line before it
@@ -45,8 +42,7 @@ TEST(HeaderLine, TheMarkerAfterColumnOneWithinTheLine) {
   EXPECT_FALSE(is_header_line(" total tim"));
 }
 
-// An OUTPUT AFTER line gives its step count and the number before
-// "seconds"; an empty record, one cut short or a marker in column 1 is none.
+// An OUTPUT AFTER line gives its step count and time; an empty, cut or column-1 record is none.
 TEST(HeaderLine, OutputAfterLines) {
   const auto read = read_output_after(" OUTPUT AFTER  27 TIME STEPS    0.1000000000000000E+16 SECONDS");
   ASSERT_TRUE(read);

@@ -1,7 +1,4 @@
-// Table reading where real printouts put names and values, beyond the
-// golden cases of tests/run: where the heading's names stand and where the
-// first row's values decide, what a moved name must meet, headings from
-// column 1, and the letter-line layout.
+// Table reading where real printouts put names and values, beyond the golden cases of tests/run.
 #include "extract/tables.hpp"
 
 #include <bit>
@@ -16,9 +13,8 @@ namespace {
 
 using test::lines;
 
-// A printout's tables read from the text given, over a mesh whose elements
-// lie at x = 1, 2, ... in the order given (and, given a rise, at y and z of
-// 0 to 2 and 0 to 1 rises), each connection's area 2.
+// A printout's tables over a mesh of elements at x = 1, 2, ... (and, given a rise, at y and z of 0 to 2
+// and 0 to 1 rises), each connection's area 2.
 struct Tables {
   test::ScratchDir dir;
   Mesh mesh;
@@ -71,16 +67,14 @@ struct Tables {
 const std::string at_signs = " @@@@@@@@@@@@@@@@@@@@";
 
 TEST(ColumnsFromValues, EachValueIsAColumnNamedByTheTextOverIt) {
-  // The first row without its last value: the heading's names stand, as
-  // they read the row.
+  // The first row without its last value: the heading's names stand.
   const Tables trailing({"A1  1"}, {},
                         lines({" ELEM.  INDEX          P           T          SG          SW",
                                " A1  1     1 0.10000E+01 0.20000E+01 0.30000E+01", at_signs}));
   EXPECT_EQ(trailing.names(), (std::vector<std::string>{"P", "T", "SG", "SW"}));
   EXPECT_EQ(trailing.slot(1, 3), 3.0);
 
-  // More words than a heading may name columns, two blanks inside each
-  // name: the row's values decide.
+  // More words than a heading may name: the row's values decide.
   std::string heading = " ELEM.  INDEX", row = " A1  1     1";
   for (int k = 1; k <= 11; ++k) {
     heading += "     Val  x" + std::to_string(k % 10);
@@ -93,8 +87,7 @@ TEST(ColumnsFromValues, EachValueIsAColumnNamedByTheTextOverIt) {
 }
 
 TEST(NamesMoved, EachNameIsSoughtUpToTwoColumnsEitherWay) {
-  // The first name one column left, the second one right; then a row the
-  // search could read only as a pair the mesh does not join.
+  // Names moved left and right; then a row readable only as a pair the mesh does not join.
   const std::vector<std::string> names = {"A11 1", "A11 2", "B   1", "B   2"};
   const Tables t(names, {{"A11 1", "A11 2"}},
                  lines({"       ELEM1  ELEM2    INDEX   FLOH", "      B   1     B   2        1  1.0E+00",

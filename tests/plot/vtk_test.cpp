@@ -1,6 +1,4 @@
-// The pieces of the VTK output that reading the files back (tests/vtk) cannot
-// single out: base64 across block boundaries, XML text, array names (block
-// names and cells of repeated corners are read back there).
+// What reading the VTK files back cannot single out: base64 across blocks, XML text, array names.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -26,8 +24,7 @@ TEST(Base64, KnownVectorsAndStreamedPieces) {
       {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
       {{"\xff\xfe\0>?", 5}, "//4APj8="}};
   for (const auto& [data, text] : known) EXPECT_EQ(encode(data), text);
-  // Lengths around the writer's block, put in pieces of uneven sizes, give
-  // the encoding of the whole; finish() lets the writer start again.
+  // Lengths around the writer's block, in uneven pieces, encode as the whole; finish() starts again.
   constexpr std::size_t block = Base64Writer::block;
   for (std::size_t n : {std::size_t{0}, std::size_t{1}, block - 1, block, block + 1, 3 * block + 2}) {
     std::string data(n, '\0');
@@ -43,8 +40,7 @@ TEST(Base64, KnownVectorsAndStreamedPieces) {
 }
 
 TEST(XmlText, EscapesAndReplacesWhatXmlCannotHold) {
-  // UTF-8 stays, up to U+10FFFF; a Latin-1 byte, an overlong form, a
-  // surrogate, a cut sequence and a code point beyond U+10FFFF do not.
+  // UTF-8 stays up to U+10FFFF; Latin-1, overlong forms, surrogates and cut sequences do not.
   const std::pair<std::string, const char*> cases[] = {
       {"Zone T=\"a<b>\" & 'c'", "Zone T=&quot;a&lt;b&gt;&quot; &amp; &apos;c&apos;"}, {"a\tb", "a&#9;b"},
       {{"a\0b\x1f\x7f", 5}, "a?b??"},

@@ -1,6 +1,4 @@
-// The zone format's numbers past the fixed sizes: counts and point numbers
-// in fixed and widened fields, and point records longer than a file's
-// buffer in the zone format and its finite-element form.
+// The zone format past the fixed sizes: counts and point numbers widened, records longer than a buffer.
 #include <gtest/gtest.h>
 
 #include "plot/fe/fe_format.hpp"

@@ -1,7 +1,4 @@
-// Whole runs: the console dialogue, the usage help and version, the output,
-// mesh and zone-file paths and the -fe and -vtk option words, file names of any
-// length, and the progress line on a terminal.
-// What the VTK files hold is read back with real readers by tests/vtk.
+// Whole runs: the console dialogue, help and version, paths and option words, long names, progress line.
 #include <pty.h>
 
 #include "driver/progress.hpp"
@@ -15,9 +12,7 @@ const std::string folder(200, 'D'), long_name = folder + "/" + std::string(200, 
                   lower_plot = folder + "/" + std::string(200, 'n') + ".out.1";
 
 TEST(Dialogue, AsksForTheNameThenTheOptionFromColumnOne) {
-  // The answer replaces a projection option of the command line; the plot
-  // file's name is lower-cased but not its directory; blanks after the name
-  // do not count. ELEMENT heads a table.
+  // The answer replaces a projection option; the plot file's name is lower-cased, not its directory.
   const std::string printout = lines({" TOTAL TIME", " 1.0", " ELEMENT INDEX  T", " A2  2    1  -20.25", terminator});
   const std::string prompts = "Input file name:  \nMESH is: \n1)  YZ \n2) X Z \n3) XY  \n4) XYZ \nEnter option:  \n"
                               " Found printout(1): .0                \n";
@@ -91,8 +86,7 @@ TEST(Progress, OnATerminalOnlyRedrawnInPlaceAndErased) {
   EXPECT_EQ(Progress::text(1'234'000'000, 4'300'000'000, 15, 3), "printzone: 1.2 GB of 4.3 GB (28%), 15 printouts, "
                                                                    "411 MB/s, 7 s left");
   EXPECT_EQ(Progress::text(812'000, 60'000'000, 1, 0), "printzone: 812 kB of 60 MB (1%), 1 printout");
-  // 60 MB in two printouts: the catalogue lines go to a pipe, the progress
-  // line to a terminal, then nothing is left on it. With -q neither.
+  // The progress line goes to a terminal and is erased; with -q neither it nor the catalogue.
   ScratchDir dir;
   dir.write("MESH", square_mesh());
   dir.write("p.out", one_table + repeated(std::string(99, '.') + "\n", 600'000) + one_table);

@@ -1,16 +1,6 @@
-// Whole runs against expected files, and converted by one thread against
-// several. Each folder under tests/run/golden is one case:
-//   args     the command line, its arguments separated by blanks
-//   inputs   (optional) files of the project copied in first, one path a line
-//   in/      the case's own input files
-//   out/     what the run must give, byte for byte: "stdout" and "stderr"
-//            (empty when absent), "status" (0 when absent) and every file
-//            the run leaves besides its inputs ("[...]" in one stands for
-//            any text between its start and end)
-// Each case runs with its printouts converted one after another (-j 1) and
-// several at once (-j 3): both must give the same. Among them: sums past the
-// largest number, headings past column 240, a connection listed twice,
-// element values beyond the four bytes a short decimal is kept in.
+// Whole runs against the folders of tests/run/golden, at -j 1 and -j 3: args (the command line), inputs
+// (project files copied in), in/ (inputs), out/ (stdout, stderr, status and every file left, byte for byte;
+// "[...]" stands for any text between a start and an end); and -j 1 against -j N on harder scans.
 
 #include <iterator>
 #include <thread>
@@ -75,9 +65,7 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
     same_whatever_threads({.args = {"-fe", "-vtk", "-z", "zones", "-xy", "p.out"}, .printout = numbers,
                               .files = {{"zones", cell_line + "Zone T=\"two\"\n" + cell_line}}});
   }
-  // An element named "total" makes a row that reads as a header line part
-  // of its table: printout 2 runs on past it, and the printouts after it
-  // are numbered from there.
+  // An element named "total" gives a row that reads as a header line.
   const std::string total = mesh_file({element("A1  1", 0, 0), element("total", 1, 0)}, {});
   std::string file;
   for (int n = 1; n <= 12; ++n)
@@ -93,13 +81,7 @@ TEST(Threads, FailuresStopsAndLongPrintoutsEndTheRunAsOneThreadDoes) {
   same_whatever_threads({.args = {"-partial", "-xy", "p.out"}, .printout = many + " ELEM.  INDEX  P\n A1  1     1"});
 }
 
-// The scan takes a printout to follow the last as far after it as the last
-// follows the one before, on as many lines, and the file to end where the
-// next would begin past its end. Where that is wrong, the run is still the
-// run of one thread: a printout on more lines than the one before, in as
-// many bytes, has the next fail on its true line; printouts shorter than
-// those before are all converted; a row that reads as a header line, just
-// where the next printout would begin, is no printout.
+// Printouts guessed from the spacing of those before are checked where each truly ends.
 TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds) {
   const std::string bad_number = " A1  1     1  2.5x";
   const auto with_filler = [](int n, const std::vector<std::string_view>& filler, const std::string& row) {
@@ -111,10 +93,6 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
   // 4 bytes on one line, then on two.
   same_whatever_threads({.printout = with_filler(1, {"   "}, row) + with_filler(2, {" ", " "}, row) +
                                         with_filler(3, {"   "}, bad_number) + printout(4, row)});
-  // Printout 2 two bytes and two lines longer than printout 1; printout 3
-  // as long as printout 2, found near the guess on a line the guess misses
-  // by one; printout 4 alike, failing; or printout 3 with a warning (its
-  // table ended by the next header line).
   const std::vector<std::string_view> two_more = {long_filler, "ab", "cd", "efgh"};
   const std::string longer = with_filler(3, two_more, row),
                     unended = lines({" TOTAL TIME", " 3.0", long_filler, "ab", "cd", "efgh", " ELEM.  INDEX  P", row});
@@ -139,13 +117,7 @@ TEST(Threads, PrintoutsGuessedFromTheSpacingOfThoseBeforeAreCheckedWhereEachEnds
       {.args = {"-xyz", "p.out"}, .printout = first + second + padded + fake + printout(5, row), .mesh = total});
 }
 
-// With one printout of about 5 MB found and 4 MB of it read, the scan takes
-// the next to begin where the rest of the file would have its second
-// printout, were the printouts alike; line numbers counted from its bytes
-// are off (long lines, then short ones). Wrong guesses still give the run
-// of one thread: the second warns on a line (converted again from its true
-// line); the first has more short lines (no header line at the guess) or
-// more long ones; the fourth stands where the guess looks.
+// A second printout guessed from the size of the first is checked where the first ends.
 TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
   const auto big = [](int n, int long_lines, int short_lines, bool terminated = true) {
     const std::string number = std::to_string(n);
@@ -164,8 +136,7 @@ TEST(Threads, ASecondPrintoutGuessedFromTheFirstIsCheckedWhereTheFirstEnds) {
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // which need more address space than the limit leaves
-// A system that grants no thread (here, no room for a thread's stack of
-// 512 MiB under 256 MiB of address space) gets the run of one thread.
+// No thread to be had (no room for a thread's stack) gives the run of one thread.
 TEST(Threads, NoThreadToBeHadGivesTheRunOfOneThread) {
   std::string file;
   for (int n = 1; n <= 5; ++n) file += printout(n, " A1  1     1  " + std::to_string(n) + ".5");
@@ -178,8 +149,7 @@ TEST(Threads, NoThreadToBeHadGivesTheRunOfOneThread) {
 #endif
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // whose allocators keep freed memory
-// Peak memory never grows with the count of printouts: 40 of a plot of a
-// megabyte each peak where 8 do.
+// Peak memory does not grow with the count of printouts.
 TEST(Memory, PeakDoesNotGrowWithThePrintouts) {
   std::vector<std::string> els;
   std::string table = " ELEM.  INDEX";
@@ -196,8 +166,7 @@ TEST(Memory, PeakDoesNotGrowWithThePrintouts) {
   for (const char* threads : {"1", "2"}) {
     long peaks[2];
     for (const int i : {0, 1}) {
-      // (written a printout at a time: the child's peak counts the memory of
-      // this process, which it begins as a copy of)
+      // (written a printout at a time: the child's peak counts this process's memory)
       ScratchDir dir;
       prepare({.printout = std::nullopt, .mesh = mesh_file(els, {})}, dir);
       std::ofstream file(dir.path() / "p.out", std::ios::binary);
@@ -211,9 +180,7 @@ TEST(Memory, PeakDoesNotGrowWithThePrintouts) {
 }
 #endif
 
-// A printout file cut short while printouts are converted on threads (a
-// simulator writing it anew) is a read failure that says so; no temporary
-// is left.
+// A printout file cut short while threads read it is a read failure that says so.
 TEST(Threads, APrintoutFileCutShortWhileReadEndsTheRunClearly) {
   ScratchDir dir;
   dir.write("MESH", square_mesh());

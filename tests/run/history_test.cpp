@@ -1,5 +1,4 @@
-// Whole runs with -history: the rows and their order, the same bytes
-// whatever -j, the list's names, a printout of other columns and quotes.
+// Whole runs with -history: rows and order, bytes whatever -j, names, other columns, quotes.
 #include "support/run.hpp"
 
 namespace pz::test {
@@ -19,9 +18,7 @@ std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
   return rows;
 }
 
-// Each listed element once a printout, in the list's order, named as
-// listed; the history alone, the same bytes whatever -j. (Its values are
-// read back against the -vtk grids, to the bit, by tests/vtk.)
+// Each listed element once a printout, in the list's order; the same bytes whatever -j.
 TEST(History, RowsInTheListsOrderTheSameWhateverTheThreads) {
   ScratchDir dir;
   dir.write("MESH", slurp(examples / "MESH"));
@@ -46,8 +43,7 @@ TEST(History, RowsInTheListsOrderTheSameWhateverTheThreads) {
 }
 
 TEST(History, ListNamesOtherColumnsAndQuotes) {
-  // A column name with a double quote and a comma, and a second printout
-  // whose column differs: its rows are left out.
+  // A name with a quote and a comma; a printout whose columns differ has no rows.
   const std::string quoted =
       lines({" TOTAL TIME", " 1.0", " ELEM.  INDEX  A\"B,C  Q", " A1  1     1  2.5  1.25E-3", terminator}) +
       lines({" TOTAL TIME", " 2.5E1", " ELEM.  INDEX  P", " A1  1     1  3.5", terminator});

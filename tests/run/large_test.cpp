@@ -1,15 +1,11 @@
-// Models past the fixed capacities: every stop and left-out table of the
-// fixed sizes, met here at sizes lowered for the test, and the same inputs
-// under -large, which must convert them as a run of the usual sizes does;
-// and one whole run of the program past 100 000 elements.
+// Past the fixed capacities (lowered for the test): each stop or left-out table, and -large converting as usual sizes do.
 #include "driver/driver.hpp"
 #include "support/run.hpp"
 
 namespace pz::test {
 namespace {
 
-// An nx x ny grid at integer points, row by row, joined to its right and
-// upper neighbours: (nx-1)(ny-1) cells in the XY plane.
+// An nx x ny grid joined to right and upper neighbours: (nx-1)(ny-1) cells.
 std::string grid_mesh(int nx, int ny) {
   std::vector<std::string> elements, connections;
   for (int j = 0, a = 0; j < ny; ++j)
@@ -21,8 +17,7 @@ std::string grid_mesh(int nx, int ny) {
   return mesh_file(elements, connections);
 }
 
-// An element table over the first `rows` elements of grid_mesh, with the
-// columns named.
+// An element table over the first `rows` elements of grid_mesh.
 std::string element_table(const std::vector<std::string>& names, int rows = 2) {
   std::string heading = " ELEM.  INDEX";
   for (const std::string& n : names) heading += "  " + n;
@@ -46,9 +41,7 @@ struct HereResult {
   std::vector<std::pair<std::string, std::string>> files;  // the plot files
 };
 
-// Runs the program in this process on the inputs in a fresh directory
-// (the mesh by -m, every name with its full path), without -large the
-// tables of the fixed capacities given. Messages name the directory "DIR".
+// Runs main_program in this process with the fixed capacities given; the directory reads "DIR".
 HereResult run_here(const Inputs& inputs, const Capacities& fixed) {
   ScratchDir dir;
   prepare(inputs, dir);
@@ -71,8 +64,7 @@ HereResult run_here(const Inputs& inputs, const Capacities& fixed) {
 }
 
 TEST(Large, WhatPassesTheFixedCapacitiesConvertsAsAtTheUsualSizes) {
-  // Room for 9 elements, 11 connections, 2 cells, 4 value slots, 40
-  // characters of header and 3 columns a heading.
+  // Room for 9 elements, 11 connections, 2 cells, 4 value slots, 40 header characters, 3 columns.
   Capacities small;
   small.mesh = {10, 12, 256};
   small.cells = 2;
@@ -136,8 +128,7 @@ TEST(Large, AMeshPastTheElementCapacityWidensTheZoneFieldsOnlyWithLarge) {
   EXPECT_TRUE(plot.starts_with("Variables = X Y\nZone F=FEPOINT I= 102400 J= 101761\n"
                                "  0.000000E+00  0.000000E+00\n  1.000000E+00  0.000000E+00\n"))
       << plot.substr(0, 200);
-  // A point number of six digits stands after a blank; the cell whose
-  // corners cross 100 000 shows both forms.
+  // A six-digit point number stands after a blank.
   for (const std::string cell : {"\n     1     2   322   321\n", "\n 99679 99680 100000 99999\n"})
     EXPECT_NE(plot.find(cell), std::string::npos) << cell;
   EXPECT_NE(plot.find("\n  3.190000E+02  3.190000E+02\n     1     2   322   321\n"), std::string::npos);

@@ -1,13 +1,6 @@
-// The golden cases of real printout layouts, read against their printouts
-// by a split of this test's own, so that their plot files are checked and
-// not only pinned. A table row is the blank-separated words of its line:
-// its values are the trailing words that hold a "." and read whole as
-// numbers, the word before them its index, and the words before that its
-// element names, matched word by word against the mesh's names. An element
-// table's value stands at its element's point; a connection table's value
-// adds, at both ends' points, half of it along x over the connection's
-// area (the meshes lay every connection along x, its first end one further
-// on), or half of it in a velocity column.
+// The real-layout golden plots read against their printouts by a split of this test's own: a row's values
+// are its trailing numbers, its index the word before, its names the words before that; a connection's
+// value adds half of it along x at both ends (over the area, but for velocities).
 
 #include <cmath>
 #include <set>

@@ -1,5 +1,4 @@
-// Helpers of the tests: scratch directories, runs of printzone in one,
-// hand-made inputs, and whole runs as table rows: inputs, command line, result.
+// Helpers of the tests: scratch directories, runs of printzone, hand-made inputs, whole runs as table rows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,8 +32,7 @@ inline std::string slurp(const fs::path& p) {
   return s.str();
 }
 
-// A fresh directory under the system's temporary directory, removed with
-// everything in it when the object goes.
+// A fresh temporary directory, removed with everything in it.
 class ScratchDir {
  public:
   ScratchDir() {
@@ -52,8 +50,7 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 
   const fs::path& path() const { return path_; }
-  // Makes missing folders; the file may be read by all whatever the umask,
-  // for the runs as another user.
+  // Makes missing folders; the file is readable by all (for runs as another user).
   void write(const std::string& name, std::string_view content) const {
     fs::create_directories((path_ / name).parent_path());
     if (!std::ofstream(path_ / name, std::ios::binary).write(content.data(), std::ssize(content)))
@@ -81,9 +78,7 @@ struct RunResult {
   long peak_kib = 0;  // the child's peak resident memory
 };
 
-// Runs printzone with args in dir, input on standard input. in_child runs in
-// the child just before the program starts (limits, redirections,
-// privileges); a child that cannot start ends with status 127.
+// Runs printzone in dir; in_child runs in the child before exec (status 127 when it cannot start).
 inline RunResult run_printzone(const fs::path& dir, const std::vector<std::string>& args, std::string_view input = {},
                                const std::function<void()>& in_child = {}) {
   std::FILE* streams[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
@@ -155,8 +150,7 @@ inline std::string repeated(const std::string& text, int n) {
   return s;
 }
 
-// The unit square A1  1 (0,0), A1  2 (1,0), A2  1 (0,1), A2  2 (1,1) at z = 5,
-// one cell (1, 2, 4, 3); or unplaced, every coordinate zero, the places in square_locat.
+// The unit square at z = 5, one cell (1, 2, 4, 3); unplaced, its places are in square_locat.
 inline std::string square_mesh(bool placed = true) {
   const double s = placed ? 1 : 0, z = placed ? 5 : 0;
   return mesh_file({element("A1  1", 0, 0, z), element("A1  2", s, 0, z), element("A2  1", 0, s, z),
@@ -195,8 +189,7 @@ struct Case {
   Inputs run;
   int status;
   std::string err;  // all of standard error when empty or ending a line, else its first line
-  // The files the run leaves (and "stdout") with what they hold; "[...]"
-  // stands for any text between a start and an end.
+  // The files the run leaves (and "stdout"); "[...]" stands for any text between a start and an end.
   std::vector<std::pair<std::string, std::string>> left = {};
 };
 
@@ -224,8 +217,7 @@ inline RunResult run_in(const Inputs& run, const ScratchDir& dir) {
   return r;
 }
 
-// Runs k in a fresh directory: afterwards it holds the files before and
-// those of k.left. A child ending with 126 (no privileges dropped) is not checked.
+// Runs k in a fresh directory, which then holds its inputs and k.left alone (status 126: not checked).
 inline RunResult check(const Case& k) {
   ScratchDir dir;
   prepare(k.run, dir);
@@ -265,8 +257,7 @@ struct Left {
   bool operator==(const Left&) const = default;
 };
 
-// Runs with -j threads in a fresh directory; no file may hold blocks beyond
-// its end (a plot file asks for its blocks for its bytes alone).
+// Runs with -j threads in a fresh directory; no file may hold blocks beyond its end.
 inline Left left_by(Inputs run, int threads) {
   run.args.insert(run.args.begin(), {"-j", std::to_string(threads)});
   ScratchDir dir;

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Reads the -vtk output of runs over the bundled example with VTK's XML
-readers and meshio, against the zone-format plot files of the same runs;
-the -fe output of the same runs, written beside it, with VTK's and
-meshio's readers of that form, against the -vtk output; and the history
-(-history) with Python's csv module, against the -vtk output.
+"""Runs over the bundled example: the -vtk output read by VTK and meshio against the zone-format plot
+files, the -fe output by their readers of that form, and the -history file by Python's csv module.
 
     /usr/bin/python3 check_readers.py PRINTZONE EXAMPLES_DIR
 """
@@ -28,15 +25,13 @@ def edit(change):
 
 
 cut = edit(lambda t: "".join(t.splitlines(True)[:121]))  # ends inside printout 3's first table
-# An element without a position read first: the last located one takes its
-# place in the tables, and element 1 of the plot is the mesh's 13th.
+# An element without a position read first: the plot's element 1 is the mesh's 13th.
 UNLOCATED = "B1  1" + " " * 45 + "-0.999E+03-0.999E+03 0.000E+00\n"
 unlocated_first = lambda d: Path(d, "MESH").write_text(Path(d, "MESH").read_text().replace("ELEME\n", "ELEME\n" + UNLOCATED))
 
 
 def names_and_tiny_value(d):
-    # Whole names, repeats, a name VTK's zone-format reader takes for a
-    # coordinate (K(L)), a value of three exponent digits, and a printout without tables.
+    # Whole and repeated names, K(L) (a coordinate to VTK's reader), -104 exponents, a printout without tables.
     edit(lambda t: t.replace(" SG ", " P  ").replace("SL         X(WAT1)", "XAIR(G)    XAIR(L)")
          .replace("PER.MOD.", "Perm Mod").replace(" T   ", " K(L)").replace("0.10100E+06", "0.10100-104", 1)
          + " TOTAL TIME     KCYC\n -0.25E-02     90\n")(d)
@@ -61,8 +56,7 @@ RUNS = [  # what, printout file, options, change to the example, times, exit sta
      lambda d: os.mkdir(Path(d, "example.out.2_2.vtu")), TIMES[:1], (0, 30)),
 ]
 
-# The arrays of printout 1 of a run: element-table columns by their whole
-# names, vectors by their shortened ones.
+# The arrays of printout 1: element-table columns by their whole names, vectors by their short ones.
 ARRAYS = {"whole column names, repeated ones, printout without tables":
           ["P", "K(L)", "P_2", "XAIR(G)", "XAIR(L)", "Perm Mod", "FLOH", "FGAS", "FAQ.", "VGAS", "element"]}
 # The variables of the -fe files of printout 1, as written.
@@ -94,12 +88,16 @@ def read_zone_plot(path):
 
 def read_with(reader, path):
     """The output of a VTK reader, which must say nothing while reading."""
-    messages, r = vtkStringOutputWindow(), reader()
-    vtkOutputWindow.SetInstance(messages)
+    vtkOutputWindow.SetInstance(messages := vtkStringOutputWindow())
+    r = reader()
     r.SetFileName(str(path))
     r.Update()
     assert messages.GetOutput() == "" and r.GetErrorCode() == 0, messages.GetOutput()
     return r.GetOutput()
+
+
+def element_records(d):
+    return Path(d, "MESH").read_text().split("\n\n")[0].splitlines()[1:]
 
 
 def grid_contents(g):
@@ -119,9 +117,7 @@ class Runs(unittest.TestCase):
                 self.check_run(d, *run, arrays=ARRAYS.get(what), fe_names=FE_NAMES.get(what))
 
     def check_run(self, d, printout, options, change, times, status, arrays, fe_names):
-        """The formats end and print alike; -fe -vtk leaves just what the .pvd
-        lists and a .dat file beside each of its entries, -fe alone the same
-        .dat files, and the zone-format plot files stay as they were."""
+        """-fe -vtk ends and prints as the zone format, leaves what the .pvd lists and a .dat beside each."""
         shutil.copytree(EXAMPLES, d, dirs_exist_ok=True)
         if change:
             change(d)
@@ -141,8 +137,7 @@ class Runs(unittest.TestCase):
         self.assertEqual(entries, [("%s.%d.%s" % (stem, n, "vtm" if zones else "vtu"), t)
                                    for n, t in enumerate(times, 1)])
         written = {stem + ".pvd"} | {file for file, _ in entries}
-        mesh = [(0.0, 0.0, 0.0)] + [tuple(float(r[k:k + 10]) for k in (50, 60, 70)) for r in
-                                    Path(d, "MESH").read_text().split("\n\n")[0].splitlines()[1:]]
+        mesh = [(0.0, 0.0, 0.0)] + [tuple(float(r[k:k + 10]) for k in (50, 60, 70)) for r in element_records(d)]
         for n, (file, t) in enumerate(entries, 1):
             coords, names, zone_list = read_zone_plot(folder / ("%s.%d" % (stem, n)))
             if zones:  # a block per zone, named by its title alone
@@ -175,10 +170,8 @@ class Runs(unittest.TestCase):
             self.assertEqual({f: (folder / f).read_bytes() for f in fe_files}, fe_files)
 
     def compare(self, g, path, time, coords, names, values, cells, mesh):
-        """A grid against a zone: its arrays hold the value columns in order, a
-        vector NAME (_2, _3, ... when repeated) the columns NAMEx, NAMEy, (NAMEz),
-        and last "element", each point's element by its place in MESH (from 1).
-        Returns the array names."""
+        """A grid against a zone: the value columns in order (a vector NAME for NAMEx, NAMEy), then
+        "element", each point's place in MESH. Returns the array names."""
         pts, got_cells, types, arrays = grid_contents(g)
         self.assertEqual(arrays[-1][0], "element")
         places = arrays[-1][1]
@@ -209,9 +202,7 @@ class Runs(unittest.TestCase):
         return [n for n, _ in all_arrays]
 
     def test_history_against_the_grids(self):
-        """-history beside -vtk: Python's csv module reads the history, and each
-        row's values are the element's in the grid of its printout, to the bit;
-        the printout without tables has other columns, a warning and no rows."""
+        """-history beside -vtk: each csv row holds the element's values in its printout's grid, to the bit."""
         for plane in ["-xy", "-xyz"]:
             with self.subTest(plane), tempfile.TemporaryDirectory(prefix="printzone-history-") as d:
                 shutil.copytree(EXAMPLES, d, dirs_exist_ok=True)
@@ -223,7 +214,7 @@ class Runs(unittest.TestCase):
                 self.assertRegex(run.stderr, r"^printzone: warning: printout 4: it has 3 columns where printout 1 has ")
                 with open(Path(d, "example.out.history.csv"), newline="") as f:
                     header, *rows = list(csv.reader(f))
-                places = {r[:5]: k for k, r in enumerate(Path(d, "MESH").read_text().split("\n\n")[0].splitlines()[1:], 1)}
+                places = {r[:5]: k for k, r in enumerate(element_records(d), 1)}
                 coords = plane[1:]
                 for printout, time, element, *values in rows:
                     g = read_with(vtkXMLUnstructuredGridReader, Path(d, "example.out.%s.vtu" % printout))
@@ -238,16 +229,12 @@ class Runs(unittest.TestCase):
                 self.assertEqual([(r[0], r[2]) for r in rows], [(n, e) for n in "123" for e in ("A3  4", "A1  1")])
 
     def compare_fe(self, path, title, time, coords, grids, zone_list, blocks):
-        """A -fe file against the grids of -vtk: every number has its exponent's
-        letter and equals the grid's to 7 digits, coordinates in the mesh's
-        frame (0 across the plane); names are quoted and unique; a zone of
-        cells is read so by VTK's reader (in 32-bit floats) and, the first,
-        by meshio, while one of points alone is ordered, which neither reads.
-        Returns the variable names."""
+        """A -fe file against the grids: lettered numbers to 7 digits in the mesh's frame, unique quoted
+        names; VTK's reader and meshio read its zones of cells. Returns the variable names."""
         lines = path.read_text().splitlines()
-        self.assertEqual(lines[0], 'TITLE = "%s"' % title)
         names = re.findall(r'"([^"]*)"', lines[1])
-        self.assertEqual((lines[1], len(set(names))), ("VARIABLES = " + " ".join('"%s"' % n for n in names), len(names)))
+        self.assertEqual((lines[0], lines[1], len(set(names))),
+                         ('TITLE = "%s"' % title, "VARIABLES = " + " ".join('"%s"' % n for n in names), len(names)))
         nfe = 2 if [c.lower() for c in coords] == ["x", "y"] else 3
         self.assertEqual(names[:nfe], ["X", "Y", "Z"][:nfe])
         field = re.compile(r"-?\d\.\d{6}E[+-]\d{2,3}")
@@ -262,8 +249,6 @@ class Runs(unittest.TestCase):
             table = np.array([[float(f) for f in row] for row in fields])
             self.assertEqual([[int(k) for k in line.split()] for line in lines[i + 1 + n:i + 1 + n + ncells]], cells)
             i += 1 + n + ncells
-            # The grid's table: points in the mesh's frame, then each array's
-            # values, a vector's in the plane's coordinates.
             pts, _, _, arrays = grid_contents(g)
             frame = [pts[:, [c.lower() for c in coords].index(a)] if a in "".join(coords).lower()
                      else np.zeros(len(pts)) for a in "xyz"[:nfe]]

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""Runs -xyz -vtk -fe over a 3-D block grid of unequal spacing with a
-missing block and a boundary element tied to the top layer, and reads the
-volumes back with VTK's readers and meshio: the boxes that close, each as a
-hexahedron of positive volume over the right eight elements, the elements in
-no box as vertices, and a slice through the middle that cuts them.
+"""-xyz -vtk -fe over a block grid of unequal layers, a missing block and a boundary element: VTK and
+meshio read back the boxes (hexahedra of positive volume over the right elements) and slice them.
 
     /usr/bin/python3 check_volumes.py PRINTZONE
 """
@@ -36,13 +33,9 @@ def pressure(x, y, z):
     return 1.0e5 + 3 * x + 2 * y + 5 * z  # linear: exact at any point of an axis-aligned box
 
 
-def fortran(v):
-    """0.ddddddE+xx"""
-    if v == 0:
-        return "0.000000E+00"
-    m, e = "%.5E" % v, 0
-    mantissa, e = float(m.split("E")[0]), int(m.split("E")[1]) + 1
-    return "%s0.%06dE%+03d" % ("-" if mantissa < 0 else "", round(abs(mantissa) * 1e5), e)
+def fortran(v):  # 0.ddddddE+xx
+    m, e = ("%.5E" % abs(v)).split("E")
+    return "%s0.%s%sE%+03d" % ("-" if v < 0 else "", m[0], m[2:], int(e) + 1) if v else "0.000000E+00"
 
 
 def write_case(d):
@@ -91,8 +84,7 @@ class Volumes(unittest.TestCase):
             for box in boxes:
                 i, j, k = min(at[p] for p in box)
                 self.assertEqual({at[p] for p in box}, set(product((i, i + 1), (j, j + 1), (k, k + 1))))
-            # Then a vertex per element in no box: the boundary element, and
-            # those whose every box would hold the missing block.
+            # Then a vertex per element in no box.
             in_box = {(i + a, j + b, k + c) for i, j, k in want for a, b, c in product((0, 1), repeat=3)}
             outside = [c for c in cells if c not in in_box] + ["hub"]
             self.assertEqual(len(outside), 4)
@@ -106,15 +98,14 @@ class Volumes(unittest.TestCase):
             quality.Update()
             volumes = vtk_to_numpy(quality.GetOutput().GetCellData().GetArray("Quality"))[:len(boxes)]
             size = lambda i, j, k: (XS[i + 1] - XS[i]) * (YS[j + 1] - YS[j]) * (ZS[k] - ZS[k + 1])
-            # (which measures the volume turned either way: the turn of each box at its corner 0)
+            # (which measures either turn: each box's turn at its corner 0)
             pts = vtk_to_numpy(g.GetPoints().GetData())
             for c in range(len(boxes)):
                 p = [pts[g.GetCell(c).GetPointId(k)] for k in (0, 1, 3, 4)]
                 self.assertGreater(np.linalg.det([p[1] - p[0], p[2] - p[0], p[3] - p[0]]), 0)
             self.assertTrue(np.allclose(volumes, [size(*min(at[p] for p in box)) for box in boxes], rtol=1e-12))
 
-            # A slice through the middle cuts them, and the pressure on it is the
-            # one of the points it passes through.
+            # Two slices cut them, the pressure on each as at the points it passes through.
             for origin, normal in [((25, 15, -4), (0, 0, 1)), ((27, 15, -5), (1, 0.2, 0.1))]:
                 plane = vtkPlane()
                 plane.SetOrigin(*origin)
@@ -129,8 +120,7 @@ class Volumes(unittest.TestCase):
                 self.assertTrue(np.allclose(vtk_to_numpy(cut.GetPointData().GetArray("P")),
                                             [pressure(*p) for p in points], rtol=0, atol=1e-6))
 
-            # meshio reads the same cells; the finite-element form has the
-            # boxes as bricks, the same eight points each.
+            # meshio reads the same cells; the -fe file has the boxes as bricks.
             m = meshio.read(Path(d, "p.out.1.vtu"))
             self.assertEqual([(b.type, len(b.data)) for b in m.cells], [("hexahedron", len(boxes)), ("vertex", len(outside))])
             fe = read_with(vtkTecplotReader, Path(d, "p.out.1.dat")).GetBlock(0)
