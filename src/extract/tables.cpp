@@ -990,8 +990,6 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
 
   // The table is laid out from the whole heading line, as far as its rows.
   const Heading wide(line.record, heading == &printed);
-  const auto& lower = wide.lower;
-  const Positions& pos = wide.pos;
   h = classify(wide.lower, wide.pos, settings.letter_lines);
   if (h.kind == TableKind::none) return TableOutcome::not_a_table;
   Table t;
@@ -1004,8 +1002,8 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
   t.witness.heading_line = in.line_number();
 
   // Column list.
-  for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count < max_words;
-       w = next_word(lower, w.last, pos.last))
+  for (Word w = next_word(wide.lower, t.index.last, wide.pos.last); w.found() && t.word_count < max_words;
+       w = next_word(wide.lower, w.last, wide.pos.last))
     t.words[t.word_count++] = w;
   t.header_before = data.header_length;
   t.arrays_before = data.array_count;
