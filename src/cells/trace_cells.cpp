@@ -184,7 +184,8 @@ class Tracer {
   // Index in next_connection[k] / ends[k] of element e's end of connection
   // k. A connection joining e to itself answers its first end.
   int end_at(int e, int k) const { return graph_.ends[k][0] == e ? 0 : 1; }
-  bool visited(int e, int k) const { return visited_[2 * static_cast<std::size_t>(k) + end_at(e, k)] != 0; }
+  bool walked(int k, int end) const { return visited_[2 * static_cast<std::size_t>(k) + end] != 0; }
+  bool visited(int e, int k) const { return walked(k, end_at(e, k)); }
   void mark(int e, int k) { visited_[2 * static_cast<std::size_t>(k) + end_at(e, k)] = 1; }
 
   // Walks the face to the left of the half-edge start -> (other end of k),
@@ -254,7 +255,7 @@ class Tracer {
     for (int k = graph_.first_connection[q]; k != 0; ++length) {
       const int end = end_at(q, k);
       const int w = graph_.ends[k][1 - end];
-      if (visited_[2 * static_cast<std::size_t>(k) + end] == 0 && w != q) {
+      if (!walked(k, end) && w != q) {
         const double eu = centres[w][0] - uq;
         const double ev = centres[w][1] - vq;
         const double s = dv * eu - du * ev;
@@ -308,9 +309,7 @@ class Tracer {
     double best_key = 0.0, reach = 0.0;
     fan.clockwise_from(
         std::atan2(dv, du),
-        [&](const Fan::Spoke& spoke) {
-          return visited_[2 * static_cast<std::size_t>(spoke.connection) + static_cast<std::size_t>(spoke.end)] != 0;
-        },
+        [&](const Fan::Spoke& spoke) { return walked(spoke.connection, spoke.end); },
         [&](const Fan::Spoke& spoke, double offset) {
           if (offset > (best == 0 ? std::numbers::pi : reach) + Fan::tolerance) return false;
           const double eu = centres[spoke.to][0] - uq;

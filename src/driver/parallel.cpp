@@ -326,30 +326,24 @@ class Parallel final : public ParallelPrintouts {
 
       Job& job = *in_flight_.front();
       workers_.wait(job);
-      if (job.line_shift != 0) {
-        if (job.error || job.console.has_warnings()) {
-          // Converted from a guessed line number, with messages that name
-          // lines: converted again, from its true line.
-          drop_after_first();
-          restart_scan(job.start, job.line + job.line_shift - 1, job.number);
-          in_flight_.pop_front();
-          continue;
-        }
-        job.end_line += job.line_shift;
-      }
-      if (job.error && workers_.count() > 0 && short_of_resources(job.error)) {
-        // Memory or descriptors ran short while other printouts were
-        // converted beside it: half the workers, and this printout and
-        // those after it converted again (with no worker left, one at a
-        // time on this thread, as a run of one thread converts them).
-        // Halving, a run that began with many threads converts a printout
-        // again a few times at most.
+      // Converted from a guessed line number, with messages that name
+      // lines: converted again, from its true line.
+      const bool misnumbered = job.line_shift != 0 && (job.error || job.console.has_warnings());
+      // Memory or descriptors ran short while other printouts were
+      // converted beside it: half the workers, and this printout and those
+      // after it converted again (with no worker left, one at a time on
+      // this thread, as a run of one thread converts them). Halving, a run
+      // that began with many threads converts a printout again a few times
+      // at most.
+      const bool short_of_room = !misnumbered && job.error && workers_.count() > 0 && short_of_resources(job.error);
+      if (misnumbered || short_of_room) {
         drop_after_first();
-        halve_workers();
+        if (short_of_room) halve_workers();
         restart_scan(job.start, job.line + job.line_shift - 1, job.number);
         in_flight_.pop_front();
         continue;
       }
+      job.end_line += job.line_shift;
       if (progress) progress->printout_started(job.number);
       job.console.replay();
       if (job.error) {

@@ -223,5 +223,4 @@ class PrintoutScanner {
   std::unique_ptr<char[]> near_;  // the bytes around a guess
 };
 
-
 }  // namespace pz

@@ -60,7 +60,10 @@ bool is_letter_line(std::string_view record) {
 struct Word {
   int first = 0, last = 0;
   bool found() const { return first != 0; }
-  int length() const { return last - first + 1; }
+  void shift(int columns) {
+    first += columns;
+    last += columns;
+  }
 };
 
 // The next word of a lower-cased line after column `after`, up to column
@@ -511,12 +514,10 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
   }
 }
 
-// Fixes the value windows from the table's first accepted row: each
-// column's window ends where the first number after the previous window
-// ends, searching no further than the end of the next column's heading
-// name; where the heading's names cannot be the row's columns, the row's
-// values are. False when columns so laid out exceed a limit (t.exceeded):
-// the table is then left out.
+// Fixes the value windows from the table's first accepted row, under the
+// heading's names (place_windows), or, where those cannot be the row's
+// columns, from the row's values. False when columns so laid out exceed a
+// limit (t.exceeded): the table is then left out.
 // (Once a table: kept out of the row readers, whose frames stay small.)
 [[gnu::cold, gnu::noinline]] bool fix_windows(Table& t, const Row& row, const Heading& heading,
                                               const TableSettings& settings, PrintoutData& data) {
@@ -554,14 +555,8 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
     from_values = count != t.column_count && count > 0 && !windows_hold_numbers(t, row, heading, names, numbers, count);
   }
   if (from_values) {
-    // Each value of the row is a column, named by the heading's text over it.
-    if (count > data.capacity.columns) {
-      t.exceeded = too_many_columns;
-      data.drop_slots_after(t.slots_before);
-      data.header_length = t.header_before;
-      data.array_count = t.arrays_before;
-      return false;
-    }
+    // Each value of the row is a column, named by the heading's text over
+    // it; more values than columns may have leave the table out.
     names_over_values(t, heading, index_last, numbers, count, names);
     if (!replan(names, count, ColumnNames::values)) return false;
     int p = index_last;
@@ -590,29 +585,19 @@ void names_over_values(const Table& t, const Heading& heading, int index_end, co
 
 // The cell of the table's taken column `field` (from 0), whose window is
 // c, in a row whose values all stand in the shape the table's rows are
-// checked for (shaped), or in any other row.
-//
-// A connection-table cell, computed with.
+// checked for (shaped), or in any other row. A connection-table cell is
+// computed with; an element-table cell is only written, and a short decimal
+// keeps its digits.
+template <bool written>
 [[gnu::always_inline]] inline double cell(const Table& t, bool shaped, int field, const Row& row, const Column& c,
                                           const LineReader& in) {
   double value;
   if (field_shape::TwelveColumns columns; shaped) {
     t.shape.take(row.cols(1, 1).data(), field, columns);
-    if (twelve_columns_binary(columns, value)) return value;
+    if (written ? twelve_columns_short(columns, value) : twelve_columns_binary(columns, value)) return value;
   }
-  if (!read_table_cell(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
-  return value;
-}
-
-// An element-table cell, only written: a short decimal keeps its digits.
-[[gnu::always_inline]] inline double written_cell(const Table& t, bool shaped, int field, const Row& row,
-                                                  const Column& c, const LineReader& in) {
-  double value;
-  if (field_shape::TwelveColumns columns; shaped) {
-    t.shape.take(row.cols(1, 1).data(), field, columns);
-    if (twelve_columns_short(columns, value)) return value;
-  }
-  if (!read_table_value(row.cols(c.first, c.last), value)) cell_failure(row, c, in);
+  const std::string_view text = row.cols(c.first, c.last);
+  if (!(written ? read_table_value(text, value) : read_table_cell(text, value))) cell_failure(row, c, in);
   return value;
 }
 
@@ -623,7 +608,7 @@ bool take_cells(const Table& t, bool shaped, const Row& row, const LineReader& i
   int field = 0;
   for (int k = 1; k <= t.column_count; ++k) {
     if (t.col[k].use == ColumnUse::skip) continue;
-    if (!take(written_cell(t, shaped, field++, row, t.col[k], in))) return false;
+    if (!take(cell<true>(t, shaped, field++, row, t.col[k], in))) return false;
   }
   return true;
 }
@@ -672,8 +657,7 @@ int find_moved(const Mesh& mesh, const Row& row, const Word& field, bool alone, 
   int m = 0;
   const int e = find_moved(mesh, row, t.name1, true, m);
   if (e == 0 || !holds_numbers(row, t.name1.first + m + 5)) return 0;
-  t.name1.first += m;
-  t.name1.last += m;
+  t.name1.shift(m);
   return e;
 }
 
@@ -690,10 +674,8 @@ int find_moved(const Mesh& mesh, const Row& row, const Word& field, bool alone, 
   const int f2 = e2 != 0 ? e2 : find_moved(mesh, row, t.name2, false, m2);
   if (f2 == 0 || !holds_numbers(row, t.name2.last + m2 + 1)) return false;
   if (find_connection(mesh, f1, f2) == 0 && find_connection(mesh, f2, f1) == 0) return false;
-  t.name1.first += m1;
-  t.name1.last += m1;
-  t.name2.first += m2;
-  t.name2.last += m2;
+  t.name1.shift(m1);
+  t.name2.shift(m2);
   e1 = f1;
   e2 = f2;
   return true;
@@ -778,10 +760,8 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
       const int s1 = find_element(index, row.cols(t.name1.first + 2, t.name1.last + 2), bound);
       const int s2 = find_element(index, row.cols(t.name2.first + 2, t.name2.last + 2), bound);
       if (s1 != 0 && s2 != 0) {
-        t.name1.first += 2;
-        t.name1.last += 2;
-        t.name2.first += 2;
-        t.name2.last += 2;
+        t.name1.shift(2);
+        t.name2.shift(2);
         e1 = s1;
         e2 = s2;
       }
@@ -852,7 +832,7 @@ bool connection_row(Table& t, const Row& row, const Heading& heading, const Tabl
   for (int k = 1; k <= t.column_count; ++k) {
     const ColumnUse use = t.col[k].use;
     if (use == ColumnUse::skip) continue;
-    const double w = cell(t, shaped, field++, row, t.col[k], in);
+    const double w = cell<false>(t, shaped, field++, row, t.col[k], in);
     // A connection of area 0 gives flows no velocity: rather than an
     // infinity or NaN spreading into the plot, it adds nothing; nor does a
     // contribution that comes out infinite or not a number otherwise (a
@@ -1010,8 +990,6 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
 
   // The table is laid out from the whole heading line, as far as its rows.
   const Heading wide(line.record, heading == &printed);
-  const auto& lower = wide.lower;
-  const Positions& pos = wide.pos;
   h = classify(wide.lower, wide.pos, settings.letter_lines);
   if (h.kind == TableKind::none) return TableOutcome::not_a_table;
   Table t;
@@ -1024,8 +1002,8 @@ TableOutcome read_table(LineReader& in, ScanLine& line, const TableSettings& set
   t.witness.heading_line = in.line_number();
 
   // Column list.
-  for (Word w = next_word(lower, t.index.last, pos.last); w.found() && t.word_count < max_words;
-       w = next_word(lower, w.last, pos.last))
+  for (Word w = next_word(wide.lower, t.index.last, wide.pos.last); w.found() && t.word_count < max_words;
+       w = next_word(wide.lower, w.last, wide.pos.last))
     t.words[t.word_count++] = w;
   t.header_before = data.header_length;
   t.arrays_before = data.array_count;

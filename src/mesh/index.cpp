@@ -172,15 +172,16 @@ int find(const NameIndex& index, std::uint64_t key, std::size_t s) {
   }
 }
 
-// The element found for a normalised name's key, 0 above bound.
+// The element found for a normalised name's key, 0 above bound or with no
+// table built.
 int find_key(const NameIndex& index, std::uint64_t key, int bound) {
+  if (index.slots.empty()) return 0;
   const int e = find(index, key, mix(key, index.seed) & index.mask);
   return e <= bound ? e : 0;
 }
 }  // namespace
 
 int find_element(const NameIndex& index, const Name& name, int bound) {
-  if (index.slots.empty()) return 0;
   return find_key(index, name_key(normalise(name)), bound);
 }
 
@@ -211,9 +212,7 @@ int find_element(const NameIndex& index, std::string_view name, int bound) {
 }
 
 int find_element_missed(const Mesh& mesh, std::string_view name, int bound) {
-  const NameIndex& index = mesh.name_index;
-  if (index.slots.empty()) return 0;
-  return find_key(index, text_key(name), bound);
+  return find_key(mesh.name_index, text_key(name), bound);
 }
 
 // ---- the connection index ------------------------------------------------

@@ -45,13 +45,16 @@ constexpr double unlocated = -999.0;
 
 bool is_located(const std::array<double, 3>& x) { return !(x[0] == unlocated && x[1] == unlocated); }
 
-// First reservation for a block: the records its bytes would hold at 80
-// columns and a line end each, never beyond what the capacity allows. Blocks
-// of shorter records grow geometrically from there.
-std::size_t expected_records(std::uintmax_t bytes, int limit) {
+// Empties a block's vectors and makes the first reservation for them: the
+// records its bytes would hold at 80 columns and a line end each, never
+// beyond what the capacity allows, and entry 0. Blocks of shorter records
+// grow geometrically from there.
+template <class... Vectors>
+void reserve_records(std::uintmax_t bytes, int limit, Vectors&... vectors) {
   const std::uintmax_t guess = bytes / 81 + 1;
   const std::uintmax_t cap = limit > 0 ? static_cast<std::uintmax_t>(limit) : 0;
-  return static_cast<std::size_t>(std::min(guess, cap)) + 1;
+  const auto expected = static_cast<std::size_t>(std::min(guess, cap)) + 1;
+  ((vectors.clear(), vectors.reserve(expected)), ...);
 }
 
 // Reads MESH record by record; the end of the file anywhere is a stop.
@@ -67,11 +70,10 @@ class MeshInput {
   }
   std::string_view next() {
     std::string_view record;
-    if (!in_.next(record))
+    if (!next_if_any(record))
       stop("Premature EOF on MESH", in_.end_of_file_context() +
                                         "; a blank record ends the ELEME block, CONNE follows it at once and a blank "
                                         "record or +++ ends that");
-    consumed_ += record.size() + 1;
     return record;
   }
   // The next record, or false at the end of the file.
@@ -107,11 +109,7 @@ class MeshInput {
 // Reads the element block into names and centres (entries 1..count).
 // Returns whether every coordinate read was exactly zero.
 bool read_elements(MeshInput& in, Elements& elements, int limit) {
-  elements.names.clear();
-  elements.centres.clear();
-  const std::size_t expected = expected_records(in.remaining(), limit);
-  elements.names.reserve(expected);
-  elements.centres.reserve(expected);
+  reserve_records(in.remaining(), limit, elements.names, elements.centres);
   elements.names.push_back(blank_name);
   elements.centres.push_back({0.0, 0.0, 0.0});
   bool all_zero = true;
@@ -203,13 +201,7 @@ constexpr int batch = 32;
 void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   Connections& connections = mesh.connections;
   Elements& elements = mesh.elements;
-  connections.ends.clear();
-  connections.next_connection.clear();
-  connections.areas.clear();
-  const std::size_t expected = expected_records(in.remaining(), limit);
-  connections.ends.reserve(expected);
-  connections.next_connection.reserve(expected);
-  connections.areas.reserve(expected);
+  reserve_records(in.remaining(), limit, connections.ends, connections.next_connection, connections.areas);
   connections.ends.push_back({0, 0});
   connections.next_connection.push_back({0, 0});
   connections.areas.push_back(0.0);
@@ -219,13 +211,9 @@ void read_connections(MeshInput& in, Mesh& mesh, int limit) {
   auto add = [&](int a, int b, double area) {
     ++k;
     connections.areas.push_back(area);
-    if (a == 0 || b == 0) {
-      connections.ends.push_back({0, 0});
-      connections.next_connection.push_back({0, 0});
-      return;
-    }
-    connections.ends.push_back({a, b});
-    if (a != b && a <= located && b <= located) {
+    const bool found = a != 0 && b != 0;
+    connections.ends.push_back(found ? std::array{a, b} : std::array{0, 0});
+    if (found && a != b && a <= located && b <= located) {
       connections.next_connection.push_back({elements.first_connection[a], elements.first_connection[b]});
       elements.first_connection[a] = k;
       elements.first_connection[b] = k;

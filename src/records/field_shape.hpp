@@ -221,7 +221,6 @@ inline bool twelve_columns_binary(const TwelveColumns& t, double& value) noexcep
   return scaled_exactly(eight_digits_value(t.mantissa), t.exponent - t.digits, t.negative, value);
 }
 
-
 // The fields of a table's rows at fixed column windows, each in one of the
 // shapes above with blanks before them, tested together: a row's columns
 // are compared, 16 at a time, against what each column of the windows may

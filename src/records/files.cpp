@@ -61,9 +61,7 @@ void LineReader::attach_at(int fd, std::uint64_t offset, long long lines_before,
   attach(fd, source, routine);
   positional_ = true;
   positional_block_ = std::size_t{1} << 14;
-  bytes_read_ = offset;
-  line_number_ = lines_before;
-  at_file_start_ = offset == 0;
+  seek(offset, lines_before);
 }
 
 void LineReader::close() {

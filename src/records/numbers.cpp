@@ -104,7 +104,6 @@ constexpr std::size_t kept_digits = 800;
   return true;
 }
 
-
 // A real field taken apart: value = -1^negative * mantissa * 10^exp10, or
 // when it has more than 19 significant digits (many) the digits between
 // digits_begin and digits_end times 10^exponent.
@@ -267,7 +266,6 @@ inline bool read_ten_columns(std::string_view field, double& value) noexcept {
   const int magnitude = static_cast<int>(10 * e1 + e2);
   return scaled_exactly(mantissa, (exponent_sign == '-' ? -magnitude : magnitude) - 4, first == '-', value);
 }
-
 
 // The readings past the twelve columns, out of the callers' way.
 [[gnu::noinline]] bool read_real_rest(std::string_view field, int decimals, double& value) noexcept {
@@ -549,7 +547,6 @@ static_assert(pow10_table[1 - pow10_min].hi == (std::uint64_t{5} << 61) && pow10
 // 10^-1 = 0.0001100110011..b: T = 0xCCCC...CCCC, s = -131.
 static_assert(pow10_table[-1 - pow10_min].hi == 0xCCCCCCCCCCCCCCCCull &&
               pow10_table[-1 - pow10_min].lo == 0xCCCCCCCCCCCCCCCCull && pow10_table[-1 - pow10_min].shift == -131);
-
 
 // The exponent part of the field, its last 4 columns: "E+dd", or "+ddd"
 // from 100 on; as a word, the first column in the low byte, laid out once

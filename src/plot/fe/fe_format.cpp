@@ -183,16 +183,7 @@ std::vector<std::string> unique_fe_names(const PrintoutData& data) {
     taken.insert(coordinate);
     names.emplace_back(coordinate);
   }
-  const std::vector<std::string> arrays = unique_array_names(data);
-  for (int i = 0; i < data.array_count; ++i) {
-    const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
-    const std::string name = plain_name(arrays[static_cast<std::size_t>(i)]);
-    if (!a.is_vector()) {
-      add(name);
-      continue;
-    }
-    for (int k = 0; k < a.components; ++k) add(component_name(name, data.projection, k));
-  }
+  for (const std::string& name : value_names(data)) add(plain_name(name));
   return names;
 }
 

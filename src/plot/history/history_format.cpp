@@ -21,23 +21,6 @@ constexpr std::string_view fixed_header = "printout,time,element\n";
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// The names of a printout's columns after the fixed ones: each array's
-// name as the VTK files give it, a vector's components apart.
-std::vector<std::string> column_names(const PrintoutData& data) {
-  std::vector<std::string> names;
-  const std::vector<std::string> arrays = unique_array_names(data);
-  for (int i = 0; i < data.array_count; ++i) {
-    const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
-    const std::string& name = arrays[static_cast<std::size_t>(i)];
-    if (!a.is_vector()) {
-      names.push_back(name);
-      continue;
-    }
-    for (int k = 0; k < a.components; ++k) names.push_back(component_name(name, data.projection, k));
-  }
-  return names;
-}
-
 std::string header_line(const std::vector<std::string>& names) {
   std::string line(fixed_columns);
   for (const std::string& name : names) {
@@ -64,7 +47,7 @@ class HistoryPlot : public PrintoutPlot {
   void write(const PrintoutData& data, const PlotZones&, const Mesh&) override {
     time = data.time;
     number = data.number;
-    names = column_names(data);
+    names = value_names(data);  // the columns after the fixed ones
     // The fields every row of the printout begins with (its time as the
     // VTK collection lists it).
     const std::string lead = std::to_string(data.number) + "," + number_text(data.time) + ",";

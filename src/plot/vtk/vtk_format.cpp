@@ -306,11 +306,17 @@ std::vector<std::string> unique_array_names(const PrintoutData& data) {
   return names;
 }
 
-std::string component_name(std::string_view name, Projection projection, int k) {
-  std::string component(name);
-  component.push_back('_');
-  component.push_back(coordinate_letters(projection)[static_cast<std::size_t>(k)]);
-  return component;
+std::vector<std::string> value_names(const PrintoutData& data) {
+  std::vector<std::string> names;
+  const std::vector<std::string> arrays = unique_array_names(data);
+  const std::string_view letters = coordinate_letters(data.projection);
+  for (int i = 0; i < data.array_count; ++i) {
+    const ValueArray& a = data.arrays[static_cast<std::size_t>(i)];
+    const std::string& name = arrays[static_cast<std::size_t>(i)];
+    for (int k = 0; k < a.components; ++k)
+      names.push_back(a.is_vector() ? name + '_' + letters[static_cast<std::size_t>(k)] : name);
+  }
+  return names;
 }
 
 int distinct_corners(const std::array<int, 4>& corners, int* out) noexcept {

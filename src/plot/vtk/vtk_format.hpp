@@ -78,11 +78,11 @@ class Base64Writer {
 inline constexpr std::string_view element_array_name = "element";
 std::vector<std::string> unique_array_names(const PrintoutData& data);
 
-// Where a vector's components stand as values of their own (the -fe
-// files, the history), the name of component k (from 0) of the vector
-// named `name`: the name, "_" and the plotted coordinate's letter
-// ("FGAS_y", "FGAS_z" in the YZ plane).
-std::string component_name(std::string_view name, Projection projection, int k);
+// The names of a printout's values where a vector's components stand as
+// values of their own (the -fe files, the history): each array's name from
+// unique_array_names, a vector's as one name per component, "_" and the
+// plotted coordinate's letter appended ("FGAS_y", "FGAS_z" in the YZ plane).
+std::vector<std::string> value_names(const PrintoutData& data);
 
 // VTK cell type codes.
 namespace vtk_cell {
