@@ -94,24 +94,6 @@ TEST(NamesMoved, EachNameIsSoughtUpToTwoColumnsEitherWay) {
                         "      A11 1     A11 2        2  8.0E+00", at_signs}));
   EXPECT_EQ(t.slot(1, 1), -2.0);  // 8 over area 2, halved, from A11 2 towards A11 1
   EXPECT_EQ(t.slot(3, 1), 0.0);
-
-  // An element name moved must stand between blanks.
-  const Tables e({"GS  1", "XGS 1"}, {},
-                 lines({" ELEMEN INDEX   P", " XGS  1     1  1.0", "  GS  1     2  2.0", at_signs}));
-  EXPECT_EQ(e.slot(1, 1), 2.0);
-  EXPECT_EQ(e.slot(2, 1), 0.0);
-}
-
-TEST(Column1, AHeadingInColumnOneIsReadAsPrinted) {
-  ScanLine line;
-  line.assign("ELEM1   ELEM2    INDEX     FLOH");
-  EXPECT_TRUE(line.is_heading());
-  EXPECT_EQ(table_kind(line), TableKind::connection);
-  line.assign("ELEMENTS OF THE MESH: 12");
-  EXPECT_FALSE(line.is_heading());
-  line.assign("TOTAL TIME");
-  EXPECT_FALSE(is_header_line(line.text.view()));  // header lines keep column 1 out
-
 }
 
 TEST(LetterLines, OnlyTheirLayoutEndsTablesAtThemAndReadsElem1Twice) {

