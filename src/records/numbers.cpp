@@ -611,19 +611,20 @@ inline char* lay_out_nibbles(char* out, std::uint64_t first, std::uint64_t secon
 }
 
 // Words of text, the first column in the low byte: the first 6 columns of
-// a positive field by its first three digits, from 100 to 999 ("  1.23"),
-// and two digits by number below 100.
+// a positive field by its first three digits, from 100 to 999 ("  1.23").
 constexpr auto lead_point_digits = [] {
   std::array<std::uint64_t, 1000> t{};
   for (std::uint64_t q = 100; q < 1000; ++q)
     t[q] = 0x2020 | (q / 100 + '0') << 16 | std::uint64_t{'.'} << 24 | (q / 10 % 10 + '0') << 32 | (q % 10 + '0') << 40;
   return t;
 }();
-constexpr auto two_digits = [] {
-  std::array<std::uint16_t, 100> t{};
-  for (std::uint32_t v = 0; v < 100; ++v) t[v] = static_cast<std::uint16_t>((v / 10 + '0') | (v % 10 + '0') << 8);
-  return t;
-}();
+// The two digits of v < 100 as a word, the first in the low byte.
+inline std::uint64_t pair_word(std::uint64_t v) {
+  std::uint16_t w;
+  std::memcpy(&w, digit_pairs + 2 * v, 2);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap16(w);
+  return w;
+}
 
 // floor(k * log10(2)) for |k| <= 2620.
 constexpr int floor_log10_pow2(int k) { return (k * 315653) >> 20; }
@@ -712,7 +713,7 @@ inline char* write_binary_e14_6(char* out, double value, std::uint64_t bits, uns
   const std::uint64_t sign = static_cast<std::uint64_t>(static_cast<std::int64_t>(bits) >> 63) & minus_sign;
   store8(out, sign | lead_point_digits[first_three]);
   store8(out + 6,
-         two_digits[next_two] | std::uint64_t{two_digits[last_two]} << 16 | std::uint64_t{binade.exponent[up]} << 32);
+         pair_word(next_two) | pair_word(last_two) << 16 | std::uint64_t{binade.exponent[up]} << 32);
   return out + e14_width;
 }
 
